@@ -1,0 +1,121 @@
+// The configuration reader: fixed-width fields, each ended by the comma that
+// follows a stored character, one record per line.
+#include "config/config.h"
+
+#include <cstdio>
+
+namespace {
+
+const int kSpeedWidth = 12;
+
+// The character at pos, where the end of the data (and anything after it) reads as zero.
+char At(const char *data, int n, int pos)
+{
+    return pos < n ? data[pos] : '\0';
+}
+
+// Stores one field of at most width characters at dest and moves pos past it:
+// past its comma, and for the last field of a line past one more character.
+void ScanField(const char *data, int n, int *pos, char *dest, int width, bool lastField)
+{
+    memset(dest, 0, static_cast<size_t>(width));
+    for (int j = 0; j < width; j++) {
+        dest[j] = At(data, n, *pos);
+        (*pos)++;
+        if (*pos > n)
+            return;
+        if (At(data, n, *pos) == ',') {
+            *pos += lastField ? 2 : 1;
+            return;
+        }
+    }
+}
+
+}  // namespace
+
+int32_t ParseSpeed(const char *text, size_t width)
+{
+    size_t len = FieldLength(text, width);
+    size_t i = 0;
+    while (i < len && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
+        i++;
+    bool negative = false;
+    if (i < len && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        i++;
+    }
+    int64_t value = 0;
+    for (; i < len && text[i] >= '0' && text[i] <= '9'; i++) {
+        value = value * 10 + (text[i] - '0');
+        if (value > INT64_C(2147483648))
+            value = INT64_C(2147483648);  // saturated; more digits change nothing
+    }
+    if (negative)
+        return static_cast<int32_t>(-value);
+    return value > INT32_MAX ? INT32_MAX : static_cast<int32_t>(value);
+}
+
+int ScanConfig(const char *data, int n, InterfaceRecord *interfaces)
+{
+    int pos = 0;
+    int i = 0;
+    char speed[kSpeedWidth];
+
+    while (pos < n && i < MAX_INTERFACES) {
+        InterfaceRecord *rec = &interfaces[i];
+        ScanField(data, n, &pos, rec->strName, sizeof rec->strName, false);
+        if (pos > n)
+            break;
+        ScanField(data, n, &pos, rec->strIP, sizeof rec->strIP, false);
+        if (pos > n)
+            break;
+        ScanField(data, n, &pos, rec->strCommunity, sizeof rec->strCommunity, false);
+        if (pos > n)
+            break;
+        ScanField(data, n, &pos, speed, kSpeedWidth, false);
+        rec->linkSpeed = ParseSpeed(speed, kSpeedWidth);
+        if (pos > n)
+            break;
+        ScanField(data, n, &pos, rec->strOidIn, sizeof rec->strOidIn, false);
+        if (pos > n)
+            break;
+        ScanField(data, n, &pos, rec->strOidOut, sizeof rec->strOidOut, true);
+        i++;
+    }
+    return i;
+}
+
+int TextModeTranslate(const char *raw, size_t rawLen, char *out, int outCap)
+{
+    int n = 0;
+    for (size_t k = 0; k < rawLen && n < outCap; k++) {
+        char c = raw[k];
+        if (c == 0x1A)
+            break;
+        if (c == '\r' && k + 1 < rawLen && raw[k + 1] == '\n')
+            continue;  // the LF that follows stands for the pair
+        out[n++] = c;
+    }
+    return n;
+}
+
+int LoadConfig(InterfaceRecord *interfaces)
+{
+    // Binary read with the text-mode rules applied here, so every build loads a file alike.
+    FILE *cfgfile = fopen(CONFIG_FILE_NAME, "rb");
+    if (!cfgfile) {
+        ShowConfigError(L"Failed to open configuration file", L"ERROR");
+        return 0;
+    }
+
+    // 4999 characters take at most twice as many bytes when every one is a CR LF pair,
+    // plus one to see whether a last CR is followed by its LF.
+    static char raw[2 * CONFIG_MAX_CHARS + 1];
+    char fileinput[CONFIG_MAX_CHARS + 1];
+    memset(fileinput, 0, sizeof fileinput);
+    size_t rawLen = fread(raw, 1, sizeof raw, cfgfile);
+    int n = TextModeTranslate(raw, rawLen, fileinput, CONFIG_MAX_CHARS);
+    int count = ScanConfig(fileinput, n, interfaces);
+    fclose(cfgfile);
+    return count;
+}

@@ -1,0 +1,55 @@
+// The table of monitored interfaces that every part of the monitor shares.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#define MAX_INTERFACES 10
+
+struct InterfaceRecord {
+    char strName[15];
+    char strIP[17];
+    char strCommunity[10];
+    char strOidIn[40];
+    char strOidOut[40];
+    int32_t linkSpeed;
+    int64_t prevInOctets;
+    int64_t prevOutOctets;
+    int64_t inOctets;
+    int64_t outOctets;
+    int32_t bpsIn;
+    int32_t bpsOut;
+    int32_t pctIn;
+    int32_t pctOut;
+    int32_t firstPoll;
+    int64_t prevTime;
+    int64_t curTime;
+};
+
+extern InterfaceRecord g_interfaces[MAX_INTERFACES];
+extern int32_t g_interfaceCount;
+
+// A text field holds its value up to its first zero byte; a value of the full
+// width has no zero, so nothing may read past the field's end.
+inline size_t FieldLength(const char *field, size_t width)
+{
+    const void *zero = memchr(field, 0, width);
+    return zero ? static_cast<size_t>(static_cast<const char *>(zero) - field) : width;
+}
+
+// A field's value as a terminated string, for the calls that want one.
+template <size_t W>
+struct FieldText {
+    char str[W + 1];
+};
+
+template <size_t W>
+FieldText<W> FieldValue(const char (&field)[W])
+{
+    FieldText<W> value;
+    size_t len = FieldLength(field, W);
+    memcpy(value.str, field, len);
+    value.str[len] = '\0';
+    return value;
+}

@@ -1,0 +1,8 @@
+#include <windows.h>
+
+#include "config/config.h"
+
+void ShowConfigError(const wchar_t *text, const wchar_t *caption)
+{
+    MessageBoxW(nullptr, text, caption, MB_OK);
+}

@@ -1,0 +1,29 @@
+# Shared by the scripts: installing what is missing, and the Wine prefix.
+
+# Installs the Debian packages that are not installed yet (apt-get update first,
+# once, and only when something is missing).
+ensure_packages() {
+  local missing=() p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "installing: ${missing[*]}"
+  local sudo=
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# Creates the Wine prefix of a build folder quietly on first use.
+ensure_wine_prefix() {
+  local prefix=$1
+  [ -f "$prefix/system.reg" ] && return 0
+  mkdir -p "$prefix"
+  WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml=' wineboot --init >/dev/null 2>&1 || true
+  WINEPREFIX=$prefix wineserver -w 2>/dev/null || true
+  [ -f "$prefix/system.reg" ] || { echo "could not create the Wine prefix in $prefix" >&2; return 1; }
+}
+
+BUILD_PACKAGES=(cmake ninja-build g++ clang libgtest-dev googletest libbenchmark-dev
+  g++-mingw-w64-x86-64-posix wine64 xvfb xauth snmpd snmp iproute2 procps)
