@@ -1,0 +1,56 @@
+// History files are only appended to and never read back; each call opens and
+// closes its file, so the files can be copied while the monitor runs.
+#include "records/history.h"
+
+#include <cinttypes>
+#include <cstdio>
+
+#include "config/interfaces.h"
+#include "records/localtime.h"
+
+char g_strFileName[260];
+
+namespace {
+
+// rate as a whole percentage of linkSpeed, truncated; 64 bits so rate * 100 cannot wrap.
+// A link speed of zero or below has no meaningful percentage: 0.
+int64_t Percent(int32_t rate, int32_t linkSpeed)
+{
+    if (linkSpeed <= 0)
+        return 0;
+    return static_cast<int64_t>(rate) * 100 / linkSpeed;
+}
+
+}  // namespace
+
+void AppendHistory(int32_t index)
+{
+    if (index < 0 || index >= MAX_INTERFACES)
+        return;
+    const InterfaceRecord *rec = &g_interfaces[index];
+
+    LocalTime lt;
+    ReadLocalTime(&lt);
+
+    snprintf(g_strFileName, sizeof g_strFileName, "%s.csv", FieldValue(rec->strName).str);
+
+    // Binary mode with explicit CR LF: the same bytes from every build.
+    FILE *pFile = fopen(g_strFileName, "rb");
+    if (!pFile) {
+        pFile = fopen(g_strFileName, "a+b");
+        if (pFile)
+            fprintf(pFile, "Date,Hour,Time,%% In,%% Out");
+    }
+    if (pFile)
+        fclose(pFile);
+
+    pFile = fopen(g_strFileName, "a+b");
+    if (!pFile)
+        return;
+    // Rows start with their line break, so the file never ends in one.
+    fprintf(pFile, "\r\n%02d-%02d-%02d,%02d,%02d:%02d:%02d", lt.day, lt.month, lt.year, lt.hour,
+            lt.hour, lt.minute, lt.second);
+    fprintf(pFile, ",%" PRId64 ",%" PRId64, Percent(rec->bpsIn, rec->linkSpeed),
+            Percent(rec->bpsOut, rec->linkSpeed));
+    fclose(pFile);
+}

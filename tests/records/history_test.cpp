@@ -1,0 +1,193 @@
+#include "records/history.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <string>
+
+#include "config/interfaces.h"
+#include "records/localtime.h"
+#include "tests/support/files.h"
+
+namespace {
+
+LocalTime g_fixedTime;
+
+void FixedTime(LocalTime *lt)
+{
+    *lt = g_fixedTime;
+}
+
+// Each test starts from an empty table and a fixed clock.
+class History : public InTempDir {
+protected:
+    void SetUp() override
+    {
+        InTempDir::SetUp();
+        memset(g_interfaces, 0, sizeof g_interfaces);
+        g_interfaceCount = 0;
+        SetTime(5, 12, 2026, 14, 8, 7);
+        g_localTimeHook = FixedTime;
+    }
+    void TearDown() override
+    {
+        g_localTimeHook = nullptr;
+        InTempDir::TearDown();
+    }
+
+    static void SetTime(int day, int month, int year, int hour, int minute, int second)
+    {
+        g_fixedTime = {day, month, year, hour, minute, second};
+    }
+
+    // Fills record i; the name is copied as the configuration reader would store it.
+    static void SetRecord(int i, const char *name, int32_t linkSpeed, int32_t bpsIn, int32_t bpsOut)
+    {
+        InterfaceRecord *rec = &g_interfaces[i];
+        memset(rec->strName, 0, sizeof rec->strName);
+        memcpy(rec->strName, name, std::min(strlen(name), sizeof rec->strName));
+        rec->linkSpeed = linkSpeed;
+        rec->bpsIn = bpsIn;
+        rec->bpsOut = bpsOut;
+    }
+
+    std::string DirListing() const
+    {
+        std::string names;
+        for (const auto &entry : std::filesystem::directory_iterator(dir_))
+            names += entry.path().filename().string() + ";";
+        return names;
+    }
+};
+
+const char kHeader[] = "Date,Hour,Time,% In,% Out";
+
+TEST_F(History, FirstCallCreatesFileWithHeaderAndOneRow)
+{
+    SetRecord(0, "Uplink", 100000000, 12000000, 3000000);
+    AppendHistory(0);
+    EXPECT_STREQ("Uplink.csv", g_strFileName);
+    EXPECT_EQ(std::string(kHeader) + "\r\n05-12-2026,14,14:08:07,12,3", ReadFile("Uplink.csv"));
+}
+
+TEST_F(History, TwoCyclesGiveTheWorkedExample)
+{
+    SetRecord(0, "Uplink", 100000000, 12000000, 3000000);
+    AppendHistory(0);
+    SetTime(5, 12, 2026, 14, 13, 7);
+    g_interfaces[0].bpsIn = 11000000;
+    g_interfaces[0].bpsOut = 4000000;
+    AppendHistory(0);
+    EXPECT_EQ("Date,Hour,Time,% In,% Out\r\n"
+              "05-12-2026,14,14:08:07,12,3\r\n"
+              "05-12-2026,14,14:13:07,11,4",
+              ReadFile("Uplink.csv"));
+}
+
+TEST_F(History, SmallFieldsAreZeroPaddedAndTheHourRepeated)
+{
+    SetRecord(0, "Edge", 1000, 0, 0);
+    SetTime(1, 2, 2027, 0, 0, 9);
+    AppendHistory(0);
+    SetTime(31, 12, 2027, 9, 5, 0);
+    AppendHistory(0);
+    EXPECT_EQ(std::string(kHeader) + "\r\n01-02-2027,00,00:00:09,0,0\r\n31-12-2027,09,09:05:00,0,0",
+              ReadFile("Edge.csv"));
+}
+
+TEST_F(History, ExistingFileGetsNoSecondHeader)
+{
+    // Left by an earlier run, including one whose last row was written by another build.
+    const std::string earlier = std::string(kHeader) + "\r\n04-12-2026,23,23:58:00,7,1";
+    WriteFile("Uplink.csv", earlier);
+    SetRecord(0, "Uplink", 100, 50, 25);
+    AppendHistory(0);
+    EXPECT_EQ(earlier + "\r\n05-12-2026,14,14:08:07,50,25", ReadFile("Uplink.csv"));
+
+    // Any existing file counts, even an empty one.
+    WriteFile("Empty.csv", "");
+    SetRecord(1, "Empty", 100, 1, 2);
+    AppendHistory(1);
+    EXPECT_EQ("\r\n05-12-2026,14,14:08:07,1,2", ReadFile("Empty.csv"));
+}
+
+TEST_F(History, PercentagesAreRecomputedFromTheRates)
+{
+    struct Case {
+        const char *name;
+        int32_t linkSpeed, bpsIn, bpsOut;
+        const char *columns;
+    };
+    const Case cases[] = {
+        {"zero rates", 100000000, 0, 0, ",0,0"},
+        {"half of 100M", 100000000, 50000000, 0, ",50,0"},
+        {"product past int32", 1000000000, 999999999, 2147483647, ",99,214"},
+        {"truncated not rounded", 3, 2, 1, ",66,33"},
+        {"negative truncates toward zero", 200, -3, -1, ",-1,0"},
+        {"speed zero", 0, 5000, 7000, ",0,0"},
+        {"speed negative", -100, 5000, 7000, ",0,0"},
+        {"quotient past int32", 1, INT_MAX, INT_MIN, ",214748364700,-214748364800"},
+    };
+    int32_t i = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteFile("Link.csv", "");
+        SetRecord(i % MAX_INTERFACES, "Link", c.linkSpeed, c.bpsIn, c.bpsOut);
+        // The stored percentages must not leak into the file.
+        g_interfaces[i % MAX_INTERFACES].pctIn = 77;
+        g_interfaces[i % MAX_INTERFACES].pctOut = 88;
+        AppendHistory(i % MAX_INTERFACES);
+        EXPECT_EQ(std::string("\r\n05-12-2026,14,14:08:07") + c.columns, ReadFile("Link.csv"));
+        i++;
+    }
+}
+
+TEST_F(History, FullWidthNameEndsAtTheField)
+{
+    // No zero after the 15 characters; the address that follows is not part of the name.
+    SetRecord(0, "ABCDEFGHIJKLMNO", 100, 10, 20);
+    memcpy(g_interfaces[0].strIP, "192.0.2.1", 10);
+    AppendHistory(0);
+    EXPECT_STREQ("ABCDEFGHIJKLMNO.csv", g_strFileName);
+    EXPECT_EQ("ABCDEFGHIJKLMNO.csv;", DirListing());
+    EXPECT_EQ(std::string(kHeader) + "\r\n05-12-2026,14,14:08:07,10,20", ReadFile("ABCDEFGHIJKLMNO.csv"));
+}
+
+TEST_F(History, InterfacesWithTheSameNameShareOneFile)
+{
+    SetRecord(0, "Core", 100, 10, 20);
+    SetRecord(1, "Core", 1000, 300, 400);
+    for (int cycle = 0; cycle < 2; cycle++) {
+        AppendHistory(0);
+        AppendHistory(1);
+    }
+    const std::string row0 = "\r\n05-12-2026,14,14:08:07,10,20";
+    const std::string row1 = "\r\n05-12-2026,14,14:08:07,30,40";
+    EXPECT_EQ(kHeader + row0 + row1 + row0 + row1, ReadFile("Core.csv"));
+    EXPECT_EQ("Core.csv;", DirListing());
+}
+
+TEST_F(History, UnwritableNameLosesTheRowQuietly)
+{
+    // The folder does not exist, so neither the header nor the row can be written.
+    SetRecord(0, "nodir/x", 100, 10, 20);
+    AppendHistory(0);
+    AppendHistory(0);
+    EXPECT_EQ("", DirListing());
+
+    // The next interface is unaffected.
+    SetRecord(1, "Fine", 100, 1, 1);
+    AppendHistory(1);
+    EXPECT_EQ(std::string(kHeader) + "\r\n05-12-2026,14,14:08:07,1,1", ReadFile("Fine.csv"));
+}
+
+TEST_F(History, IndexOutsideTheTableWritesNothing)
+{
+    AppendHistory(-1);
+    AppendHistory(MAX_INTERFACES);
+    EXPECT_EQ("", DirListing());
+}
+
+}  // namespace
