@@ -8,14 +8,15 @@ cd "$(dirname "$0")/.."
 target=${1:?target}
 seconds=${2:-600}
 case $target in
-  config_scan) sources="fuzz/config_scan_fuzz.cpp config/config.cpp config/interfaces.cpp config/msgbox_posix.cpp"; corpus=config ;;
+  config_scan) sources="fuzz/config_scan_fuzz.cpp config/config.cpp config/interfaces.cpp config/msgbox_posix.cpp"
+    corpus=config; max_len=10000 ;;  # past the 4999 characters read, with CR LF pairs
   *) echo "unknown target $target" >&2; exit 2 ;;
 esac
 out=build/fuzz
 mkdir -p "$out" "$out/$target-new"
 clang++ -std=c++17 -g -O1 -I. -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
   $sources -o "$out/$target"
-"$out/$target" -max_total_time="$seconds" -print_final_stats=1 \
+"$out/$target" -max_total_time="$seconds" -max_len="$max_len" -print_final_stats=1 \
   "$out/$target-new" "fuzz/corpus/$corpus" 2>&1 | tee "$out/$target.log" | grep -E '^#|stat::|ERROR|SUMMARY' | tail -n 25
 # Keep the corpus small: merge only what adds coverage.
 "$out/$target" -merge=1 "fuzz/corpus/$corpus" "$out/$target-new" >/dev/null 2>&1 || true
