@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Fuzzes one target with libFuzzer (clang, ASan + UBSan) and grows its corpus.
-#   fuzz/run.sh <target> [seconds]     targets: config_scan
+#   fuzz/run.sh <target> [seconds]     targets: config_scan, ber_decode
 # New inputs that raise coverage are added to fuzz/corpus/<corpus>; the ordinary
 # builds replay that corpus as a test.
 set -euo pipefail
@@ -9,6 +9,7 @@ target=${1:?target}
 seconds=${2:-600}
 case $target in
   config_scan) sources="fuzz/config_scan_fuzz.cpp config/config.cpp config/interfaces.cpp config/msgbox_posix.cpp"; corpus=config ;;
+  ber_decode) sources="fuzz/ber_decode_fuzz.cpp snmp/ber.cpp"; corpus=ber ;;
   *) echo "unknown target $target" >&2; exit 2 ;;
 esac
 out=build/fuzz

@@ -77,20 +77,50 @@ ScriptedAgent::~ScriptedAgent()
     vsnmp::net::NetCleanup();
 }
 
+// Wine binds a UDP socket to any loopback address but 127.0.0.1 as the
+// wildcard, so its datagrams leave from 127.0.0.1 and a client connected to
+// 127.0.0.31 would rightly drop them: the Windows build's agent takes 127.0.0.1.
+#ifdef _WIN32
+static const uint32_t kFirstHost = 1, kLastHost = 1;
+static const int kBusyRetries = 150;  // another program's agent may hold it a while
+#else
+static const uint32_t kFirstHost = 31, kLastHost = 39;
+static const int kBusyRetries = 0;
+#endif
+
 bool ScriptedAgent::Start(uint32_t except1, uint32_t except2)
 {
     // Other runs of these tests (the other build, another helper) may hold an
-    // address: take the next one.
-    for (uint32_t host = 31; host <= 39; host++) {
-        uint32_t addr = 0x7F000000u | host;
-        if (addr == except1 || addr == except2)
-            continue;
-        if (socket_.Open() && socket_.Bind(addr, 161)) {
-            addr_ = addr;
-            port_ = 161;
-            return true;
+    // address: take the next one, or wait for the only one.
+    for (int attempt = 0; attempt <= kBusyRetries; attempt++) {
+        if (attempt > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        for (uint32_t host = kFirstHost; host <= kLastHost; host++) {
+            uint32_t addr = 0x7F000000u | host;
+            if (addr == except1 || addr == except2)
+                continue;
+            if (socket_.Open() && socket_.Bind(addr, 161)) {
+                addr_ = addr;
+                port_ = 161;
+                return true;
+            }
+            socket_.Close();
         }
-        socket_.Close();
+    }
+    return false;
+}
+
+bool ScriptedAgent::StartOnOtherAddress(uint32_t avoid)
+{
+    // Port 161 of another address of the range when one is free, else any port
+    // of one (under Wine the datagrams then come from 127.0.0.1 and that port).
+    for (uint16_t port : {uint16_t(161), uint16_t(0)}) {
+        for (uint32_t host = 31; host <= 39; host++) {
+            uint32_t addr = 0x7F000000u | host;
+            if (addr != avoid && socket_.Open() && socket_.Bind(addr, port))
+                return socket_.LocalAddress(&addr_, &port_);
+            socket_.Close();
+        }
     }
     return false;
 }

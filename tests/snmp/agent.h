@@ -36,8 +36,10 @@ public:
     ~ScriptedAgent();
 
     // Binds port 161 on the first free address of 127.0.0.31 to .39 other than
-    // those listed in `except`.
+    // those listed in `except` (127.0.0.1 on the Windows build, see agent.cpp).
     bool Start(uint32_t except1 = 0, uint32_t except2 = 0);
+    // A source of foreign replies on another address than avoid.
+    bool StartOnOtherAddress(uint32_t avoid);
     // Binds an ephemeral port on the same address: a source of foreign replies.
     bool StartOnOtherPort(uint32_t addr);
     uint32_t Addr() const { return addr_; }

@@ -58,7 +58,7 @@ protected:
     void SetUp() override
     {
         InTempDir::SetUp();
-        ASSERT_TRUE(agent_.Start()) << "no free address in 127.0.0.31-39";
+        ASSERT_TRUE(agent_.Start()) << "no free address for the agent";
         g_replyValue = 0;
         savedSleep_ = g_querySleep;
         g_querySleep = CountingSleep;
@@ -277,7 +277,7 @@ TEST_F(SnmpQuery, RepliesFromAnotherSourceAreNeverDelivered)
     ScriptedAgent otherPort;
     ASSERT_TRUE(otherPort.StartOnOtherPort(agent_.Addr()));
     ScriptedAgent otherAddress;
-    ASSERT_TRUE(otherAddress.Start(agent_.Addr()));
+    ASSERT_TRUE(otherAddress.StartOnOtherAddress(agent_.Addr()));
     g_onSleep = [&](size_t n) {
         if (n != 1)
             return;

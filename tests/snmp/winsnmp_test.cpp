@@ -282,7 +282,7 @@ TEST_F(SnmpStack, OnlyTheDestinationMayReply)
     ScriptedAgent otherPort;
     ASSERT_TRUE(otherPort.StartOnOtherPort(agent_.Addr()));
     ScriptedAgent otherAddress;
-    ASSERT_TRUE(otherAddress.Start(agent_.Addr()));
+    ASSERT_TRUE(otherAddress.StartOnOtherAddress(agent_.Addr()));
     SendGet();
     ASSERT_TRUE(agent_.Receive(&request_, 5000));
     otherPort.SendTo(request_, Response(Hex("41 01 01")));
