@@ -58,9 +58,7 @@ public:
         dir_ = fs::temp_directory_path() / ("vellary-snmpd-" + std::to_string(getpid()));
         fs::create_directories(dir_);
         for (int host = 41; host <= 49 && pid_ <= 0; host++) {
-            std::string address = "127.0.0." + std::to_string(host);
-            if (TryStart(address))
-                address_ = address;
+            TryStart("127.0.0." + std::to_string(host));
         }
     }
 
@@ -104,6 +102,7 @@ private:
             int status = 0;
             if (waitpid(pid, &status, WNOHANG) == pid) {
                 pid_ = 0;
+                address_.clear();
                 return false;
             }
             if (!Get("1.3.6.1.2.1.1.3.0").empty())
@@ -111,6 +110,7 @@ private:
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
         Stop();
+        address_.clear();
         return false;
     }
 
