@@ -149,7 +149,14 @@ TEST_F(MainWindow, CreationBuildsTableStatusLineAndFrame)
     LONG style = GetWindowLongW(g_hWnd, GWL_STYLE);
     EXPECT_EQ(WS_SYSMENU | WS_MINIMIZEBOX, style & (WS_SYSMENU | WS_MINIMIZEBOX));
     EXPECT_EQ(0, style & (WS_MAXIMIZEBOX | WS_THICKFRAME)) << "no maximise box, no sizing border";
-    EXPECT_EQ(0, GetWindowLongW(g_hWnd, GWL_EXSTYLE) & WS_EX_APPWINDOW);
+    // It can be minimised and restored, and comes back at its one size.
+    SendMessageW(g_hWnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_TRUE(IsIconic(g_hWnd));
+    SendMessageW(g_hWnd, WM_SYSCOMMAND, SC_RESTORE, 0);
+    EXPECT_FALSE(IsIconic(g_hWnd));
+    GetWindowRect(g_hWnd, &rc);
+    EXPECT_EQ(500, rc.right - rc.left);
+    EXPECT_EQ(350, rc.bottom - rc.top);
     HMENU hMenu = GetMenu(g_hWnd);
     ASSERT_NE(nullptr, hMenu);
     EXPECT_EQ(IDM_EXIT, static_cast<int>(GetMenuItemID(GetSubMenu(hMenu, 0), 0)));
