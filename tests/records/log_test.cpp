@@ -1,0 +1,120 @@
+#include "records/log.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "records/localtime.h"
+#include "tests/support/files.h"
+
+namespace {
+
+LocalTime g_fixedTime;
+
+void FixedTime(LocalTime *lt)
+{
+    *lt = g_fixedTime;
+}
+
+class EventLog : public InTempDir {
+protected:
+    void SetUp() override
+    {
+        InTempDir::SetUp();
+        Clock(5, 12, 2026, 14, 3, 7);
+        g_localTimeHook = FixedTime;
+    }
+    void TearDown() override
+    {
+        g_localTimeHook = nullptr;
+        InTempDir::TearDown();
+    }
+    static void Clock(int day, int month, int year, int hour, int minute, int second)
+    {
+        g_fixedTime = {day, month, year, hour, minute, second};
+    }
+};
+
+TEST_F(EventLog, FirstLineCreatesTheFileWithExactBytes)
+{
+    ASSERT_FALSE(FileExists(LOG_FILE_NAME));
+    WriteLog("Uplink", "Not able to ping");
+    EXPECT_EQ("05-12-2026,14:03:07,Uplink,Not able to ping\r\n", ReadFile(LOG_FILE_NAME));
+}
+
+TEST_F(EventLog, AppendsAfterWhatIsThereAlsoFromEarlierRuns)
+{
+    WriteFile(LOG_FILE_NAME, "01-01-2026,00:00:00,Backbone,Not able to ping\r\n");
+    WriteLog("SnmpCreatePdu failure", nullptr);
+    Clock(6, 12, 2026, 9, 0, 0);
+    WriteLog("Uplink", "Not able to ping");
+    EXPECT_EQ("01-01-2026,00:00:00,Backbone,Not able to ping\r\n"
+              "05-12-2026,14:03:07,SnmpCreatePdu failure,\r\n"
+              "06-12-2026,09:00:00,Uplink,Not able to ping\r\n",
+              ReadFile(LOG_FILE_NAME));
+}
+
+TEST_F(EventLog, FieldsAreZeroPaddedAndTheYearIsWhole)
+{
+    struct Case {
+        LocalTime time;
+        const char *stamp;
+    } cases[] = {
+        {{1, 2, 2026, 3, 4, 5}, "01-02-2026,03:04:05"},
+        {{31, 12, 2026, 23, 59, 59}, "31-12-2026,23:59:59"},
+        {{9, 10, 2030, 0, 0, 0}, "09-10-2030,00:00:00"},
+    };
+    std::string expected;
+    for (const Case &c : cases) {
+        g_fixedTime = c.time;
+        WriteLog("m", "d");
+        expected += std::string(c.stamp) + ",m,d\r\n";
+    }
+    EXPECT_EQ(expected, ReadFile(LOG_FILE_NAME));
+}
+
+TEST_F(EventLog, TextIsWrittenAsItIs)
+{
+    WriteLog("Core, rack 2", "a,b");
+    WriteLog("No such name.", "");
+    WriteLog(nullptr, nullptr);
+    EXPECT_EQ("05-12-2026,14:03:07,Core, rack 2,a,b\r\n"
+              "05-12-2026,14:03:07,No such name.,\r\n"
+              "05-12-2026,14:03:07,,\r\n",
+              ReadFile(LOG_FILE_NAME));
+}
+
+TEST_F(EventLog, NoHandleStaysOpenBetweenLines)
+{
+    WriteLog("first", nullptr);
+    // Removing or renaming an open file fails on Windows.
+    std::filesystem::rename(LOG_FILE_NAME, "moved.txt");
+    WriteLog("second", nullptr);
+    std::filesystem::remove(LOG_FILE_NAME);
+    WriteLog("third", nullptr);
+    EXPECT_EQ("05-12-2026,14:03:07,first,\r\n", ReadFile("moved.txt"));
+    EXPECT_EQ("05-12-2026,14:03:07,third,\r\n", ReadFile(LOG_FILE_NAME));
+}
+
+TEST_F(EventLog, ALineThatCannotBeWrittenIsLostQuietly)
+{
+    std::filesystem::create_directory(LOG_FILE_NAME);
+    WriteLog("Uplink", "Not able to ping");
+    EXPECT_TRUE(std::filesystem::is_directory(LOG_FILE_NAME));
+}
+
+TEST_F(EventLog, AnOverlongLineIsCutButStaysALine)
+{
+    std::string detail(2 * LOG_LINE_MAX, 'x');
+    WriteLog("Uplink", detail.c_str());
+    WriteLog("next", nullptr);
+    std::string bytes = ReadFile(LOG_FILE_NAME);
+    std::string head = "05-12-2026,14:03:07,Uplink,";
+    size_t cbFirst = LOG_LINE_MAX - 1;
+    ASSERT_EQ(cbFirst + 27, bytes.size());
+    EXPECT_EQ(head + std::string(cbFirst - head.size() - 2, 'x') + "\r\n", bytes.substr(0, cbFirst));
+    EXPECT_EQ("05-12-2026,14:03:07,next,\r\n", bytes.substr(cbFirst));
+}
+
+}  // namespace
