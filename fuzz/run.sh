@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Fuzzes one target with libFuzzer (clang, ASan + UBSan) and grows its corpus.
-#   fuzz/run.sh <target> [seconds]     targets: config_scan, ping_match
+#   fuzz/run.sh <target> [seconds]     targets: config_scan, ber_decode, ping_match
 # New inputs that raise coverage are added to fuzz/corpus/<corpus>; the ordinary
 # builds replay that corpus as a test.
 set -euo pipefail
@@ -10,6 +10,7 @@ seconds=${2:-600}
 case $target in
   config_scan) sources="fuzz/config_scan_fuzz.cpp config/config.cpp config/interfaces.cpp config/msgbox_posix.cpp"
     corpus=config; max_len=10000 ;;  # past the 4999 characters read, with CR LF pairs
+  ber_decode) sources="fuzz/ber_decode_fuzz.cpp snmp/ber.cpp"; corpus=ber; max_len=4096 ;;
   ping_match) sources="fuzz/ping_match_fuzz.cpp poll/ping_posix.cpp"; corpus=ping_match; max_len=4096 ;;
   *) echo "unknown target $target" >&2; exit 2 ;;
 esac

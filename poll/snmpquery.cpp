@@ -1,0 +1,146 @@
+// One SNMPv1 GET made blocking: the query sends and then sleeps in steps,
+// testing the slot that the reply callback fills from the stack's own thread.
+#include "poll/snmpquery.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+#include "records/log.h"
+
+using namespace vsnmp;
+
+std::atomic<int64_t> g_replyValue{0};
+
+static void PlatformSleep(unsigned int milliseconds)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+void (*g_querySleep)(unsigned int milliseconds) = PlatformSleep;
+
+int SnmpGetCounter(HWND hWnd, unsigned int wMsg, int64_t *pCounter, const char *strDeviceIP,
+                   const char *strDeviceCommunity, const char *strOid)
+{
+    char strSourceIP[10];
+    smiUINT32 uiMajorVersion, uiMinorVersion, uiLevel, uiTranslateMode, uiRetransmitMode;
+    smiOID _smiOID;
+    smiOCTETS octets;
+
+    snprintf(strSourceIP, sizeof strSourceIP, "%s", "127.0.0.1");
+    _smiOID.len = 0;
+    _smiOID.ptr = nullptr;
+    HSNMP_VBL hVbl = nullptr;
+
+    if (SnmpStartup(&uiMajorVersion, &uiMinorVersion, &uiLevel, &uiTranslateMode, &uiRetransmitMode) !=
+        SNMPAPI_SUCCESS) {
+        WriteLog("SNMP Start up failure", nullptr);
+        return 0;
+    }
+    SnmpSetRetransmitMode(SNMPAPI_OFF);
+
+    HSNMP_SESSION hSession = SnmpCreateSession(hWnd, wMsg, SnmpReplyCallback, nullptr);
+    if (hSession == nullptr)
+        WriteLog("SnmpCreateSession failure", nullptr);
+    if (SnmpStrToOid(strOid, &_smiOID) == SNMPAPI_FAILURE)
+        WriteLog("SnmpStrToOid failure", nullptr);
+    hVbl = SnmpCreateVbl(hSession, &_smiOID, nullptr);
+    if (hVbl == nullptr)
+        WriteLog("SnmpCreateVbl failure", nullptr);
+    HSNMP_PDU hPdu = SnmpCreatePdu(hSession, SNMP_PDU_GET, 1, 0, 0, hVbl);
+    if (hPdu == nullptr)
+        WriteLog("SnmpCreatePdu failure", nullptr);
+
+    SnmpSetTranslateMode(SNMPAPI_UNTRANSLATED_V1);
+    HSNMP_ENTITY hLocalEntity = SnmpStrToEntity(hSession, strSourceIP);
+    if (hLocalEntity == nullptr)
+        WriteLog("SnmpStrToEntity failure", nullptr);
+    HSNMP_ENTITY hDeviceEntity = SnmpStrToEntity(hSession, strDeviceIP);
+    if (hDeviceEntity == nullptr)
+        WriteLog("SnmpStrToEntity failure", nullptr);
+    // The port goes on the local entity; the device entity keeps the stack's 161.
+    if (SnmpSetPort(hLocalEntity, 161) == SNMPAPI_FAILURE)
+        WriteLog("SnmpSetPort failure", nullptr);
+
+    octets.len = strDeviceCommunity ? static_cast<smiUINT32>(strlen(strDeviceCommunity)) : 0;
+    octets.ptr = reinterpret_cast<smiLPBYTE>(const_cast<char *>(strDeviceCommunity));
+    HSNMP_CONTEXT hContext = SnmpStrToContext(hSession, &octets);
+
+    if (SnmpSendMsg(hSession, hLocalEntity, hDeviceEntity, hContext, hPdu) != SNMPAPI_SUCCESS)
+        WriteLog("SNMP Send Message failure", nullptr);
+
+    g_querySleep(200);
+    for (int i = 0; i < 8; i++) {
+        if (g_replyValue.load(std::memory_order_acquire) != 0)
+            break;
+        g_querySleep(500);
+    }
+
+    int64_t replyValue = g_replyValue.load(std::memory_order_acquire);
+    // Cleanup frees everything above and waits for a running callback to end.
+    SnmpCleanup();
+    if (replyValue != 0) {
+        *pCounter = replyValue;
+        return 1;
+    }
+    return 0;
+}
+
+// A syntax whose value is a 32-bit number; anything else leaves the slot alone.
+static bool HoldsNumber(smiUINT32 syntax)
+{
+    return syntax == SNMP_SYNTAX_INT || syntax == SNMP_SYNTAX_CNTR32 || syntax == SNMP_SYNTAX_GAUGE32 ||
+           syntax == SNMP_SYNTAX_TIMETICKS || syntax == SNMP_SYNTAX_UINT32;
+}
+
+SNMPAPI_STATUS SnmpReplyCallback(HSNMP_SESSION hSession, HWND, UINT, WPARAM wParam, LPARAM, LPVOID)
+{
+    HSNMP_ENTITY srcEntity = nullptr, dstEntity = nullptr;
+    HSNMP_CONTEXT context = nullptr;
+    HSNMP_PDU hPdu = nullptr;
+    smiINT smiInt32Error = 0;
+    HSNMP_VBL varbindlist = nullptr;
+    smiOID oid;
+    smiVALUE val;
+    char octetbuffer[25];
+
+    if (wParam != 0)
+        return SNMPAPI_SUCCESS;
+
+    if (SnmpRecvMsg(hSession, &srcEntity, &dstEntity, &context, &hPdu) != SNMPAPI_SUCCESS) {
+        // Nothing was handed over: nothing to read or release.
+        WriteLog("SnmpRecvMsg failure", nullptr);
+        return SNMPAPI_SUCCESS;
+    }
+
+    bool haveValue = false;
+    int64_t value = 0;
+    if (SnmpGetPduData(hPdu, nullptr, nullptr, &smiInt32Error, nullptr, &varbindlist) != SNMPAPI_SUCCESS) {
+        WriteLog("SnmpGetPduData failure", nullptr);
+    } else {
+        if (smiInt32Error == SNMP_ERROR_NOSUCHNAME)
+            WriteLog("No such name.", nullptr);
+        if (SnmpGetVb(varbindlist, 1, &oid, &val) != SNMPAPI_SUCCESS) {
+            WriteLog("SnmpGetVb failure", nullptr);
+        } else if (HoldsNumber(val.syntax)) {
+            // Widened without sign: an INTEGER -1 becomes 4294967295.
+            smiUINT32 uNumber = val.syntax == SNMP_SYNTAX_INT ? static_cast<smiUINT32>(val.value.sNumber)
+                                                               : val.value.uNumber;
+            snprintf(octetbuffer, sizeof octetbuffer, "%u", uNumber);
+            value = strtoll(octetbuffer, nullptr, 10);
+            haveValue = true;
+        }
+        SnmpFreeVbl(varbindlist);
+    }
+    SnmpFreePdu(hPdu);
+    SnmpFreeEntity(srcEntity);
+    SnmpFreeEntity(dstEntity);
+
+    // Stored last, after the releases, so a query that sees it has nothing of
+    // this reply left to overlap with.
+    if (haveValue)
+        g_replyValue.store(value, std::memory_order_release);
+    return SNMPAPI_SUCCESS;
+}

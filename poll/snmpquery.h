@@ -1,0 +1,23 @@
+// The blocking SNMP counter query and the reply callback that feeds it.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "snmp/winsnmp.h"
+
+// The reply slot: 0 until a reply's value arrives. The poll clears it before
+// each query; the callback stores (release), the query loads (acquire).
+extern std::atomic<int64_t> g_replyValue;
+
+// Reads one numeric object with one SNMPv1 GET and waits up to 4200 ms for the
+// reply. Returns 1 with the value in *pCounter, or 0 with *pCounter untouched.
+int SnmpGetCounter(vsnmp::HWND hWnd, unsigned int wMsg, int64_t *pCounter, const char *strDeviceIP,
+                   const char *strDeviceCommunity, const char *strOid);
+
+vsnmp::SNMPAPI_STATUS SnmpReplyCallback(vsnmp::HSNMP_SESSION hSession, vsnmp::HWND hWnd, vsnmp::UINT wMsg,
+                                        vsnmp::WPARAM wParam, vsnmp::LPARAM lParam, vsnmp::LPVOID lpClientData);
+
+// Every wait of the query goes through here: the platform sleep unless a test
+// counts the waits instead.
+extern void (*g_querySleep)(unsigned int milliseconds);

@@ -1,0 +1,199 @@
+// Our SNMPv1 stack behind calls shaped like WinSNMP's: the same names, argument
+// orders, handle types and results, in a namespace of its own so it never clashes
+// with a system header. Replies reach a session's callback on a receiver thread
+// of the stack's own.
+#pragma once
+
+#include <cstdint>
+
+namespace vsnmp {
+
+typedef void *HWND;  // a real Win32 HWND converts to it
+typedef unsigned int UINT;
+typedef uintptr_t WPARAM;
+typedef intptr_t LPARAM;
+typedef void *LPVOID;
+typedef const char *LPCSTR;
+
+typedef int smiINT;
+typedef int32_t smiINT32;
+typedef uint32_t smiUINT32;
+typedef unsigned char smiBYTE;
+typedef smiINT *smiLPINT;
+typedef smiINT32 *smiLPINT32;
+typedef smiUINT32 *smiLPUINT32;
+typedef smiBYTE *smiLPBYTE;
+
+struct smiOID {
+    smiUINT32 len;
+    smiLPUINT32 ptr;
+};
+typedef smiOID *smiLPOID;
+typedef const smiOID *smiLPCOID;
+
+struct smiOCTETS {
+    smiUINT32 len;
+    smiLPBYTE ptr;
+};
+typedef smiOCTETS *smiLPOCTETS;
+typedef const smiOCTETS *smiLPCOCTETS;
+
+struct smiCNTR64 {
+    smiUINT32 hipart;
+    smiUINT32 lopart;
+};
+
+struct smiVALUE {
+    smiUINT32 syntax;
+    union {
+        smiINT sNumber;
+        smiUINT32 uNumber;
+        smiCNTR64 hNumber;
+        smiOCTETS string;
+        smiOID oid;
+        smiBYTE empty;
+    } value;
+};
+typedef smiVALUE *smiLPVALUE;
+typedef const smiVALUE *smiLPCVALUE;
+
+// Handles are opaque; each kind is a type of its own, and 0 is never a valid one.
+struct HSNMP_SESSION__;
+struct HSNMP_ENTITY__;
+struct HSNMP_CONTEXT__;
+struct HSNMP_PDU__;
+struct HSNMP_VBL__;
+typedef HSNMP_SESSION__ *HSNMP_SESSION;
+typedef HSNMP_ENTITY__ *HSNMP_ENTITY;
+typedef HSNMP_CONTEXT__ *HSNMP_CONTEXT;
+typedef HSNMP_PDU__ *HSNMP_PDU;
+typedef HSNMP_VBL__ *HSNMP_VBL;
+typedef HSNMP_ENTITY *LPHSNMP_ENTITY;
+typedef HSNMP_CONTEXT *LPHSNMP_CONTEXT;
+typedef HSNMP_PDU *LPHSNMP_PDU;
+typedef HSNMP_VBL *LPHSNMP_VBL;
+
+typedef smiUINT32 SNMPAPI_STATUS;
+
+typedef SNMPAPI_STATUS (*SNMPAPI_CALLBACK)(HSNMP_SESSION hSession, HWND hWnd, UINT wMsg, WPARAM wParam,
+                                           LPARAM lParam, LPVOID lpClientData);
+
+const SNMPAPI_STATUS SNMPAPI_FAILURE = 0;
+const SNMPAPI_STATUS SNMPAPI_SUCCESS = 1;
+
+const smiUINT32 SNMPAPI_OFF = 0;
+const smiUINT32 SNMPAPI_ON = 1;
+
+const smiUINT32 SNMPAPI_TRANSLATED = 0;
+const smiUINT32 SNMPAPI_UNTRANSLATED_V1 = 1;
+const smiUINT32 SNMPAPI_UNTRANSLATED_V2 = 2;
+
+const smiINT SNMP_PDU_GET = 0xA0;
+const smiINT SNMP_PDU_GETNEXT = 0xA1;
+const smiINT SNMP_PDU_RESPONSE = 0xA2;
+const smiINT SNMP_PDU_SET = 0xA3;
+
+const smiINT SNMP_ERROR_NOERROR = 0;
+const smiINT SNMP_ERROR_TOOBIG = 1;
+const smiINT SNMP_ERROR_NOSUCHNAME = 2;
+const smiINT SNMP_ERROR_BADVALUE = 3;
+const smiINT SNMP_ERROR_READONLY = 4;
+const smiINT SNMP_ERROR_GENERR = 5;
+
+// Syntax numbers are the BER tags of the values.
+const smiUINT32 SNMP_SYNTAX_INT = 0x02;
+const smiUINT32 SNMP_SYNTAX_INT32 = SNMP_SYNTAX_INT;
+const smiUINT32 SNMP_SYNTAX_OCTETS = 0x04;
+const smiUINT32 SNMP_SYNTAX_NULL = 0x05;
+const smiUINT32 SNMP_SYNTAX_OID = 0x06;
+const smiUINT32 SNMP_SYNTAX_IPADDR = 0x40;
+const smiUINT32 SNMP_SYNTAX_CNTR32 = 0x41;
+const smiUINT32 SNMP_SYNTAX_GAUGE32 = 0x42;
+const smiUINT32 SNMP_SYNTAX_TIMETICKS = 0x43;
+const smiUINT32 SNMP_SYNTAX_OPAQUE = 0x44;
+const smiUINT32 SNMP_SYNTAX_NSAPADDR = 0x45;
+const smiUINT32 SNMP_SYNTAX_CNTR64 = 0x46;
+const smiUINT32 SNMP_SYNTAX_UINT32 = 0x47;
+const smiUINT32 SNMP_SYNTAX_NOSUCHOBJECT = 0x80;
+const smiUINT32 SNMP_SYNTAX_NOSUCHINSTANCE = 0x81;
+const smiUINT32 SNMP_SYNTAX_ENDOFMIBVIEW = 0x82;
+
+const UINT SNMP_DEFAULT_PORT = 161;
+
+// Starts a use of the stack; may be called again after SnmpCleanup. The five
+// outputs (any may be null) get version 2.0, level 1, and the current modes.
+SNMPAPI_STATUS SnmpStartup(smiLPUINT32 nMajorVersion, smiLPUINT32 nMinorVersion, smiLPUINT32 nLevel,
+                           smiLPUINT32 nTranslateMode, smiLPUINT32 nRetransmitMode);
+
+// Ends the use begun by the matching SnmpStartup: closes its sockets, joins its
+// receiver threads (so none of its callbacks runs after the return) and frees every
+// handle and descriptor made since. Fails when called from one of those callbacks.
+SNMPAPI_STATUS SnmpCleanup();
+
+// The stack never retransmits; the mode is only remembered.
+SNMPAPI_STATUS SnmpSetRetransmitMode(smiUINT32 nRetransmitMode);
+
+// Entities are dotted-decimal IPv4 texts and contexts literal communities in every
+// mode, and messages are SNMPv1; the mode is only remembered.
+SNMPAPI_STATUS SnmpSetTranslateMode(smiUINT32 nTranslateMode);
+
+// Opens a session whose received messages are announced by calling fCallBack
+// (wParam 0) on a receiver thread. Returns 0 on failure.
+HSNMP_SESSION SnmpCreateSession(HWND hWnd, UINT wMsg, SNMPAPI_CALLBACK fCallBack, LPVOID lpClientData);
+
+// Converts dotted-decimal text ("1.3.6.1...") into dstOID, whose sub-identifiers
+// the stack owns until SnmpCleanup. Returns their count, or 0 (dstOID untouched).
+SNMPAPI_STATUS SnmpStrToOid(LPCSTR string, smiLPOID dstOID);
+
+// A list of one binding (name with value, NULL when value is null), or an empty
+// list when name is null. Returns 0 on failure.
+HSNMP_VBL SnmpCreateVbl(HSNMP_SESSION session, smiLPCOID name, smiLPCVALUE value);
+
+// A PDU of a copy of varbindlist (empty when it is 0). Returns 0 on failure.
+HSNMP_PDU SnmpCreatePdu(HSNMP_SESSION session, smiINT PDU_type, smiINT32 request_id, smiINT error_status,
+                        smiINT error_index, HSNMP_VBL varbindlist);
+
+// An entity for a dotted-decimal IPv4 address, at port 161. Returns 0 for any other text.
+HSNMP_ENTITY SnmpStrToEntity(HSNMP_SESSION session, LPCSTR string);
+
+SNMPAPI_STATUS SnmpSetPort(HSNMP_ENTITY hEntity, UINT nPort);
+
+// A context for a community, copied. Returns 0 on failure.
+HSNMP_CONTEXT SnmpStrToContext(HSNMP_SESSION session, smiLPCOCTETS string);
+
+// Sends the PDU as one SNMPv1 message, once, in one UDP datagram to the
+// destination entity's address and port (161 unless set), through a socket
+// connected there: only datagrams from that address and port come back to the
+// session. The source entity only has to be valid.
+SNMPAPI_STATUS SnmpSendMsg(HSNMP_SESSION session, HSNMP_ENTITY srcEntity, HSNMP_ENTITY dstEntity,
+                           HSNMP_CONTEXT context, HSNMP_PDU PDU);
+
+// Takes the session's oldest waiting datagram. When it decodes as an SNMPv1 message,
+// hands over its sender, addressee, community context and PDU as new handles (any
+// output may be null) and succeeds; otherwise the datagram is dropped, the
+// outputs are untouched and the call fails.
+SNMPAPI_STATUS SnmpRecvMsg(HSNMP_SESSION session, LPHSNMP_ENTITY srcEntity, LPHSNMP_ENTITY dstEntity,
+                           LPHSNMP_CONTEXT context, LPHSNMP_PDU PDU);
+
+// Hands over the requested parts of a PDU (null outputs are skipped); varbindlist
+// receives a new list handle holding a copy of the bindings.
+SNMPAPI_STATUS SnmpGetPduData(HSNMP_PDU PDU, smiLPINT PDU_type, smiLPINT32 request_id, smiLPINT error_status,
+                              smiLPINT error_index, LPHSNMP_VBL varbindlist);
+
+// Name and value of the binding at a 1-based index. Sub-identifiers and octets
+// are descriptors that the stack owns until SnmpCleanup. Fails, outputs
+// untouched, for a bad handle or index.
+SNMPAPI_STATUS SnmpGetVb(HSNMP_VBL vbl, smiUINT32 index, smiLPOID name, smiLPVALUE value);
+
+SNMPAPI_STATUS SnmpFreeVbl(HSNMP_VBL vbl);
+SNMPAPI_STATUS SnmpFreePdu(HSNMP_PDU PDU);
+SNMPAPI_STATUS SnmpFreeEntity(HSNMP_ENTITY hEntity);
+SNMPAPI_STATUS SnmpFreeContext(HSNMP_CONTEXT hContext);
+
+// Test seam: makes the next calls of the named operations fail as if the
+// system refused them, until cleared with 0.
+const unsigned FAULT_STARTUP = 1u;
+const unsigned FAULT_SEND = 2u;
+void SetFaults(unsigned faults);
+
+}  // namespace vsnmp

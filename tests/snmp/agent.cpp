@@ -1,0 +1,168 @@
+#include "tests/snmp/agent.h"
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+#include <vector>
+
+std::string Hex(const std::string &hex)
+{
+    std::string out;
+    unsigned value = 0;
+    int digits = 0;
+    for (char ch : hex) {
+        int d = ch >= '0' && ch <= '9' ? ch - '0' : ch >= 'A' && ch <= 'F' ? ch - 'A' + 10 : ch >= 'a' && ch <= 'f' ? ch - 'a' + 10 : -1;
+        if (d < 0)
+            continue;
+        value = value * 16 + static_cast<unsigned>(d);
+        if (++digits == 2) {
+            out.push_back(static_cast<char>(value));
+            value = 0;
+            digits = 0;
+        }
+    }
+    return out;
+}
+
+std::string ToHex(const std::string &bytes)
+{
+    std::string out;
+    char buf[4];
+    for (unsigned char b : bytes) {
+        snprintf(buf, sizeof buf, out.empty() ? "%02X" : " %02X", b);
+        out += buf;
+    }
+    return out;
+}
+
+std::string DottedIPv4(uint32_t addr)
+{
+    char buf[16];
+    snprintf(buf, sizeof buf, "%u.%u.%u.%u", addr >> 24, (addr >> 16) & 0xFF, (addr >> 8) & 0xFF, addr & 0xFF);
+    return buf;
+}
+
+std::string Tlv(uint8_t tag, const std::string &content)
+{
+    std::string out(1, static_cast<char>(tag));
+    size_t len = content.size();
+    if (len < 0x80) {
+        out.push_back(static_cast<char>(len));
+    } else {
+        std::string octets;
+        for (; len > 0; len >>= 8)
+            octets.insert(octets.begin(), static_cast<char>(len & 0xFF));
+        out.push_back(static_cast<char>(0x80 | octets.size()));
+        out += octets;
+    }
+    return out + content;
+}
+
+std::string Response(const std::string &valueTlv, int errorStatus, int errorIndex)
+{
+    std::string name = Hex("06 0A 2B 06 01 02 01 02 02 01 0A 02");
+    std::string pdu = Hex("02 01 01") + Tlv(0x02, std::string(1, static_cast<char>(errorStatus))) +
+                      Tlv(0x02, std::string(1, static_cast<char>(errorIndex))) + Tlv(0x30, Tlv(0x30, name + valueTlv));
+    return Tlv(0x30, Hex("02 01 00") + Tlv(0x04, "public") + Tlv(0xA2, pdu));
+}
+
+ScriptedAgent::ScriptedAgent()
+{
+    vsnmp::net::NetStartup();
+}
+
+ScriptedAgent::~ScriptedAgent()
+{
+    socket_.Close();
+    vsnmp::net::NetCleanup();
+}
+
+// Wine binds a UDP socket to any loopback address but 127.0.0.1 as the
+// wildcard, so its datagrams leave from 127.0.0.1 and a client connected to
+// 127.0.0.31 would rightly drop them: the Windows build's agent takes 127.0.0.1.
+#ifdef _WIN32
+static const uint32_t kFirstHost = 1, kLastHost = 1;
+static const int kBusyRetries = 150;  // another program's agent may hold it a while
+#else
+static const uint32_t kFirstHost = 31, kLastHost = 39;
+static const int kBusyRetries = 0;
+#endif
+
+bool ScriptedAgent::Start(uint32_t except1, uint32_t except2)
+{
+    // Other runs of these tests (the other build, another helper) may hold an
+    // address: take the next one, or wait for the only one.
+    for (int attempt = 0; attempt <= kBusyRetries; attempt++) {
+        if (attempt > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        for (uint32_t host = kFirstHost; host <= kLastHost; host++) {
+            uint32_t addr = 0x7F000000u | host;
+            if (addr == except1 || addr == except2)
+                continue;
+            if (socket_.Open() && socket_.Bind(addr, 161)) {
+                addr_ = addr;
+                port_ = 161;
+                return true;
+            }
+            socket_.Close();
+        }
+    }
+    return false;
+}
+
+bool ScriptedAgent::StartOnOtherAddress(uint32_t avoid)
+{
+    // Port 161 of another address of the range when one is free, else any port
+    // of one (under Wine the datagrams then come from 127.0.0.1 and that port).
+    for (uint16_t port : {uint16_t(161), uint16_t(0)}) {
+        for (uint32_t host = 31; host <= 39; host++) {
+            uint32_t addr = 0x7F000000u | host;
+            if (addr != avoid && socket_.Open() && socket_.Bind(addr, port))
+                return socket_.LocalAddress(&addr_, &port_);
+            socket_.Close();
+        }
+    }
+    return false;
+}
+
+bool ScriptedAgent::StartOnOtherPort(uint32_t addr)
+{
+    if (!socket_.Open() || !socket_.Bind(addr, 0))
+        return false;
+    addr_ = addr;
+    return socket_.LocalAddress(&addr_, &port_);
+}
+
+bool ScriptedAgent::Receive(Datagram *d, int timeoutMs)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    std::vector<uint8_t> buf(65536);
+    while (true) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (socket_.Wait(left.count() > 0 ? static_cast<int>(left.count()) : 0) == 1) {
+            long n = socket_.RecvFrom(buf.data(), buf.size(), &d->addr, &d->port);
+            if (n >= 0) {
+                d->bytes.assign(reinterpret_cast<const char *>(buf.data()), static_cast<size_t>(n));
+                return true;
+            }
+        }
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+    }
+}
+
+bool ScriptedAgent::SendTo(const Datagram &to, const std::string &bytes)
+{
+    return socket_.SendTo(reinterpret_cast<const uint8_t *>(bytes.data()), bytes.size(), to.addr, to.port);
+}
+
+bool WaitFor(const std::function<bool()> &cond, int timeoutMs)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!cond()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return cond();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}

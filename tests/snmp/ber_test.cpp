@@ -1,0 +1,272 @@
+#include "snmp/ber.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+#include <vector>
+
+#include "tests/snmp/agent.h"
+#include "tests/snmp/datagrams.h"
+
+using namespace vsnmp::ber;
+
+namespace {
+
+const uint32_t kIfInOctets2Ids[] = {1, 3, 6, 1, 2, 1, 2, 2, 1, 10, 2};
+
+Message GetRequest(const std::string &community)
+{
+    Message msg;
+    msg.community.assign(community.begin(), community.end());
+    msg.pduType = TAG_GET_REQUEST;
+    msg.requestId = 1;
+    VarBind vb;
+    vb.name.assign(std::begin(kIfInOctets2Ids), std::end(kIfInOctets2Ids));
+    msg.bindings.push_back(vb);
+    return msg;
+}
+
+// Encodes into a buffer of exactly the size needed; "" when encoding fails.
+std::string Encode(const Message &msg)
+{
+    std::vector<uint8_t> buf(70000);
+    size_t len = 0;
+    if (EncodeMessage(msg, buf.data(), buf.size(), &len) != BER_OK)
+        return "";
+    return std::string(reinterpret_cast<const char *>(buf.data() + buf.size() - len), len);
+}
+
+// Decodes from an exactly sized heap copy, so AddressSanitizer sees any over-read.
+int Decode(const std::string &bytes, Message *msg)
+{
+    std::vector<uint8_t> copy(bytes.begin(), bytes.end());
+    return DecodeMessage(copy.data(), copy.size(), msg);
+}
+
+Message WithValue(const Value &value)
+{
+    Message msg = GetRequest("public");
+    msg.pduType = TAG_GET_RESPONSE;
+    msg.bindings[0].value = value;
+    return msg;
+}
+
+}  // namespace
+
+TEST(BerEncode, GetRequestIsExactly42Bytes)
+{
+    EXPECT_EQ("30 28 02 01 00 04 06 70 75 62 6C 69 63 A0 1B 02 01 01 02 01 00 02 01 00 30 10 30 0E 06 0A 2B 06 01 "
+              "02 01 02 02 01 0A 02 05 00",
+              ToHex(Encode(GetRequest("public"))));
+}
+
+TEST(BerEncode, EmptyCommunity)
+{
+    EXPECT_EQ("30 22 02 01 00 04 00 A0 1B 02 01 01 02 01 00 02 01 00 30 10 30 0E 06 0A 2B 06 01 02 01 02 02 01 0A "
+              "02 05 00",
+              ToHex(Encode(GetRequest(""))));
+}
+
+TEST(BerEncode, LongFormOnlyAbove127)
+{
+    // A community of 127 bytes keeps the short form; 128 takes 81 80. The
+    // message around it passes 255 bytes and takes 82.
+    std::string at127 = Encode(GetRequest(std::string(127, 'c')));
+    EXPECT_EQ("30 81 A1 02 01 00 04 7F 63", ToHex(at127.substr(0, 9)));
+    std::string at128 = Encode(GetRequest(std::string(128, 'c')));
+    EXPECT_EQ("30 81 A3 02 01 00 04 81 80 63", ToHex(at128.substr(0, 10)));
+    std::string at300 = Encode(GetRequest(std::string(300, 'c')));
+    EXPECT_EQ("30 82 01 50 02 01 00 04 82 01 2C 63", ToHex(at300.substr(0, 12)));
+    EXPECT_EQ(0x150 + 4u, at300.size());
+}
+
+TEST(BerEncode, EveryBufferSize)
+{
+    Message msg = GetRequest("public");
+    std::string expected = Encode(msg);
+    for (size_t cap = 0; cap <= expected.size() + 1; cap++) {
+        std::vector<uint8_t> buf(cap);
+        size_t len = 0;
+        int rc = EncodeMessage(msg, buf.data(), cap, &len);
+        if (cap < expected.size()) {
+            EXPECT_EQ(BER_ERR_BUFFER_TOO_SMALL, rc) << cap;
+        } else {
+            ASSERT_EQ(BER_OK, rc) << cap;
+            EXPECT_EQ(expected, std::string(reinterpret_cast<char *>(buf.data() + cap - len), len));
+        }
+    }
+}
+
+TEST(BerEncode, RejectsObjectIdentifiersBerCannotCarry)
+{
+    const std::vector<std::vector<uint32_t>> bad = {{}, {1}, {3, 1}, {1, 40}, {0, 40, 1}, std::vector<uint32_t>(129, 1)};
+    for (const auto &ids : bad) {
+        Message msg = GetRequest("public");
+        msg.bindings[0].name = ids;
+        EXPECT_EQ("", Encode(msg)) << ids.size();
+    }
+    Message msg = GetRequest("public");
+    msg.bindings[0].name = {2, 999, 3};
+    EXPECT_NE(std::string::npos, ToHex(Encode(msg)).find("30 07 06 03 88 37 03 05 00"));
+}
+
+TEST(BerValues, IntegersTakeTheShortestTwosComplement)
+{
+    const struct {
+        int32_t value;
+        const char *tlv;
+    } cases[] = {
+        {0, "02 01 00"},          {127, "02 01 7F"},          {128, "02 02 00 80"},
+        {-1, "02 01 FF"},         {-128, "02 01 80"},         {-129, "02 02 FF 7F"},
+        {INT32_MAX, "02 04 7F FF FF FF"}, {INT32_MIN, "02 04 80 00 00 00"},
+    };
+    for (const auto &c : cases) {
+        Value v;
+        v.tag = TAG_INTEGER;
+        v.integer = c.value;
+        std::string bytes = Encode(WithValue(v));
+        EXPECT_EQ(c.tlv, ToHex(bytes.substr(bytes.size() - Hex(c.tlv).size()))) << c.value;
+        Message back;
+        ASSERT_EQ(BER_OK, Decode(bytes, &back));
+        EXPECT_EQ(c.value, back.bindings[0].value.integer);
+    }
+}
+
+TEST(BerValues, UnsignedNumbersGetALeadingZeroWhenTheTopBitIsSet)
+{
+    const struct {
+        uint8_t tag;
+        uint64_t value;
+        const char *tlv;
+    } cases[] = {
+        {TAG_COUNTER32, 0, "41 01 00"},
+        {TAG_COUNTER32, 0xFFFFFFFFu, "41 05 00 FF FF FF FF"},
+        {TAG_GAUGE32, 10000000, "42 04 00 98 96 80"},
+        {TAG_TIMETICKS, 0x80, "43 02 00 80"},
+        {TAG_UINTEGER32, 5, "47 01 05"},
+        {TAG_COUNTER64, UINT64_MAX, "46 09 00 FF FF FF FF FF FF FF FF"},
+    };
+    for (const auto &c : cases) {
+        Value v;
+        v.tag = c.tag;
+        v.number = c.value;
+        std::string bytes = Encode(WithValue(v));
+        EXPECT_EQ(c.tlv, ToHex(bytes.substr(bytes.size() - Hex(c.tlv).size())));
+        Message back;
+        ASSERT_EQ(BER_OK, Decode(bytes, &back));
+        EXPECT_EQ(c.tag, back.bindings[0].value.tag);
+        EXPECT_EQ(c.value, back.bindings[0].value.number);
+    }
+}
+
+TEST(BerValues, FourByteUnsignedWithTheTopBitSetReadsAsUnsigned)
+{
+    // Agents that skip the leading 00 still mean the unsigned value.
+    Message msg;
+    ASSERT_EQ(BER_OK, Decode(Response(Hex("42 04 FF FF FF FE")), &msg));
+    EXPECT_EQ(0xFFFFFFFEu, msg.bindings[0].value.number);
+}
+
+TEST(BerValues, EveryKindRoundTrips)
+{
+    Message msg = GetRequest("community");
+    msg.pduType = TAG_GET_RESPONSE;
+    msg.requestId = -5;
+    msg.errorStatus = 2;
+    msg.errorIndex = 1;
+    msg.bindings.clear();
+    const uint8_t tags[] = {TAG_NULL, TAG_OCTET_STRING, TAG_OID, TAG_IPADDRESS, TAG_OPAQUE, TAG_NSAPADDRESS,
+                            TAG_NOSUCHOBJECT, TAG_NOSUCHINSTANCE, TAG_ENDOFMIBVIEW};
+    for (uint8_t tag : tags) {
+        VarBind vb;
+        vb.name = {1, 3, 6, 1, 4, 1, 4294967295u, tag};
+        vb.value.tag = tag;
+        if (tag == TAG_OID)
+            vb.value.oid = {2, 4294967295u - 80, 0, 128, 16384};
+        else if (tag == TAG_IPADDRESS)
+            vb.value.octets = {127, 0, 0, 31};
+        else if (tag == TAG_OCTET_STRING || tag == TAG_OPAQUE || tag == TAG_NSAPADDRESS)
+            vb.value.octets.assign(200, tag);
+        msg.bindings.push_back(vb);
+    }
+    Message back;
+    ASSERT_EQ(BER_OK, Decode(Encode(msg), &back));
+    EXPECT_EQ(msg.community, back.community);
+    EXPECT_EQ(-5, back.requestId);
+    EXPECT_EQ(2, back.errorStatus);
+    EXPECT_EQ(1, back.errorIndex);
+    ASSERT_EQ(msg.bindings.size(), back.bindings.size());
+    for (size_t k = 0; k < msg.bindings.size(); k++) {
+        EXPECT_EQ(msg.bindings[k].name, back.bindings[k].name);
+        EXPECT_EQ(msg.bindings[k].value.tag, back.bindings[k].value.tag);
+        EXPECT_EQ(msg.bindings[k].value.octets, back.bindings[k].value.octets);
+        EXPECT_EQ(msg.bindings[k].value.oid, back.bindings[k].value.oid);
+    }
+}
+
+TEST(BerDecode, DatagramTable)
+{
+    for (const auto &c : kDatagramCases) {
+        Message msg;
+        EXPECT_EQ(c.decodeResult, Decode(Hex(c.hex), &msg)) << c.name;
+    }
+}
+
+TEST(BerDecode, ValidResponse)
+{
+    Message msg;
+    ASSERT_EQ(BER_OK, Decode(Hex(kDatagramCases[0].hex), &msg));
+    EXPECT_EQ(0, msg.version);
+    EXPECT_EQ("public", std::string(msg.community.begin(), msg.community.end()));
+    EXPECT_EQ(TAG_GET_RESPONSE, msg.pduType);
+    EXPECT_EQ(1, msg.requestId);
+    ASSERT_EQ(1u, msg.bindings.size());
+    EXPECT_EQ(std::vector<uint32_t>(std::begin(kIfInOctets2Ids), std::end(kIfInOctets2Ids)), msg.bindings[0].name);
+    EXPECT_EQ(TAG_COUNTER32, msg.bindings[0].value.tag);
+    EXPECT_EQ(1234u, msg.bindings[0].value.number);
+}
+
+TEST(BerDecode, EveryPrefixOfAValidMessageFails)
+{
+    for (const auto &c : kDatagramCases) {
+        if (c.decodeResult != BER_OK)
+            continue;
+        std::string whole = Hex(c.hex);
+        for (size_t n = 0; n < whole.size(); n++) {
+            Message msg;
+            EXPECT_NE(BER_OK, Decode(whole.substr(0, n), &msg)) << c.name << " cut to " << n;
+        }
+    }
+}
+
+TEST(BerDecode, NestingFarDeeperThanSnmpUses)
+{
+    std::string deep;
+    for (int k = 0; k < 2000; k++)
+        deep = Tlv(0x30, deep);
+    Message msg;
+    EXPECT_EQ(BER_ERR_UNEXPECTED_TAG, Decode(Response(deep), &msg));
+    EXPECT_EQ(BER_ERR_UNEXPECTED_TAG, Decode(Tlv(0x30, Hex("02 01 00") + Tlv(0x04, "x") + Tlv(0xA2, deep)), &msg));
+    EXPECT_EQ(BER_ERR_UNEXPECTED_TAG, Decode(Tlv(0x30, deep), &msg));
+}
+
+TEST(BerDecode, ObjectIdentifierLimits)
+{
+    Message msg;
+    // 128 sub-identifiers is the most a name may have.
+    std::string ids128 = "\x2B" + std::string(126, '\x01');
+    std::string vb128 = Tlv(0x30, Tlv(0x06, ids128) + Hex("05 00"));
+    std::string vb129 = Tlv(0x30, Tlv(0x06, ids128 + "\x01") + Hex("05 00"));
+    auto wrap = [](const std::string &vb) {
+        return Tlv(0x30, Hex("02 01 00") + Tlv(0x04, "") + Tlv(0xA2, Hex("02 01 01 02 01 00 02 01 00") + Tlv(0x30, vb)));
+    };
+    ASSERT_EQ(BER_OK, Decode(wrap(vb128), &msg));
+    EXPECT_EQ(128u, msg.bindings[0].name.size());
+    EXPECT_EQ(BER_ERR_INVALID_VALUE, Decode(wrap(vb129), &msg));
+    // The first octet carries two arcs: 0x50 is 2.0, 0x81 0x00 is 2.48.
+    ASSERT_EQ(BER_OK, Decode(wrap(Tlv(0x30, Hex("06 02 50 05 05 00"))), &msg));
+    EXPECT_EQ((std::vector<uint32_t>{2, 0, 5}), msg.bindings[0].name);
+    ASSERT_EQ(BER_OK, Decode(wrap(Tlv(0x30, Hex("06 02 81 00 05 00"))), &msg));
+    EXPECT_EQ((std::vector<uint32_t>{2, 48}), msg.bindings[0].name);
+}

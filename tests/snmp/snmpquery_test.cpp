@@ -1,0 +1,350 @@
+// SnmpGetCounter and its callback against a scripted agent. The waits go
+// through the sleep seam: the test counts them, and at a chosen step the agent
+// answers and the test waits (in real time, briefly) for the reply to land.
+#include "poll/snmpquery.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "tests/snmp/agent.h"
+#include "tests/snmp/datagrams.h"
+#include "tests/support/files.h"
+
+using namespace vsnmp;
+
+namespace {
+
+const unsigned int kWmTimer = 0x0113;
+const int kLandMs = 5000;  // the longest a delivered reply may take to show
+
+std::vector<unsigned int> g_sleeps;
+std::function<void(size_t step)> g_onSleep;
+
+void CountingSleep(unsigned int milliseconds)
+{
+    g_sleeps.push_back(milliseconds);
+    if (g_onSleep)
+        g_onSleep(g_sleeps.size());
+}
+
+const std::vector<unsigned int> kFullWait = {200, 500, 500, 500, 500, 500, 500, 500, 500};
+
+// The message field of each line of the event log.
+std::vector<std::string> LogMessages()
+{
+    std::vector<std::string> messages;
+    std::string text = ReadFile("vellarylog.txt");
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t eol = text.find("\r\n", pos);
+        if (eol == std::string::npos)
+            eol = text.size();
+        std::string line = text.substr(pos, eol - pos);
+        // "dd-mm-yyyy,hh:mm:ss," then the message, then "," and an empty detail.
+        if (line.size() >= 21 && line.back() == ',')
+            messages.push_back(line.substr(20, line.size() - 21));
+        else
+            messages.push_back("malformed line: " + line);
+        pos = eol + 2;
+    }
+    return messages;
+}
+
+class SnmpQuery : public InTempDir {
+protected:
+    void SetUp() override
+    {
+        InTempDir::SetUp();
+        ASSERT_TRUE(agent_.Start()) << "no free address for the agent";
+        g_replyValue = 0;
+        savedSleep_ = g_querySleep;
+        g_querySleep = CountingSleep;
+        g_sleeps.clear();
+        g_onSleep = nullptr;
+    }
+
+    void TearDown() override
+    {
+        g_onSleep = nullptr;
+        g_querySleep = savedSleep_;
+        SetFaults(0);
+        // The query ended its own use of the stack: nothing is left to clean up.
+        EXPECT_EQ(SNMPAPI_FAILURE, SnmpCleanup());
+        InTempDir::TearDown();
+    }
+
+    int Query(int64_t *counter, const std::string &community = "public", const std::string &oid = kIfInOctets2)
+    {
+        return SnmpGetCounter(nullptr, kWmTimer, counter, agent_.Address().c_str(), community.c_str(), oid.c_str());
+    }
+
+    // At the given sleep, the agent takes the request and sends the replies; the
+    // sleep then lasts until a value is in the slot or the log holds logLines lines.
+    void AnswerAt(size_t step, std::vector<std::string> replies, size_t logLines = 0)
+    {
+        g_onSleep = [this, step, replies, logLines](size_t n) {
+            if (n != step)
+                return;
+            ASSERT_TRUE(agent_.Receive(&request_, kLandMs));
+            for (const auto &reply : replies)
+                agent_.SendTo(request_, reply);
+            WaitFor([logLines] { return g_replyValue.load() != 0 || (logLines > 0 && LogMessages().size() >= logLines); },
+                    kLandMs);
+        };
+    }
+
+    ScriptedAgent agent_;
+    Datagram request_;
+    void (*savedSleep_)(unsigned int) = nullptr;
+};
+
+// A reply the callback cannot use, sent last: once its line is logged, every
+// datagram sent before it has been handled.
+const std::string kMarker = Hex("30");
+
+}  // namespace
+
+TEST_F(SnmpQuery, ValueAtOnceAfterOneSleepAndTheRequestIsExact)
+{
+    AnswerAt(1, {Response(Hex("41 02 04 D2"))});
+    int64_t counter = 0;
+    EXPECT_EQ(1, Query(&counter));
+    EXPECT_EQ(1234, counter);
+    EXPECT_EQ(std::vector<unsigned int>{200}, g_sleeps);
+    EXPECT_FALSE(FileExists("vellarylog.txt"));
+    EXPECT_EQ("30 28 02 01 00 04 06 70 75 62 6C 69 63 A0 1B 02 01 01 02 01 00 02 01 00 30 10 30 0E 06 0A 2B 06 01 "
+              "02 01 02 02 01 0A 02 05 00",
+              ToHex(request_.bytes));
+    // Sent once: nothing follows the request.
+    Datagram again;
+    EXPECT_FALSE(agent_.Receive(&again, 0));
+}
+
+TEST_F(SnmpQuery, ReplyAfterOneSecondEndsTheThirdSleep)
+{
+    AnswerAt(3, {Response(Hex("41 02 04 D2"))});
+    int64_t counter = 0;
+    EXPECT_EQ(1, Query(&counter));
+    EXPECT_EQ(1234, counter);
+    EXPECT_EQ((std::vector<unsigned int>{200, 500, 500}), g_sleeps);
+}
+
+TEST_F(SnmpQuery, NoReplyWaitsInFullAndLeavesTheCounter)
+{
+    int64_t counter = 77;
+    EXPECT_EQ(0, Query(&counter));
+    EXPECT_EQ(77, counter);
+    EXPECT_EQ(kFullWait, g_sleeps);
+    EXPECT_FALSE(FileExists("vellarylog.txt"));
+    ASSERT_TRUE(agent_.Receive(&request_, kLandMs));
+    EXPECT_EQ(42u, request_.bytes.size());
+}
+
+TEST_F(SnmpQuery, EmptyCommunity)
+{
+    AnswerAt(1, {Response(Hex("41 01 05"))});
+    int64_t counter = 0;
+    EXPECT_EQ(1, Query(&counter, ""));
+    EXPECT_EQ(5, counter);
+    EXPECT_EQ("30 22 02 01 00 04 00 A0 1B", ToHex(request_.bytes.substr(0, 9)));
+}
+
+TEST_F(SnmpQuery, NumbersAreWidenedWithoutSign)
+{
+    const struct {
+        const char *name;
+        const char *value;
+        int64_t expected;
+    } cases[] = {
+        {"Counter32 4294967295", "41 05 00 FF FF FF FF", 4294967295},
+        {"INTEGER -1", "02 01 FF", 4294967295},
+        {"INTEGER -2147483648", "02 04 80 00 00 00", 2147483648},
+        {"INTEGER 2147483647", "02 04 7F FF FF FF", 2147483647},
+        {"Gauge32 10000000", "42 03 98 96 80", 10000000},
+        {"TimeTicks 1", "43 01 01", 1},
+        {"Counter32 without its leading 00", "41 04 FF FF FF FF", 4294967295},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        g_replyValue = 0;
+        g_sleeps.clear();
+        AnswerAt(1, {Response(Hex(c.value))});
+        int64_t counter = 0;
+        EXPECT_EQ(1, Query(&counter));
+        EXPECT_EQ(c.expected, counter);
+        EXPECT_EQ(std::vector<unsigned int>{200}, g_sleeps);
+    }
+}
+
+TEST_F(SnmpQuery, ValueZeroAndNonNumbersAreNoReply)
+{
+    // None of these is a 32-bit number other than 0: the slot stays 0 and the
+    // query waits in full. The octet string's length (5) and the Counter64's
+    // halves must not pass for a value.
+    const char *values[] = {"41 01 00", "02 01 00", "05 00", "04 05 61 62 63 64 65", "06 03 2B 06 01",
+                            "80 00", "81 00", "82 00", "46 09 00 00 00 00 07 00 00 00 08", "40 04 7F 00 00 01"};
+    size_t lines = 0;
+    for (const char *value : values) {
+        SCOPED_TRACE(value);
+        g_replyValue = 0;
+        g_sleeps.clear();
+        AnswerAt(1, {Response(Hex(value)), kMarker}, ++lines);
+        int64_t counter = 77;
+        EXPECT_EQ(0, Query(&counter));
+        EXPECT_EQ(77, counter);
+        EXPECT_EQ(kFullWait, g_sleeps);
+        EXPECT_EQ(std::vector<std::string>(lines, "SnmpRecvMsg failure"), LogMessages());
+    }
+}
+
+TEST_F(SnmpQuery, NoSuchNameIsLogged)
+{
+    AnswerAt(1, {Response(Hex("05 00"), SNMP_ERROR_NOSUCHNAME, 1)}, 1);
+    int64_t counter = 77;
+    EXPECT_EQ(0, Query(&counter));
+    EXPECT_EQ(77, counter);
+    EXPECT_EQ(std::vector<std::string>{"No such name."}, LogMessages());
+}
+
+TEST_F(SnmpQuery, DatagramTable)
+{
+    for (const auto &c : kDatagramCases) {
+        SCOPED_TRACE(c.name);
+        g_replyValue = 0;
+        g_sleeps.clear();
+        std::vector<std::string> expected = LogMessages();
+        int64_t counter = 77;
+        if (c.queryValue != 0) {
+            AnswerAt(1, {Hex(c.hex)});
+            EXPECT_EQ(1, Query(&counter));
+            EXPECT_EQ(c.queryValue, counter);
+        } else {
+            if (c.queryLog)
+                expected.push_back(c.queryLog);
+            expected.push_back("SnmpRecvMsg failure");  // the marker's
+            AnswerAt(1, {Hex(c.hex), kMarker}, expected.size());
+            EXPECT_EQ(0, Query(&counter));
+            EXPECT_EQ(77, counter);
+        }
+        EXPECT_EQ(expected, LogMessages());
+    }
+}
+
+TEST_F(SnmpQuery, EveryPrefixOfAReplyIsLoggedAsReceiveFailure)
+{
+    std::string whole = Hex(kDatagramCases[0].hex);
+    for (size_t n = 0; n < whole.size(); n++) {
+        SCOPED_TRACE(n);
+        g_sleeps.clear();
+        AnswerAt(1, {whole.substr(0, n)}, n + 1);
+        int64_t counter = 77;
+        EXPECT_EQ(0, Query(&counter));
+        EXPECT_EQ(77, counter);
+        EXPECT_EQ(n + 1, LogMessages().size());
+    }
+    EXPECT_EQ(std::vector<std::string>(whole.size(), "SnmpRecvMsg failure"), LogMessages());
+}
+
+TEST_F(SnmpQuery, LateReplyNeverReachesTheNextQuery)
+{
+    int64_t counter = 77;
+    EXPECT_EQ(0, Query(&counter));
+    Datagram first;
+    ASSERT_TRUE(agent_.Receive(&first, kLandMs));
+
+    // During the next query the first one's reply arrives at its old port, then
+    // this query's own noSuchName reply.
+    g_sleeps.clear();
+    g_onSleep = [this, first](size_t n) {
+        if (n != 1)
+            return;
+        ASSERT_TRUE(agent_.Receive(&request_, kLandMs));
+        agent_.SendTo(first, Response(Hex("41 02 03 09")));
+        agent_.SendTo(request_, Response(Hex("05 00"), SNMP_ERROR_NOSUCHNAME, 1));
+        WaitFor([] { return LogMessages().size() >= 1; }, kLandMs);
+    };
+    EXPECT_EQ(0, Query(&counter));
+    EXPECT_EQ(77, counter);
+    EXPECT_EQ(0, g_replyValue.load());
+    EXPECT_EQ(std::vector<std::string>{"No such name."}, LogMessages());
+}
+
+TEST_F(SnmpQuery, RepliesFromAnotherSourceAreNeverDelivered)
+{
+    ScriptedAgent otherPort;
+    ASSERT_TRUE(otherPort.StartOnOtherPort(agent_.Addr()));
+    ScriptedAgent otherAddress;
+    ASSERT_TRUE(otherAddress.StartOnOtherAddress(agent_.Addr()));
+    g_onSleep = [&](size_t n) {
+        if (n != 1)
+            return;
+        ASSERT_TRUE(agent_.Receive(&request_, kLandMs));
+        otherPort.SendTo(request_, Response(Hex("41 02 03 09")));
+        otherAddress.SendTo(request_, Response(Hex("41 02 03 0A")));
+        agent_.SendTo(request_, Response(Hex("05 00"), SNMP_ERROR_NOSUCHNAME, 1));
+        WaitFor([] { return LogMessages().size() >= 1; }, kLandMs);
+    };
+    int64_t counter = 77;
+    EXPECT_EQ(0, Query(&counter));
+    EXPECT_EQ(77, counter);
+    EXPECT_EQ(std::vector<std::string>{"No such name."}, LogMessages());
+}
+
+TEST_F(SnmpQuery, StartupFailureReturnsAtOnce)
+{
+    SetFaults(FAULT_STARTUP);
+    int64_t counter = 77;
+    EXPECT_EQ(0, Query(&counter));
+    EXPECT_EQ(77, counter);
+    EXPECT_TRUE(g_sleeps.empty());
+    EXPECT_EQ(std::vector<std::string>{"SNMP Start up failure"}, LogMessages());
+    Datagram d;
+    EXPECT_FALSE(agent_.Receive(&d, 0));
+}
+
+TEST_F(SnmpQuery, SendFailureIsLoggedAndWaitsInFull)
+{
+    SetFaults(FAULT_SEND);
+    int64_t counter = 77;
+    EXPECT_EQ(0, Query(&counter));
+    EXPECT_EQ(77, counter);
+    EXPECT_EQ(kFullWait, g_sleeps);
+    EXPECT_EQ(std::vector<std::string>{"SNMP Send Message failure"}, LogMessages());
+    Datagram d;
+    EXPECT_FALSE(agent_.Receive(&d, 0));
+}
+
+TEST_F(SnmpQuery, RejectedAddressAndObjectIdentifier)
+{
+    int64_t counter = 77;
+    EXPECT_EQ(0, SnmpGetCounter(nullptr, kWmTimer, &counter, "router.example", "public", kIfInOctets2));
+    EXPECT_EQ(kFullWait, g_sleeps);
+    EXPECT_EQ((std::vector<std::string>{"SnmpStrToEntity failure", "SNMP Send Message failure"}), LogMessages());
+
+    // A bad object identifier leaves an empty list: the request goes out without
+    // a binding, and the agent's answer has none to read.
+    g_sleeps.clear();
+    AnswerAt(1, {Tlv(0x30, Hex("02 01 00 04 06 70 75 62 6C 69 63 A2 0B 02 01 01 02 01 00 02 01 00 30 00"))}, 5);
+    EXPECT_EQ(0, Query(&counter, "public", "1.3.6.x"));
+    EXPECT_EQ(77, counter);
+    EXPECT_EQ((std::vector<std::string>{"SnmpStrToEntity failure", "SNMP Send Message failure", "SnmpStrToOid failure",
+                                        "SnmpCreateVbl failure", "SnmpGetVb failure"}),
+              LogMessages());
+    EXPECT_EQ("30 18 02 01 00 04 06 70 75 62 6C 69 63 A0 0B 02 01 01 02 01 00 02 01 00 30 00", ToHex(request_.bytes));
+}
+
+TEST_F(SnmpQuery, CallbackIgnoresErrorNotices)
+{
+    g_replyValue = 5;
+    EXPECT_EQ(SNMPAPI_SUCCESS, SnmpReplyCallback(nullptr, nullptr, kWmTimer, 1, 0, nullptr));
+    EXPECT_EQ(5, g_replyValue.load());
+    EXPECT_FALSE(FileExists("vellarylog.txt"));
+    // A notice of no message at all: logged, nothing read or stored.
+    EXPECT_EQ(SNMPAPI_SUCCESS, SnmpReplyCallback(nullptr, nullptr, kWmTimer, 0, 0, nullptr));
+    EXPECT_EQ(5, g_replyValue.load());
+    EXPECT_EQ(std::vector<std::string>{"SnmpRecvMsg failure"}, LogMessages());
+    g_replyValue = 0;
+}

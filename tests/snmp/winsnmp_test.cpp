@@ -1,0 +1,348 @@
+// The stack's calls against a scripted agent: handles, the one datagram, who
+// may reply, and what SnmpCleanup guarantees.
+#include "snmp/winsnmp.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/snmp/agent.h"
+#include "tests/snmp/datagrams.h"
+
+using namespace vsnmp;
+
+namespace {
+
+// What the callbacks saw, shared with the receiver thread.
+struct Seen {
+    std::atomic<int> calls{0};
+    std::atomic<int> nonZeroWParam{0};
+    std::atomic<bool> onCallerThread{false};
+    std::atomic<uint32_t> lastValue{0};
+    std::atomic<int> failedReceives{0};
+    std::thread::id caller;
+};
+
+// Takes the message apart as the query's callback does, remembering the value.
+SNMPAPI_STATUS Record(HSNMP_SESSION hSession, HWND, UINT, WPARAM wParam, LPARAM, LPVOID lpClientData)
+{
+    Seen *seen = static_cast<Seen *>(lpClientData);
+    if (std::this_thread::get_id() == seen->caller)
+        seen->onCallerThread = true;
+    if (wParam != 0)
+        seen->nonZeroWParam++;
+    HSNMP_ENTITY src = nullptr, dst = nullptr;
+    HSNMP_CONTEXT context = nullptr;
+    HSNMP_PDU pdu = nullptr;
+    if (SnmpRecvMsg(hSession, &src, &dst, &context, &pdu) != SNMPAPI_SUCCESS) {
+        seen->failedReceives++;
+    } else {
+        HSNMP_VBL vbl = nullptr;
+        smiOID name;
+        smiVALUE value;
+        if (SnmpGetPduData(pdu, nullptr, nullptr, nullptr, nullptr, &vbl) == SNMPAPI_SUCCESS &&
+            SnmpGetVb(vbl, 1, &name, &value) == SNMPAPI_SUCCESS)
+            seen->lastValue = value.value.uNumber;
+        SnmpFreeVbl(vbl);
+        SnmpFreePdu(pdu);
+        SnmpFreeEntity(src);
+        SnmpFreeEntity(dst);
+    }
+    seen->calls++;
+    return SNMPAPI_SUCCESS;
+}
+
+class SnmpStack : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(agent_.Start());
+        seen_.caller = std::this_thread::get_id();
+        ASSERT_EQ(SNMPAPI_SUCCESS, SnmpStartup(nullptr, nullptr, nullptr, nullptr, nullptr));
+    }
+
+    void TearDown() override
+    {
+        SetFaults(0);
+        while (SnmpCleanup() == SNMPAPI_SUCCESS) {
+        }
+    }
+
+    // Session, entities, context and the GET of ifInOctets.2, sent to the agent.
+    HSNMP_SESSION SendGet(SNMPAPI_CALLBACK callback = Record, SNMPAPI_STATUS *sent = nullptr)
+    {
+        HSNMP_SESSION session = SnmpCreateSession(nullptr, 0x113, callback, &seen_);
+        smiOID oid;
+        EXPECT_EQ(11u, SnmpStrToOid(kIfInOctets2, &oid));
+        HSNMP_VBL vbl = SnmpCreateVbl(session, &oid, nullptr);
+        HSNMP_PDU pdu = SnmpCreatePdu(session, SNMP_PDU_GET, 1, 0, 0, vbl);
+        HSNMP_ENTITY src = SnmpStrToEntity(session, "127.0.0.1");
+        HSNMP_ENTITY dst = SnmpStrToEntity(session, agent_.Address().c_str());
+        smiOCTETS community = {6, reinterpret_cast<smiLPBYTE>(const_cast<char *>("public"))};
+        HSNMP_CONTEXT context = SnmpStrToContext(session, &community);
+        EXPECT_NE(nullptr, session);
+        EXPECT_NE(nullptr, vbl);
+        EXPECT_NE(nullptr, pdu);
+        EXPECT_NE(nullptr, src);
+        EXPECT_NE(nullptr, dst);
+        EXPECT_NE(nullptr, context);
+        SNMPAPI_STATUS status = SnmpSendMsg(session, src, dst, context, pdu);
+        if (sent)
+            *sent = status;
+        else
+            EXPECT_EQ(SNMPAPI_SUCCESS, status);
+        return session;
+    }
+
+    ScriptedAgent agent_;
+    Seen seen_;
+    Datagram request_;
+};
+
+}  // namespace
+
+TEST(SnmpNames, EntitiesAreDottedDecimalIPv4Only)
+{
+    ASSERT_EQ(SNMPAPI_SUCCESS, SnmpStartup(nullptr, nullptr, nullptr, nullptr, nullptr));
+    HSNMP_SESSION session = SnmpCreateSession(nullptr, 0, Record, nullptr);
+    for (const char *good : {"127.0.0.1", "0.0.0.0", "255.255.255.255", "10.0.100.9"})
+        EXPECT_NE(nullptr, SnmpStrToEntity(session, good)) << good;
+    for (const char *bad : {"", "1.2.3", "1.2.3.4.5", "256.1.1.1", "1.2.3.1000", "01.2.3.4", " 1.2.3.4", "1.2.3.4 ",
+                            "1..2.3", "1.2.3.", "a.b.c.d", "1.2.3.-4", "localhost", "1.2.3.4\n", "::1", "0x7f.0.0.1"})
+        EXPECT_EQ(nullptr, SnmpStrToEntity(session, bad)) << bad;
+    EXPECT_EQ(nullptr, SnmpStrToEntity(session, nullptr));
+    EXPECT_EQ(nullptr, SnmpStrToEntity(nullptr, "127.0.0.1"));
+    EXPECT_EQ(SNMPAPI_SUCCESS, SnmpCleanup());
+}
+
+TEST(SnmpNames, ObjectIdentifierText)
+{
+    ASSERT_EQ(SNMPAPI_SUCCESS, SnmpStartup(nullptr, nullptr, nullptr, nullptr, nullptr));
+    smiOID oid = {0, nullptr};
+    ASSERT_EQ(11u, SnmpStrToOid("1.3.6.1.2.1.2.2.1.10.2", &oid));
+    EXPECT_EQ((std::vector<uint32_t>{1, 3, 6, 1, 2, 1, 2, 2, 1, 10, 2}), std::vector<uint32_t>(oid.ptr, oid.ptr + oid.len));
+    EXPECT_EQ(3u, SnmpStrToOid("1.3.4294967295", &oid));
+    EXPECT_EQ(4294967295u, oid.ptr[2]);
+    EXPECT_EQ(2u, SnmpStrToOid("2.999", &oid));
+    std::string longest = "1.3";
+    for (int k = 2; k < 128; k++)
+        longest += ".1";
+    EXPECT_EQ(128u, SnmpStrToOid(longest.c_str(), &oid));
+    smiOID untouched = {0, nullptr};
+    for (const std::string &bad : std::vector<std::string>{"", "1", "1.3.", ".1.3", "1..3", "3.1", "1.40", "1.3.4294967296", "1.3.x", "1.3 ",
+                            "1.3.6\n", longest + ".1"}) {
+        EXPECT_EQ(SNMPAPI_FAILURE, SnmpStrToOid(bad.c_str(), &untouched)) << bad;
+        EXPECT_EQ(0u, untouched.len);
+    }
+    EXPECT_EQ(SNMPAPI_SUCCESS, SnmpCleanup());
+    // Without a use of the stack nothing is converted.
+    EXPECT_EQ(SNMPAPI_FAILURE, SnmpStrToOid("1.3", &oid));
+}
+
+TEST(SnmpLifecycle, CleanupFreesWhatItsStartupMade)
+{
+    EXPECT_EQ(SNMPAPI_FAILURE, SnmpCleanup());
+    EXPECT_EQ(nullptr, SnmpCreateSession(nullptr, 0, Record, nullptr));
+
+    smiUINT32 major = 0, minor = 9, level = 0, translate = 9, retransmit = 9;
+    ASSERT_EQ(SNMPAPI_SUCCESS, SnmpStartup(&major, &minor, &level, &translate, &retransmit));
+    EXPECT_EQ(2u, major);
+    EXPECT_EQ(0u, minor);
+    HSNMP_SESSION outer = SnmpCreateSession(nullptr, 0, Record, nullptr);
+    HSNMP_ENTITY outerEntity = SnmpStrToEntity(outer, "127.0.0.1");
+    ASSERT_NE(nullptr, outerEntity);
+
+    ASSERT_EQ(SNMPAPI_SUCCESS, SnmpStartup(nullptr, nullptr, nullptr, nullptr, nullptr));
+    HSNMP_SESSION inner = SnmpCreateSession(nullptr, 0, Record, nullptr);
+    HSNMP_ENTITY innerEntity = SnmpStrToEntity(inner, "127.0.0.2");
+    HSNMP_VBL innerVbl = SnmpCreateVbl(inner, nullptr, nullptr);
+    HSNMP_PDU innerPdu = SnmpCreatePdu(inner, SNMP_PDU_GET, 1, 0, 0, innerVbl);
+    ASSERT_NE(nullptr, innerPdu);
+    EXPECT_EQ(SNMPAPI_SUCCESS, SnmpCleanup());
+
+    // The inner objects are gone, the outer ones remain.
+    EXPECT_EQ(SNMPAPI_FAILURE, SnmpSetPort(innerEntity, 161));
+    EXPECT_EQ(SNMPAPI_FAILURE, SnmpFreePdu(innerPdu));
+    EXPECT_EQ(SNMPAPI_FAILURE, SnmpFreeVbl(innerVbl));
+    EXPECT_EQ(nullptr, SnmpStrToEntity(inner, "127.0.0.1"));
+    EXPECT_EQ(SNMPAPI_SUCCESS, SnmpSetPort(outerEntity, 1161));
+    EXPECT_EQ(SNMPAPI_SUCCESS, SnmpCleanup());
+    EXPECT_EQ(SNMPAPI_FAILURE, SnmpFreeEntity(outerEntity));
+    EXPECT_EQ(SNMPAPI_FAILURE, SnmpCleanup());
+
+    // And it starts again.
+    ASSERT_EQ(SNMPAPI_SUCCESS, SnmpStartup(nullptr, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_NE(nullptr, SnmpCreateSession(nullptr, 0, Record, nullptr));
+    EXPECT_EQ(SNMPAPI_SUCCESS, SnmpCleanup());
+}
+
+TEST(SnmpLifecycle, HandlesAreCheckedForTheirKind)
+{
+    ASSERT_EQ(SNMPAPI_SUCCESS, SnmpStartup(nullptr, nullptr, nullptr, nullptr, nullptr));
+    HSNMP_SESSION session = SnmpCreateSession(nullptr, 0, Record, nullptr);
+    HSNMP_ENTITY entity = SnmpStrToEntity(session, "127.0.0.1");
+    HSNMP_PDU asPdu = reinterpret_cast<HSNMP_PDU>(entity);
+    EXPECT_EQ(SNMPAPI_FAILURE, SnmpFreePdu(asPdu));
+    EXPECT_EQ(SNMPAPI_FAILURE, SnmpGetPduData(asPdu, nullptr, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(nullptr, SnmpCreatePdu(session, 0xA4, 1, 0, 0, nullptr));  // no v1 traps
+    EXPECT_EQ(SNMPAPI_FAILURE, SnmpSetPort(entity, 65536));
+    smiOID empty = {0, nullptr};
+    EXPECT_EQ(nullptr, SnmpCreateVbl(session, &empty, nullptr));
+    EXPECT_EQ(SNMPAPI_SUCCESS, SnmpFreeEntity(entity));
+    EXPECT_EQ(SNMPAPI_FAILURE, SnmpFreeEntity(entity));
+    EXPECT_EQ(SNMPAPI_SUCCESS, SnmpCleanup());
+}
+
+TEST_F(SnmpStack, OneDatagramAndTheReplyOnAThreadOfItsOwn)
+{
+    SendGet();
+    ASSERT_TRUE(agent_.Receive(&request_, 5000));
+    EXPECT_EQ(Hex("30 28 02 01 00 04 06 70 75 62 6C 69 63 A0 1B 02 01 01 02 01 00 02 01 00 30 10 30 0E 06 0A 2B 06 01 "
+                  "02 01 02 02 01 0A 02 05 00"),
+              request_.bytes);
+    agent_.SendTo(request_, Response(Hex("41 02 04 D2")));
+    ASSERT_TRUE(WaitFor([this] { return seen_.calls.load() == 1; }, 5000));
+    EXPECT_EQ(1234u, seen_.lastValue.load());
+    EXPECT_EQ(0, seen_.nonZeroWParam.load());
+    EXPECT_FALSE(seen_.onCallerThread.load());
+    // Never repeated, whatever the retransmit mode.
+    Datagram again;
+    EXPECT_FALSE(agent_.Receive(&again, 200));
+}
+
+TEST_F(SnmpStack, ReceivedMessageIsHandedOverWhole)
+{
+    struct Got {
+        std::atomic<bool> done{false};
+        int type = 0, errorStatus = 0, errorIndex = 0;
+        int32_t requestId = 0;
+        std::string community;
+        std::vector<uint32_t> name;
+        smiUINT32 syntax = 0;
+        std::string octets;
+    };
+    static Got got;
+    auto callback = [](HSNMP_SESSION hSession, HWND, UINT, WPARAM, LPARAM, LPVOID) -> SNMPAPI_STATUS {
+        HSNMP_ENTITY src = nullptr, dst = nullptr;
+        HSNMP_CONTEXT context = nullptr;
+        HSNMP_PDU pdu = nullptr;
+        HSNMP_VBL vbl = nullptr;
+        smiOID name;
+        smiVALUE value;
+        if (SnmpRecvMsg(hSession, &src, &dst, &context, &pdu) == SNMPAPI_SUCCESS &&
+            SnmpGetPduData(pdu, &got.type, &got.requestId, &got.errorStatus, &got.errorIndex, &vbl) ==
+                SNMPAPI_SUCCESS &&
+            SnmpGetVb(vbl, 2, &name, &value) == SNMPAPI_SUCCESS) {
+            got.name.assign(name.ptr, name.ptr + name.len);
+            got.syntax = value.syntax;
+            got.octets.assign(reinterpret_cast<char *>(value.value.string.ptr), value.value.string.len);
+            smiOID unused;
+            smiVALUE unusedValue;
+            if (SnmpGetVb(vbl, 3, &unused, &unusedValue) == SNMPAPI_SUCCESS ||
+                SnmpGetVb(vbl, 0, &unused, &unusedValue) == SNMPAPI_SUCCESS)
+                got.syntax = 0;
+        }
+        got.done = true;
+        return SNMPAPI_SUCCESS;
+    };
+    SendGet(callback);
+    ASSERT_TRUE(agent_.Receive(&request_, 5000));
+    std::string vb1 = Tlv(0x30, Hex("06 02 2B 06 41 01 07"));
+    std::string vb2 = Tlv(0x30, Hex("06 03 2B 06 07") + Tlv(0x04, "eth0"));
+    agent_.SendTo(request_, Tlv(0x30, Hex("02 01 00") + Tlv(0x04, "other") +
+                                          Tlv(0xA2, Hex("02 01 05 02 01 03 02 01 02") + Tlv(0x30, vb1 + vb2))));
+    ASSERT_TRUE(WaitFor([] { return got.done.load(); }, 5000));
+    EXPECT_EQ(SNMP_PDU_RESPONSE, got.type);
+    EXPECT_EQ(5, got.requestId);
+    EXPECT_EQ(3, got.errorStatus);
+    EXPECT_EQ(2, got.errorIndex);
+    EXPECT_EQ((std::vector<uint32_t>{1, 3, 6, 7}), got.name);
+    EXPECT_EQ(SNMP_SYNTAX_OCTETS, got.syntax);
+    EXPECT_EQ("eth0", got.octets);
+}
+
+TEST_F(SnmpStack, UndecodableDatagramFailsOnlyItsOwnDelivery)
+{
+    SendGet();
+    ASSERT_TRUE(agent_.Receive(&request_, 5000));
+    agent_.SendTo(request_, Hex("30 03 02 01 00"));
+    agent_.SendTo(request_, Response(Hex("41 01 07")));
+    ASSERT_TRUE(WaitFor([this] { return seen_.calls.load() == 2; }, 5000));
+    EXPECT_EQ(1, seen_.failedReceives.load());
+    EXPECT_EQ(7u, seen_.lastValue.load());
+}
+
+TEST_F(SnmpStack, OnlyTheDestinationMayReply)
+{
+    ScriptedAgent otherPort;
+    ASSERT_TRUE(otherPort.StartOnOtherPort(agent_.Addr()));
+    ScriptedAgent otherAddress;
+    ASSERT_TRUE(otherAddress.StartOnOtherAddress(agent_.Addr()));
+    SendGet();
+    ASSERT_TRUE(agent_.Receive(&request_, 5000));
+    otherPort.SendTo(request_, Response(Hex("41 01 01")));
+    otherAddress.SendTo(request_, Response(Hex("41 01 02")));
+    agent_.SendTo(request_, Response(Hex("41 01 03")));
+    ASSERT_TRUE(WaitFor([this] { return seen_.calls.load() >= 1; }, 5000));
+    EXPECT_EQ(3u, seen_.lastValue.load());
+    EXPECT_EQ(1, seen_.calls.load());
+}
+
+TEST_F(SnmpStack, NoCallbackRunsAfterCleanupReturns)
+{
+    static std::atomic<int> entered{0};
+    static std::atomic<int> finished{0};
+    entered = 0;
+    finished = 0;
+    // A slow callback: Cleanup must wait for it.
+    auto slow = [](HSNMP_SESSION, HWND, UINT, WPARAM, LPARAM, LPVOID) -> SNMPAPI_STATUS {
+        entered++;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        finished++;
+        return SNMPAPI_SUCCESS;
+    };
+    SendGet(slow);
+    ASSERT_TRUE(agent_.Receive(&request_, 5000));
+    agent_.SendTo(request_, Response(Hex("41 01 03")));
+    ASSERT_TRUE(WaitFor([] { return entered.load() == 1; }, 5000));
+    EXPECT_EQ(SNMPAPI_SUCCESS, SnmpCleanup());
+    EXPECT_EQ(1, finished.load());
+    // A reply after the clean-up finds no one.
+    agent_.SendTo(request_, Response(Hex("41 01 04")));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(1, entered.load());
+}
+
+TEST_F(SnmpStack, CleanupFromInsideACallbackIsRefused)
+{
+    static std::atomic<int> result{-1};
+    auto callback = [](HSNMP_SESSION, HWND, UINT, WPARAM, LPARAM, LPVOID) -> SNMPAPI_STATUS {
+        result = static_cast<int>(SnmpCleanup());
+        return SNMPAPI_SUCCESS;
+    };
+    SendGet(callback);
+    ASSERT_TRUE(agent_.Receive(&request_, 5000));
+    agent_.SendTo(request_, Response(Hex("41 01 03")));
+    ASSERT_TRUE(WaitFor([] { return result.load() != -1; }, 5000));
+    EXPECT_EQ(static_cast<int>(SNMPAPI_FAILURE), result.load());
+}
+
+TEST_F(SnmpStack, FaultSeam)
+{
+    SNMPAPI_STATUS sent = SNMPAPI_SUCCESS;
+    SetFaults(FAULT_SEND);
+    SendGet(Record, &sent);
+    EXPECT_EQ(SNMPAPI_FAILURE, sent);
+    EXPECT_FALSE(agent_.Receive(&request_, 0));
+    SetFaults(FAULT_STARTUP);
+    EXPECT_EQ(SNMPAPI_FAILURE, SnmpStartup(nullptr, nullptr, nullptr, nullptr, nullptr));
+    SetFaults(0);
+    SendGet(Record, &sent);
+    EXPECT_EQ(SNMPAPI_SUCCESS, sent);
+    EXPECT_TRUE(agent_.Receive(&request_, 5000));
+}
