@@ -25,6 +25,10 @@ struct InterfaceRecord {
     int32_t firstPoll;
     int64_t prevTime;
     int64_t curTime;
+    // When the reading held in prevInOctets / prevOutOctets was taken; 0 while that
+    // direction has none. Rates span the time between two real readings.
+    int64_t prevInTime;
+    int64_t prevOutTime;
 };
 
 extern InterfaceRecord g_interfaces[MAX_INTERFACES];

@@ -1,0 +1,57 @@
+#include "poll/poll.h"
+
+#include "config/interfaces.h"
+#include "poll/ping.h"
+#include "poll/rates.h"
+#include "poll/snmpquery.h"
+#include "records/log.h"
+
+int PollInterface(void *window, unsigned int message, int index)
+{
+    InterfaceRecord *rec = &g_interfaces[index];
+    rec->curTime = Time64();
+
+    // The probe takes the address as wide text, each byte widened as it is; the
+    // three units past the field keep it terminated when the address fills it.
+    wchar_t pip[20] = {};
+    for (size_t k = 0; k < sizeof rec->strIP; k++)
+        pip[k] = static_cast<unsigned char>(rec->strIP[k]);
+
+    int reachable = PingHost(pip);
+    if (reachable == 0)
+        WriteLog(FieldValue(rec->strName).str, "Not able to ping");
+
+    FieldText<sizeof rec->strIP> ip = FieldValue(rec->strIP);
+    FieldText<sizeof rec->strCommunity> community = FieldValue(rec->strCommunity);
+    int freshIn = 0;
+    int freshOut = 0;
+    g_replyValue.store(0);
+    if (reachable == 1)
+        freshIn = SnmpGetCounter(window, message, &rec->inOctets, ip.str, community.str, FieldValue(rec->strOidIn).str);
+    g_replyValue.store(0);
+    if (reachable == 1)
+        freshOut =
+            SnmpGetCounter(window, message, &rec->outOctets, ip.str, community.str, FieldValue(rec->strOidOut).str);
+
+    if (rec->firstPoll == 1) {
+        // The baseline comes only from readings actually made.
+        if (freshIn) {
+            rec->prevInOctets = rec->inOctets;
+            rec->prevInTime = rec->curTime;
+        }
+        if (freshOut) {
+            rec->prevOutOctets = rec->outOctets;
+            rec->prevOutTime = rec->curTime;
+        }
+        rec->prevTime = rec->curTime;
+        rec->firstPoll = 0;
+        return 0;
+    }
+
+    UpdateDirection(freshIn, rec->inOctets, rec->curTime, rec->linkSpeed, &rec->prevInOctets, &rec->prevInTime,
+                    &rec->bpsIn, &rec->pctIn);
+    UpdateDirection(freshOut, rec->outOctets, rec->curTime, rec->linkSpeed, &rec->prevOutOctets,
+                    &rec->prevOutTime, &rec->bpsOut, &rec->pctOut);
+    rec->prevTime = rec->curTime;
+    return reachable == 1 ? 1 : -1;
+}

@@ -1,0 +1,8 @@
+#include <ctime>
+
+#include "poll/poll.h"
+
+int64_t Time64()
+{
+    return _time64(nullptr);
+}

@@ -1,0 +1,28 @@
+// Stand-ins for the probe, the counter query, the log and the clock, linked into
+// the interface-poll tests in place of the real ones.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct FakeQuery {
+    std::string ip, community, oid;
+    void *window;
+    unsigned int message;
+    int64_t slotOnEntry;
+};
+
+struct FakeWorld {
+    int64_t now = 1700000000;
+    int reachable = 1;
+    // Scripted answers, taken in order: a value > 0 is a reading, 0 no value.
+    std::vector<int64_t> answers;
+    size_t next = 0;
+
+    std::vector<std::wstring> probes;
+    std::vector<FakeQuery> queries;
+    std::vector<std::string> log;
+};
+
+extern FakeWorld g_fake;

@@ -1,0 +1,94 @@
+#include "poll/rates.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+
+namespace {
+
+struct Direction {
+    int64_t prevReading;
+    int64_t prevTime;
+    int32_t bps = -7;  // anything but the expected, so a missed write shows
+    int32_t pct = -7;
+};
+
+// A fresh reading `seconds` after a baseline taken at t = 1000.
+Direction Step(int64_t baseline, int64_t reading, int64_t seconds, int32_t linkSpeed)
+{
+    Direction d{baseline, 1000};
+    UpdateDirection(1, reading, 1000 + seconds, linkSpeed, &d.prevReading, &d.prevTime, &d.bps, &d.pct);
+    return d;
+}
+
+TEST(RateCalc, WorkedFigures)
+{
+    struct Case {
+        const char *name;
+        int64_t previous, latest, seconds;
+        int32_t linkSpeed, bps, pct;
+    } cases[] = {
+        {"steady 100,000 bit/s", 1000000, 4750000, 300, 1000000, 100000, 10},
+        {"counter wrap", 4294000000, 1032704, 300, 1000000, 53333, 5},
+        {"160 percent drops the rate", 0, 60000000, 300, 1000000, 0, 160},
+        {"no change", 5000, 5000, 300, 1000000, 0, 0},
+        {"150 percent keeps the rate", 0, 56250000, 300, 1000000, 1500000, 150},
+        {"151 percent drops the rate", 0, 56625000, 300, 1000000, 0, 151},
+        {"30 percent of 100 Mbit/s", 0, 1125000000, 300, 100000000, 30000000, 30},
+        {"percentage truncates to 0", 0, 99999, 8, 10000000, 99999, 0},
+        {"rate truncates", 0, 1, 3, 1000000, 2, 0},
+        {"step from 4294967295 to 0 is one octet", 4294967295, 0, 8, 1000000, 1, 0},
+        {"link speed 0 keeps the rate", 0, 3750000, 300, 0, 100000, 0},
+        {"negative link speed keeps the rate", 0, 3750000, 300, -5, 100000, 0},
+        {"rate saturates at int32", 0, 4000000000, 1, 2000000000, INT32_MAX, 107},
+        {"percentage saturates on a tiny link", 0, 4000000000, 1, 1, 0, INT32_MAX},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Direction d = Step(c.previous, c.latest, c.seconds, c.linkSpeed);
+        EXPECT_EQ(c.bps, d.bps);
+        EXPECT_EQ(c.pct, d.pct);
+        // The reading and this poll's time are the next baseline.
+        EXPECT_EQ(c.latest, d.prevReading);
+        EXPECT_EQ(1000 + c.seconds, d.prevTime);
+    }
+}
+
+TEST(RateCalc, NoFreshReadingKeepsTheBaseline)
+{
+    Direction d{1000000, 1000};
+    UpdateDirection(0, 9999999, 1300, 1000000, &d.prevReading, &d.prevTime, &d.bps, &d.pct);
+    EXPECT_EQ(0, d.bps);
+    EXPECT_EQ(0, d.pct);
+    EXPECT_EQ(1000000, d.prevReading);
+    EXPECT_EQ(1000, d.prevTime);
+
+    // The next fresh reading spans both intervals: a steady 100,000 bit/s stays so.
+    UpdateDirection(1, 1000000 + 7500000, 1600, 1000000, &d.prevReading, &d.prevTime, &d.bps, &d.pct);
+    EXPECT_EQ(100000, d.bps);
+    EXPECT_EQ(10, d.pct);
+}
+
+TEST(RateCalc, FirstFreshReadingOnlyTakesTheBaseline)
+{
+    Direction d{0, 0};  // never read
+    UpdateDirection(1, 123456789, 1300, 1000000, &d.prevReading, &d.prevTime, &d.bps, &d.pct);
+    EXPECT_EQ(0, d.bps);
+    EXPECT_EQ(0, d.pct);
+    EXPECT_EQ(123456789, d.prevReading);
+    EXPECT_EQ(1300, d.prevTime);
+}
+
+TEST(RateCalc, NoTimeElapsedGivesNoRateButANewBaseline)
+{
+    for (int64_t seconds : {0, -1, -300}) {
+        SCOPED_TRACE(seconds);
+        Direction d = Step(1000000, 4750000, seconds, 1000000);
+        EXPECT_EQ(0, d.bps);
+        EXPECT_EQ(0, d.pct);
+        EXPECT_EQ(4750000, d.prevReading);
+        EXPECT_EQ(1000 + seconds, d.prevTime);
+    }
+}
+
+}  // namespace
