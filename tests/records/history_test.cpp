@@ -8,38 +8,19 @@
 #include <string>
 
 #include "config/interfaces.h"
-#include "records/localtime.h"
-#include "tests/support/files.h"
+#include "tests/support/clock.h"
 
 namespace {
 
-LocalTime g_fixedTime;
-
-void FixedTime(LocalTime *lt)
-{
-    *lt = g_fixedTime;
-}
-
 // Each test starts from an empty table and a fixed clock.
-class History : public InTempDir {
+class History : public InTempDirFixedClock {
 protected:
     void SetUp() override
     {
-        InTempDir::SetUp();
+        InTempDirFixedClock::SetUp();
         memset(g_interfaces, 0, sizeof g_interfaces);
         g_interfaceCount = 0;
-        SetTime(5, 12, 2026, 14, 8, 7);
-        g_localTimeHook = FixedTime;
-    }
-    void TearDown() override
-    {
-        g_localTimeHook = nullptr;
-        InTempDir::TearDown();
-    }
-
-    static void SetTime(int day, int month, int year, int hour, int minute, int second)
-    {
-        g_fixedTime = {day, month, year, hour, minute, second};
+        SetClock(5, 12, 2026, 14, 8, 7);
     }
 
     // Fills record i; the name is copied as the configuration reader would store it.
@@ -76,7 +57,7 @@ TEST_F(History, TwoCyclesGiveTheWorkedExample)
 {
     SetRecord(0, "Uplink", 100000000, 12000000, 3000000);
     AppendHistory(0);
-    SetTime(5, 12, 2026, 14, 13, 7);
+    SetClock(5, 12, 2026, 14, 13, 7);
     g_interfaces[0].bpsIn = 11000000;
     g_interfaces[0].bpsOut = 4000000;
     AppendHistory(0);
@@ -89,9 +70,9 @@ TEST_F(History, TwoCyclesGiveTheWorkedExample)
 TEST_F(History, SmallFieldsAreZeroPaddedAndTheHourRepeated)
 {
     SetRecord(0, "Edge", 1000, 0, 0);
-    SetTime(1, 2, 2027, 0, 0, 9);
+    SetClock(1, 2, 2027, 0, 0, 9);
     AppendHistory(0);
-    SetTime(31, 12, 2027, 9, 5, 0);
+    SetClock(31, 12, 2027, 9, 5, 0);
     AppendHistory(0);
     EXPECT_EQ(std::string(kHeader) + "\r\n01-02-2027,00,00:00:09,0,0\r\n31-12-2027,09,09:05:00,0,0",
               ReadFile("Edge.csv"));

@@ -5,36 +5,11 @@
 #include <filesystem>
 #include <string>
 
-#include "records/localtime.h"
-#include "tests/support/files.h"
+#include "tests/support/clock.h"
 
 namespace {
 
-LocalTime g_fixedTime;
-
-void FixedTime(LocalTime *lt)
-{
-    *lt = g_fixedTime;
-}
-
-class EventLog : public InTempDir {
-protected:
-    void SetUp() override
-    {
-        InTempDir::SetUp();
-        Clock(5, 12, 2026, 14, 3, 7);
-        g_localTimeHook = FixedTime;
-    }
-    void TearDown() override
-    {
-        g_localTimeHook = nullptr;
-        InTempDir::TearDown();
-    }
-    static void Clock(int day, int month, int year, int hour, int minute, int second)
-    {
-        g_fixedTime = {day, month, year, hour, minute, second};
-    }
-};
+class EventLog : public InTempDirFixedClock {};
 
 TEST_F(EventLog, FirstLineCreatesTheFileWithExactBytes)
 {
@@ -47,7 +22,7 @@ TEST_F(EventLog, AppendsAfterWhatIsThereAlsoFromEarlierRuns)
 {
     WriteFile(LOG_FILE_NAME, "01-01-2026,00:00:00,Backbone,Not able to ping\r\n");
     WriteLog("SnmpCreatePdu failure", nullptr);
-    Clock(6, 12, 2026, 9, 0, 0);
+    SetClock(6, 12, 2026, 9, 0, 0);
     WriteLog("Uplink", "Not able to ping");
     EXPECT_EQ("01-01-2026,00:00:00,Backbone,Not able to ping\r\n"
               "05-12-2026,14:03:07,SnmpCreatePdu failure,\r\n"
@@ -67,7 +42,7 @@ TEST_F(EventLog, FieldsAreZeroPaddedAndTheYearIsWhole)
     };
     std::string expected;
     for (const Case &c : cases) {
-        g_fixedTime = c.time;
+        SetClock(c.time.day, c.time.month, c.time.year, c.time.hour, c.time.minute, c.time.second);
         WriteLog("m", "d");
         expected += std::string(c.stamp) + ",m,d\r\n";
     }

@@ -1,0 +1,165 @@
+#!/usr/bin/env bash
+# The monitor at work on this machine: snmpd on a loopback address is the demo
+# device, and the Windows program runs under Wine watching that device's real
+# interfaces while some traffic flows over the loopback interface. Ctrl-C stops
+# everything the demo started; the history files and the log stay in build/demo.
+#
+#   scripts/demo.sh            the program as shipped: first poll after 5 s, then every 5 minutes
+#   scripts/demo.sh --quick    a demo-only build: first poll after 2 s, then every 10 s
+set -uo pipefail
+cd "$(dirname "$0")/.."
+top=$PWD
+. scripts/lib.sh
+
+program=vellary
+case ${1:-} in
+  '') ;;
+  --quick) program=vellary-quick ;;
+  *) sed -n '2,9s/^# \{0,1\}//p' "$0"; exit 2 ;;
+esac
+
+sudo=
+[ "$(id -u)" -eq 0 ] || sudo=sudo  # snmpd listens on port 161
+ensure_packages "${BUILD_PACKAGES[@]}" || exit 1
+
+echo "== building $program.exe"
+cmake --preset windows -Wno-dev >/dev/null && cmake --build --preset windows --target "$program" >/dev/null || exit 1
+exe=$top/build/windows/app/$program.exe
+
+demo=$top/build/demo
+mkdir -p "$demo/screenshots"
+cd "$demo"
+
+pids=()
+xvfb=
+stop() {
+  trap - INT TERM EXIT
+  echo
+  echo "== stopping"
+  # A polite close first: the window ends once any running cycle is over.
+  if [ -n "${monitor:-}" ] && kill -0 "$monitor" 2>/dev/null; then
+    wine taskkill /im "$program.exe" >/dev/null 2>&1
+    for _ in $(seq 100); do kill -0 "$monitor" 2>/dev/null || break; sleep 0.2; done
+  fi
+  wineserver -k 2>/dev/null
+  local p
+  for p in "${pids[@]}"; do $sudo kill "$p" 2>/dev/null; done
+  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
+  wait 2>/dev/null
+  echo "history files and log in $demo:"
+  ls "$demo" | grep -E '\.csv$|^vellarylog\.txt$' | sed 's/^/  /'
+  [ -f "$demo/vellarylog.txt" ] || echo "  (no vellarylog.txt: nothing failed)"
+  exit 0
+}
+trap stop INT TERM EXIT
+
+# --- the demo device ---------------------------------------------------------
+community=demo
+agent=
+for n in 77 78 79 76 75; do
+  a=127.0.0.$n
+  printf 'agentAddress udp:%s:161\nrocommunity %s default\n' "$a" "$community" >snmpd.conf
+  mkdir -p snmpd-state
+  $sudo env SNMP_PERSISTENT_DIR="$demo/snmpd-state" snmpd -f -C -c "$demo/snmpd.conf" -Lf "$demo/snmpd.log" &
+  pid=$!
+  for _ in $(seq 30); do
+    snmpget -v1 -c "$community" -t 0.2 -r 0 "$a" 1.3.6.1.2.1.1.3.0 >/dev/null 2>&1 && { agent=$a; break; }
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if [ -n "$agent" ]; then pids+=("$pid"); break; fi
+  $sudo kill "$pid" 2>/dev/null
+done
+[ -n "$agent" ] || { echo "could not start snmpd on 127.0.0.75-79 port 161" >&2; exit 1; }
+echo "== demo device: snmpd on $agent, community \"$community\""
+
+# Its interfaces that are up, the loopback one first, at most ten. The loopback
+# link is given 100 Mbit/s so the demo traffic shows as a percentage.
+walk() { snmpwalk -v1 -c "$community" -On -Oq "$agent" "$1" 2>/dev/null | sed 's/^.*\.\([0-9]*\) /\1 /'; }
+: >vellary.cfg
+count=0
+while read -r index descr; do
+  descr=${descr//\"/}
+  status=$(walk 1.3.6.1.2.1.2.2.1.8 | awk -v i="$index" '$1 == i { print $2 }')
+  [ "$status" = 1 ] || [ "$status" = up ] || continue
+  speed=$(walk 1.3.6.1.2.1.2.2.1.5 | awk -v i="$index" '$1 == i { print $2 }')
+  if [ "$descr" = lo ]; then
+    speed=100000000
+  elif ! [ "${speed:-0}" -gt 0 ] 2>/dev/null || [ "$speed" -gt 2147483647 ]; then
+    speed=1000000000
+  fi
+  name=$(printf '%s' "${descr//,/ }" | cut -c1-14)
+  printf '%s,%s,%s,%s,1.3.6.1.2.1.2.2.1.10.%s,1.3.6.1.2.1.2.2.1.16.%s,\r\n' \
+    "$name" "$agent" "$community" "$speed" "$index" "$index" >>vellary.cfg
+  count=$((count + 1))
+  [ "$count" -lt 10 ] || break
+done < <(walk 1.3.6.1.2.1.2.2.1.2 | awk '{ print ($2 == "lo" || $2 == "\"lo\"" ? 0 : 1), $0 }' | sort -s -k1,1n |
+  cut -d' ' -f2-)
+[ "$count" -gt 0 ] || { echo "the demo device lists no interface that is up" >&2; exit 1; }
+echo "== vellary.cfg: $count interfaces"
+sed 's/\r$//; s/^/  /' vellary.cfg
+
+# Traffic over the loopback interface, changing every 20 seconds.
+(
+  trap "$sudo kill \$ping 2>/dev/null; exit 0" TERM
+  while :; do
+    for size in 8000 30000 60000 20000; do
+      $sudo timeout 20 ping -q -i 0.01 -s "$size" 127.0.0.1 >/dev/null 2>&1 &
+      ping=$!
+      wait $ping
+    done
+  done
+) &
+pids+=($!)
+
+# --- the monitor -------------------------------------------------------------
+export WINEPREFIX=$demo/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml='
+headless=0
+if [ -z "${DISPLAY:-}" ]; then
+  headless=1
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$demo/.display" 2>/dev/null &
+  xvfb=$!
+  for _ in $(seq 50); do [ -s "$demo/.display" ] && break; sleep 0.1; done
+  export DISPLAY=:$(cat "$demo/.display")
+fi
+echo "== Wine prefix (the first run creates it, which takes a minute)"
+ensure_wine_prefix "$WINEPREFIX" || exit 1
+if [ "$headless" -eq 0 ]; then
+  # On a real display the window manager draws the frame.
+  wine reg delete 'HKCU\Software\Wine\X11 Driver' /v Managed /f >/dev/null 2>&1
+  wineserver -w
+fi
+
+if [ "$program" = vellary ]; then
+  echo "== the shipped periods: the first poll only takes a baseline, figures appear"
+  echo "   after the second poll, 5 minutes later (scripts/demo.sh --quick polls every 10 s)"
+fi
+wine "$exe" >"$demo/wine.log" 2>&1 &
+monitor=$!
+echo "== monitor running (Ctrl-C stops the demo)"
+
+if [ "$headless" -eq 1 ]; then
+  echo "   no display: screenshots after each cycle go to $demo/screenshots"
+  first=5
+  [ "$program" = vellary-quick ] && first=2
+  last=$(sed -n '$s/,.*//p' vellary.cfg).csv
+  rows() { echo $(($(grep -c '' "$last" 2>/dev/null || echo 1) - 1)); }
+  before=$(rows)  # history of earlier runs stays; count this run's rows only
+  shot() { import -window root -crop 500x350+300+50 +repage "screenshots/cycle-$1.png" && echo "   screenshots/cycle-$1.png"; }
+  timeout 60 xdotool search --sync --name '^Vellary - SNMP Monitor$' >/dev/null
+  # The first cycle writes no history: its screenshot is taken by time.
+  sleep $((first + 1 + count))
+  shot 01
+  cycle=1
+  while kill -0 "$monitor" 2>/dev/null; do
+    done_rows=$(($(rows) - before))
+    if [ "$done_rows" -ge "$cycle" ]; then
+      sleep 1
+      cycle=$((done_rows + 1))
+      shot "$(printf '%02d' "$cycle")"
+    fi
+    sleep 1
+  done
+else
+  wait "$monitor"
+fi

@@ -1,0 +1,222 @@
+#!/usr/bin/env bash
+# End to end: the real program under Wine against three snmpd agents on loopback
+# addresses and one device that does not answer (in a network namespace of its
+# own), through several poll cycles. Checks the log, the history files and the
+# window's status images; leaves a screenshot in the artefact folder.
+#
+# e2e.sh <program.exe> <artefact folder> <later period in seconds>
+set -uo pipefail
+exe=$(realpath "$1")
+artefacts=$(realpath -m "$2")
+period=$3
+cycles=3
+
+skip() { echo "SKIPPED: $*"; exit 77; }
+fail() { echo "FAILED: $*"; failed=1; }
+failed=0
+
+[ "$(id -u)" -eq 0 ] || skip "needs root: snmpd on port 161 and a network namespace"
+for tool in snmpd snmpget snmpwalk ip Xvfb wine wineserver import convert xdotool ping; do
+  command -v "$tool" >/dev/null || skip "$tool is not installed"
+done
+
+work=$(mktemp -d /tmp/vellary-e2e.XXXXXX)
+run=$work/run
+mkdir -p "$run" "$artefacts"
+ns=vel-app-$$
+veth=va$$
+pids=()
+xvfb=
+export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml='
+
+cleanup() {
+  local p
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+  wineserver -k 2>/dev/null
+  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
+  wait 2>/dev/null
+  ip link del "${veth}a" 2>/dev/null
+  ip netns del "$ns" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# --- the device that does not answer: ICMP echo ignored inside a namespace -------
+ip netns add "$ns" 2>/dev/null || skip "cannot create network namespaces here"
+net=198.19.$(($$ % 200 + 30))
+ip link add "${veth}a" type veth peer name "${veth}b" &&
+  ip link set "${veth}b" netns "$ns" &&
+  ip addr add "$net.1/30" dev "${veth}a" && ip link set "${veth}a" up &&
+  ip netns exec "$ns" sysctl -qw net.ipv4.icmp_echo_ignore_all=1 &&
+  ip netns exec "$ns" ip addr add "$net.2/30" dev "${veth}b" &&
+  ip netns exec "$ns" ip link set "${veth}b" up ||
+  skip "cannot set up the veth pair into $ns"
+dead=$net.2
+ping -c 1 -W 1 "$dead" >/dev/null 2>&1 && { echo "FAILED: $dead answers pings"; exit 1; }
+
+# --- three snmpd agents, each on the first free address of 127.0.0.61-79 -----------
+next_addr=61
+agent_addr=
+start_agent() {  # start_agent <community>: sets agent_addr
+  local community=$1 a conf pid
+  agent_addr=
+  while [ "$next_addr" -le 79 ]; do
+    a=127.0.0.$next_addr
+    next_addr=$((next_addr + 1))
+    conf=$work/snmpd-$community.conf
+    printf 'agentAddress udp:%s:161\nrocommunity %s default\n' "$a" "$community" >"$conf"
+    mkdir -p "$work/persist-$community"
+    SNMP_PERSISTENT_DIR=$work/persist-$community snmpd -f -C -c "$conf" -Lf "$work/snmpd-$community.log" \
+      >/dev/null 2>&1 &
+    pid=$!
+    pids+=("$pid")
+    # The community is this run's own, so an agent left on the address by someone
+    # else does not pass for ours.
+    for _ in $(seq 30); do
+      kill -0 "$pid" 2>/dev/null || break  # the port was taken
+      if snmpget -v1 -c "$community" -t 0.2 -r 0 "$a" 1.3.6.1.2.1.1.3.0 >/dev/null 2>&1; then
+        agent_addr=$a
+        return 0
+      fi
+      sleep 0.1
+    done
+    kill "$pid" 2>/dev/null
+  done
+  return 1
+}
+agents=()
+communities=()
+for stem in a b g; do
+  community=$stem$$
+  start_agent "$community" || { echo "FAILED: no free address for snmpd in 127.0.0.61-79"; exit 1; }
+  agents+=("$agent_addr")
+  communities+=("$community")
+done
+echo "agents: ${agents[*]}, silent device: $dead"
+
+# The loopback interface's counters; some traffic on it so the figures move.
+lo_index=$(snmpwalk -v1 -c "${communities[0]}" -On "${agents[0]}" 1.3.6.1.2.1.2.2.1.2 |
+  awk -F' = STRING: ' '$2 == "lo" || $2 == "\"lo\"" { n = split($1, p, "."); print p[n]; exit }')
+[ -n "$lo_index" ] || { echo "FAILED: snmpd does not list the loopback interface"; exit 1; }
+ping -q -i 0.01 -s 60000 127.0.0.1 >/dev/null 2>&1 &
+pids+=($!)
+
+in_oid=1.3.6.1.2.1.2.2.1.10.$lo_index
+out_oid=1.3.6.1.2.1.2.2.1.16.$lo_index
+{
+  printf 'Alpha,%s,%s,1000000000,%s,%s,\r\n' "${agents[0]}" "${communities[0]}" "$in_oid" "$out_oid"
+  printf 'Dead,%s,public,1000000000,%s,%s,\r\n' "$dead" "$in_oid" "$out_oid"
+  printf 'Beta,%s,%s,1000000000,%s,%s,\r\n' "${agents[1]}" "${communities[1]}" "$in_oid" "$out_oid"
+  printf 'Gamma,%s,%s,1000000000,%s,%s,\r\n' "${agents[2]}" "${communities[2]}" "$in_oid" "$out_oid"
+} >"$run/vellary.cfg"
+
+# --- a screen and a Wine prefix of the test's own ---------------------------------
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+xvfb=$!
+for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || { echo "FAILED: Xvfb did not start"; exit 1; }
+export DISPLAY=:$(cat "$work/display")
+
+source_prefix=${E2E_SOURCE_PREFIX:-}
+if [ -n "$source_prefix" ] && [ -f "$source_prefix/system.reg" ]; then
+  # Hard links for the bulk; the registry files, which Wine rewrites, as copies.
+  cp -al "$source_prefix" "$WINEPREFIX" && for f in "$source_prefix"/*.reg; do
+    cp --remove-destination "$f" "$WINEPREFIX/"
+  done
+else
+  . "$(dirname "$0")/../../scripts/lib.sh"
+  ensure_wine_prefix "$WINEPREFIX" || { echo "FAILED: no Wine prefix"; exit 1; }
+fi
+
+# --- the run ------------------------------------------------------------------------
+rows() {  # rows <file>: history rows in the file
+  [ -f "$1" ] || { echo 0; return; }
+  local n
+  n=$(grep -c '' "$1")
+  echo $((n - 1))
+}
+started=$(date +%s)
+(cd "$run" && exec wine "$exe") &
+program=$!
+pids+=("$program")
+deadline=$((started + 5 + cycles * (period + 15)))
+while [ "$(rows "$run/Gamma.csv")" -lt $((cycles - 1)) ]; do
+  [ "$(date +%s)" -lt "$deadline" ] || { echo "FAILED: $cycles cycles did not complete in time"; exit 1; }
+  kill -0 "$program" 2>/dev/null || { echo "FAILED: the program ended early"; exit 1; }
+  sleep 0.5
+done
+sleep 1  # the closing status text follows the last history row
+import -window root "$artefacts/e2e-window.png"
+echo "screenshot: $artefacts/e2e-window.png"
+
+# File > Exit from the keyboard; it is handled between cycles.
+window=$(xdotool search --name '^Vellary - SNMP Monitor$' | head -1)
+[ -n "$window" ] && xdotool windowfocus "$window" && sleep 0.3 && xdotool key alt+f && sleep 0.5 && xdotool key x
+for _ in $(seq 150); do kill -0 "$program" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$program" 2>/dev/null; then
+  fail "File > Exit did not end the program"
+else
+  wait "$program"
+  code=$?
+  [ "$code" -eq 0 ] || fail "exit code $code"
+fi
+
+# --- what it left ------------------------------------------------------------------
+done_cycles=$(($(rows "$run/Alpha.csv") + 1))
+echo "cycles run: $done_cycles"
+[ "$done_cycles" -ge "$cycles" ] || fail "only $done_cycles cycles"
+
+files=$(cd "$run" && ls | sort | tr '\n' ' ')
+[ "$files" = "Alpha.csv Beta.csv Dead.csv Gamma.csv vellary.cfg vellarylog.txt " ] || fail "files left: $files"
+
+# The log: one line per cycle for the silent device, nothing else.
+log=$run/vellarylog.txt
+lines=$(grep -c '' "$log")
+[ "$lines" -eq "$done_cycles" ] || fail "$lines log lines for $done_cycles cycles"
+bad=$(grep -cvE $'^[0-9]{2}-[0-9]{2}-[0-9]{4},[0-9]{2}:[0-9]{2}:[0-9]{2},Dead,Not able to ping\r$' "$log")
+[ "$bad" -eq 0 ] || fail "unexpected log lines: $(grep -vE ',Dead,Not able to ping' "$log" | head -3)"
+# Cycles start one period after the first one began, not after it ended.
+prev=
+while IFS=, read -r date time _; do
+  t=$(date -d "$(echo "$date" | awk -F- '{ print $3 "-" $2 "-" $1 }') $time" +%s)
+  if [ -n "$prev" ]; then
+    gap=$((t - prev))
+    [ "$gap" -ge $((period - 1)) ] && [ "$gap" -le $((period + 2)) ] || fail "cycles $gap s apart, not $period"
+  fi
+  prev=$t
+done <"$log"
+
+# History: the header, then one row per cycle after the first, for every interface.
+header=$'Date,Hour,Time,% In,% Out'
+for name in Alpha Dead Beta Gamma; do
+  f=$run/$name.csv
+  [ "$(head -n 1 "$f")" = "$header"$'\r' ] || fail "$name.csv does not start with the header"
+  [ "$(tail -c 2 "$f" | od -An -c | tr -d ' ')" != '\r\n' ] || fail "$name.csv ends in a line break"
+  n=$(rows "$f")
+  [ "$n" -eq $((done_cycles - 1)) ] || fail "$name.csv has $n rows for $done_cycles cycles"
+  tail -n +2 "$f" | tr -d '\r' | while IFS=, read -r date hour time pin pout; do
+    [[ $date =~ ^[0-9]{2}-[0-9]{2}-[0-9]{4}$ && $hour =~ ^[0-9]{2}$ && $time == "$hour":??:?? ]] ||
+      echo "FAILED: $name.csv row $date,$hour,$time"
+    case $name in
+      Dead) [ "$pin,$pout" = "0,0" ] || echo "FAILED: Dead.csv row with $pin,$pout" ;;
+      *) [[ $pin =~ ^[0-9]+$ && $pout =~ ^[0-9]+$ && $pin -ge 1 && $pin -le 150 ]] ||
+        echo "FAILED: $name.csv row with $pin,$pout (traffic of about 100 Mbit/s on a 1 Gbit/s link)" ;;
+    esac
+  done | grep FAILED && failed=1
+done
+
+# The screenshot: three green rows and one red, nothing yellow (no poll running).
+count() { convert "$artefacts/e2e-window.png" -crop 500x350+300+50 +repage -fill black +opaque "$1" \
+  -fill white -opaque "$1" -format '%[fx:int(mean*w*h+0.5)]' info:; }
+green=$(count '#00FF00') red=$(count '#FF0000') yellow=$(count '#FFFF00')
+echo "status pixels: green $green, red $red, yellow $yellow"
+[ "$green" -ge 900 ] || fail "fewer green pixels ($green) than three status images"
+[ "$red" -ge 300 ] && [ "$red" -lt 900 ] || fail "not one red status image ($red red pixels)"
+[ "$yellow" -lt 100 ] || fail "a yellow status image after the cycle ($yellow pixels)"
+
+if [ "$failed" -ne 0 ]; then
+  cp -r "$run" "$artefacts/e2e-run"
+  echo "the run's files are in $artefacts/e2e-run"
+  exit 1
+fi
+echo "end-to-end: PASSED"

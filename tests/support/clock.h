@@ -1,0 +1,14 @@
+// A fixed local clock for tests that check the exact dates and times written.
+#pragma once
+
+#include "records/localtime.h"
+#include "tests/support/files.h"
+
+// Runs each test in its own directory with the local clock fixed at
+// 05-12-2026 14:03:07 until SetClock moves it.
+class InTempDirFixedClock : public InTempDir {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    static void SetClock(int day, int month, int year, int hour, int minute, int second);
+};
