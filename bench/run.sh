@@ -308,8 +308,8 @@ measure_idle() {
   sleep "$IDLE_SECONDS"
   c1=$(cpu_ns "$pid") s1=$(cpu_ns "$spid")
   {
-    echo "${name}_cpu_ms=$(((c1 - c0) / 1000000))"
-    echo "${name}_server_cpu_ms=$(((s1 - s0) / 1000000))"
+    echo "${name}_cpu_us=$(((c1 - c0) / 1000))"
+    echo "${name}_server_cpu_us=$(((s1 - s0) / 1000))"
     echo "${name}_threads=$(ls /proc/"$pid"/task | wc -l)"
     echo "${name}_rss_kb=$(awk '/^VmRSS:/ {print $2}' /proc/"$pid"/status)"
   } >>"$results/idle.txt"
