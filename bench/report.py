@@ -162,6 +162,9 @@ for name, label in (("soak-native.txt", "native"), ("soak-wine.txt", "Wine")):
                      f"at the start: {start.get(key, 0):,}", ratio(end.get(key), start.get(key), 3)))
     rows.append((f"Soak, {label}: event-log lines", one(s, "soak_log_lines", "?"), "none caused by the scenario",
                  "—"))
+    if one(s, "soak_log_lines", "0") != "0":
+        notes.append(f"The {label} soak's event log holds {one(s, 'soak_log_lines')} lines although every device "
+                     f"answered: see build/bench/soak-{label.lower()}/vellarylog.txt.")
     rows.append((f"Soak, {label}: rounds answered / with both counters read", f"{one(s, 'soak_answered', '?')} / "
                  f"{int(rounds) - int(one(s, 'soak_unread', 0))}", f"{rounds} rounds", "—"))
     qs, pr = (qns, pn) if label == "native" else (qws, pw)
