@@ -270,6 +270,10 @@ cpu_ns() {
   done
   echo $total
 }
+# Times the threads of a process were switched out (each wait that ended is one).
+switches() {
+  cat /proc/"$1"/task/*/status 2>/dev/null | awk '/^(non)?voluntary_ctxt_switches:/ {n += $2} END {print n + 0}'
+}
 # The Linux process that runs a given .exe under our prefix.
 exe_pid() {
   local exe=$1 pid
@@ -304,11 +308,13 @@ measure_idle() {
     wait "$launcher" 2>/dev/null
     return
   fi
-  c0=$(cpu_ns "$pid") s0=$(cpu_ns "$spid")
+  c0=$(cpu_ns "$pid") s0=$(cpu_ns "$spid") w0=$(switches "$pid")
   sleep "$IDLE_SECONDS"
-  c1=$(cpu_ns "$pid") s1=$(cpu_ns "$spid")
+  c1=$(cpu_ns "$pid") s1=$(cpu_ns "$spid") w1=$(switches "$pid")
   {
     echo "${name}_cpu_us=$(((c1 - c0) / 1000))"
+    echo "${name}_switches=$((w1 - w0))"
+    echo "${name}_cpu_before_ms=$((c0 / 1000000))"
     echo "${name}_server_cpu_us=$(((s1 - s0) / 1000))"
     echo "${name}_threads=$(ls /proc/"$pid"/task | wc -l)"
     echo "${name}_rss_kb=$(awk '/^VmRSS:/ {print $2}' /proc/"$pid"/status)"
