@@ -137,6 +137,8 @@ void PrintSample(const char *label, long round)
     ReadProcStat(&stat);
     printf("sample_%s=round:%ld handles:%ld threads:%ld rss_kb:%ld heap_bytes:%lld host_fds:%ld\n",
            label, round, stat.handles, stat.threads, stat.rssKb, stat.heapBytes, stat.hostFds);
+    if (stat.handleTypes[0])
+        printf("types_%s=%s\n", label, stat.handleTypes);
     fflush(stdout);
 }
 

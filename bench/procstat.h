@@ -8,6 +8,7 @@ struct ProcStat {
     long rssKb;          // resident memory
     long long heapBytes; // bytes in use on the heap
     long hostFds;        // under Wine, the descriptors of the Linux process; else -1
+    char handleTypes[256];  // Windows: "Event:3,File:5,..." (handles by type); else empty
 };
 
 void ReadProcStat(ProcStat *stat);

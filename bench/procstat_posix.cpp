@@ -46,4 +46,5 @@ void ReadProcStat(ProcStat *stat)
     stat->rssKb = StatusField("VmRSS");
     stat->heapBytes = static_cast<long long>(mallinfo2().uordblks);
     stat->hostFds = -1;
+    stat->handleTypes[0] = '\0';
 }

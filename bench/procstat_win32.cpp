@@ -3,7 +3,9 @@
 #include <tlhelp32.h>
 #include <winternl.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "bench/procstat.h"
@@ -31,7 +33,30 @@ struct HandleTable {
     HandleEntry entries[1];
 };
 
-long CountHandles()
+// The type name of one of our own handles ("Event", "File", ...).
+void HandleTypeName(HANDLE handle, char *name, size_t cch)
+{
+    // OBJECT_TYPE_INFORMATION starts with the name as a UNICODE_STRING.
+    alignas(8) unsigned char info[1024];
+    ULONG cbInfo = 0;
+    snprintf(name, cch, "?");
+    if (NtQueryObject(handle, static_cast<OBJECT_INFORMATION_CLASS>(2), info, sizeof info, &cbInfo) != 0)
+        return;
+    const auto *typeName = reinterpret_cast<const UNICODE_STRING *>(info);
+    size_t len = typeName->Length / sizeof(wchar_t);
+    if (len >= cch)
+        len = cch - 1;
+    for (size_t i = 0; i < len; i++)
+        name[i] = static_cast<char>(typeName->Buffer[i] < 0x80 ? typeName->Buffer[i] : '?');
+    name[len] = '\0';
+}
+
+struct TypeCount {
+    char name[32];
+    int count;
+};
+
+long CountHandles(char *types, size_t cchTypes)
 {
     std::vector<unsigned char> buffer(1 << 20);
     ULONG cbNeeded = 0;
@@ -44,9 +69,31 @@ long CountHandles()
         return -1;
     const auto *table = reinterpret_cast<const HandleTable *>(buffer.data());
     long count = 0;
+    std::vector<TypeCount> byType;
     for (ULONG_PTR i = 0; i < table->count; i++) {
-        if (table->entries[i].processId == GetCurrentProcessId())
-            count++;
+        if (table->entries[i].processId != GetCurrentProcessId())
+            continue;
+        count++;
+        TypeCount tc = {};
+        HandleTypeName(reinterpret_cast<HANDLE>(table->entries[i].handle), tc.name, sizeof tc.name);
+        auto it = std::find_if(byType.begin(), byType.end(),
+                               [&tc](const TypeCount &t) { return strcmp(t.name, tc.name) == 0; });
+        if (it != byType.end()) {
+            it->count++;
+        } else {
+            tc.count = 1;
+            byType.push_back(tc);
+        }
+    }
+    std::sort(byType.begin(), byType.end(),
+              [](const TypeCount &a, const TypeCount &b) { return strcmp(a.name, b.name) < 0; });
+    size_t used = 0;
+    types[0] = '\0';
+    for (const TypeCount &t : byType) {
+        int n = snprintf(types + used, cchTypes - used, "%s%s:%d", used ? "," : "", t.name, t.count);
+        if (n < 0 || static_cast<size_t>(n) >= cchTypes - used)
+            break;
+        used += static_cast<size_t>(n);
     }
     return count;
 }
@@ -104,7 +151,7 @@ long HostFds()
 
 void ReadProcStat(ProcStat *stat)
 {
-    stat->handles = CountHandles();
+    stat->handles = CountHandles(stat->handleTypes, sizeof stat->handleTypes);
     stat->threads = CountThreads();
     PROCESS_MEMORY_COUNTERS pmc = {};
     pmc.cb = sizeof pmc;

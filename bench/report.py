@@ -62,6 +62,36 @@ def far(a, b, low=0.67, high=1.5):
     return a is not None and b is not None and b != 0 and not (low <= a / b <= high)
 
 
+def types(text):
+    out = {}
+    for part in (text or "").split(","):
+        name, _, n = part.rpartition(":")
+        if name:
+            out[name] = int(n)
+    return out
+
+
+def HandleNote(label, s, start, end):
+    """Says which handles the soak's end holds beyond its start, and whether the count stayed put after."""
+    t0, t1 = types(one(s, "types_start")), types(one(s, "types_end"))
+    diff = {k: t1.get(k, 0) - t0.get(k, 0) for k in set(t0) | set(t1) if t1.get(k, 0) != t0.get(k, 0)}
+    text = ", ".join(f"{n:+d} {k}" for k, n in sorted(diff.items())) or "no change by type"
+    rounds = sorted(sample(x)["round"] for x in s.get("sample_at", []) + s.get("sample_end", []))
+    counts = {sample(x)["round"]: sample(x)["handles"] for x in s.get("sample_at", []) + s.get("sample_end", [])}
+    changed = next((r for r in rounds if counts[r] != start.get("handles")), None)
+    steady = changed is not None and all(counts[r] == end.get("handles") for r in rounds if r >= changed)
+    note = (f"The {label} soak ends with {end.get('handles')} handles against {start.get('handles')} at its start "
+            f"({text}).")
+    if diff == {"Event": 1} and steady:
+        note += (f" It appeared by round {changed} and the count stayed there to the end: the threads library "
+                 "creates a lock's wait event the first time two threads meet at that lock (here the query's "
+                 "thread and the stack's receiver) and keeps it with the lock, so it comes once, in whichever "
+                 "round that first happens, and does not grow.")
+    else:
+        note += " This is growth and must be looked into."
+    return note
+
+
 machine = load("machine.txt")
 rows = []   # (measurement, figure, reference, ratio)
 notes = []  # sentences on figures far from their reference
@@ -165,6 +195,8 @@ for name, label in (("soak-native.txt", "native"), ("soak-wine.txt", "Wine")):
     for key, desc in what:
         rows.append((f"Soak, {label}, {rounds} rounds: {desc} at the end", f"{end.get(key, 0):,}",
                      f"at the start: {start.get(key, 0):,}", ratio(end.get(key), start.get(key), 3)))
+    if end.get("handles") != start.get("handles"):
+        notes.append(HandleNote(label, s, start, end))
     rows.append((f"Soak, {label}: event-log lines", one(s, "soak_log_lines", "?"), "none caused by the scenario",
                  "—"))
     if one(s, "soak_log_lines", "0") != "0":
