@@ -110,6 +110,28 @@ bool ScriptedAgent::Start(uint32_t except1, uint32_t except2)
     return false;
 }
 
+bool ScriptedAgent::StartInRange(uint32_t firstHost, uint32_t lastHost)
+{
+#ifdef _WIN32
+    (void)firstHost;
+    (void)lastHost;
+    return Start();
+#else
+    int step = firstHost <= lastHost ? 1 : -1;
+    for (uint32_t host = firstHost;; host += step) {
+        uint32_t addr = 0x7F000000u | host;
+        if (socket_.Open() && socket_.Bind(addr, 161)) {
+            addr_ = addr;
+            port_ = 161;
+            return true;
+        }
+        socket_.Close();
+        if (host == lastHost)
+            return false;
+    }
+#endif
+}
+
 bool ScriptedAgent::StartOnOtherAddress(uint32_t avoid)
 {
     // Port 161 of another address of the range when one is free, else any port

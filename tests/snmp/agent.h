@@ -38,6 +38,9 @@ public:
     // Binds port 161 on the first free address of 127.0.0.31 to .39 other than
     // those listed in `except` (127.0.0.1 on the Windows build, see agent.cpp).
     bool Start(uint32_t except1 = 0, uint32_t except2 = 0);
+    // The same on 127.0.0.<firstHost> down to <lastHost>, for tests that live in
+    // another range (the Windows build still takes 127.0.0.1).
+    bool StartInRange(uint32_t firstHost, uint32_t lastHost);
     // A source of foreign replies on another address than avoid.
     bool StartOnOtherAddress(uint32_t avoid);
     // Binds an ephemeral port on the same address: a source of foreign replies.

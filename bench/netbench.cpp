@@ -1,0 +1,236 @@
+// Network figures of the polling engine, printed as "key=value" lines for
+// bench/run.sh: the query's latency, the probe's round trip, and the soak
+// (rounds of probe + two queries, watching what the process holds).
+//   netbench query <address> <community> <oid> <count> [slot]
+//   netbench probe <address> <count>
+//   netbench soak <address> <community> <oid in> <oid out> <rounds>
+// "slot" replaces the query's sleeps with a wait that ends as soon as the reply
+// slot is set (the soak always does): the stack, its sockets and its receiver
+// threads stay real, only the fixed 200/500 ms steps go.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "bench/procstat.h"
+#include "config/interfaces.h"
+#include "poll/ping.h"
+#include "poll/poll.h"
+#include "poll/snmpquery.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double MsSince(Clock::time_point t0)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+}
+
+Clock::time_point g_slotSeen;  // when SlotWait first found the slot set
+bool g_slotSeenSet = false;
+
+// Ends a query's step as soon as the reply slot is set, or when the step is over.
+void SlotWait(unsigned int milliseconds)
+{
+    auto deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
+    while (g_replyValue.load(std::memory_order_acquire) == 0 && Clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::microseconds(50));
+    if (!g_slotSeenSet && g_replyValue.load(std::memory_order_acquire) != 0) {
+        g_slotSeen = Clock::now();
+        g_slotSeenSet = true;
+    }
+}
+
+// The value at fraction q of the sorted samples (nearest rank).
+double Quantile(std::vector<double> samples, double q)
+{
+    if (samples.empty())
+        return 0;
+    std::sort(samples.begin(), samples.end());
+    size_t rank = static_cast<size_t>(q * static_cast<double>(samples.size()) + 0.999999);
+    if (rank < 1)
+        rank = 1;
+    if (rank > samples.size())
+        rank = samples.size();
+    return samples[rank - 1];
+}
+
+void PrintDistribution(const char *prefix, const std::vector<double> &ms)
+{
+    printf("%s_count=%zu\n", prefix, ms.size());
+    printf("%s_median_ms=%.3f\n", prefix, Quantile(ms, 0.5));
+    printf("%s_p95_ms=%.3f\n", prefix, Quantile(ms, 0.95));
+    printf("%s_min_ms=%.3f\n", prefix, ms.empty() ? 0 : *std::min_element(ms.begin(), ms.end()));
+    printf("%s_max_ms=%.3f\n", prefix, ms.empty() ? 0 : *std::max_element(ms.begin(), ms.end()));
+}
+
+std::wstring Widen(const char *text)
+{
+    return std::wstring(text, text + strlen(text));
+}
+
+int Query(int argc, char **argv)
+{
+    if (argc < 6)
+        return 2;
+    const char *address = argv[2], *community = argv[3], *oid = argv[4];
+    int count = atoi(argv[5]);
+    bool slot = argc > 6 && strcmp(argv[6], "slot") == 0;
+    if (slot)
+        g_querySleep = SlotWait;
+
+    std::vector<double> ms, replyMs;
+    int failures = 0;
+    for (int i = -1; i < count; i++) {  // one warm-up query first
+        int64_t counter = 0;
+        g_replyValue.store(0);
+        g_slotSeenSet = false;
+        auto t0 = Clock::now();
+        int ok = SnmpGetCounter(nullptr, 0x113, &counter, address, community, oid);
+        double elapsed = MsSince(t0);
+        if (i < 0)
+            continue;
+        ms.push_back(elapsed);
+        // From the call to the value in the slot: one round trip through the stack.
+        if (g_slotSeenSet)
+            replyMs.push_back(std::chrono::duration<double, std::milli>(g_slotSeen - t0).count());
+        if (!ok)
+            failures++;
+    }
+    PrintDistribution("query", ms);
+    if (slot)
+        PrintDistribution("reply", replyMs);
+    printf("query_failures=%d\n", failures);
+    return failures == 0 ? 0 : 1;
+}
+
+int Probe(int argc, char **argv)
+{
+    if (argc < 4)
+        return 2;
+    std::wstring address = Widen(argv[2]);
+    int count = atoi(argv[3]);
+    std::vector<double> ms;
+    int answered = 0;
+    for (int i = -1; i < count; i++) {
+        auto t0 = Clock::now();
+        int ok = PingHost(address.c_str());
+        double elapsed = MsSince(t0);
+        if (i < 0)
+            continue;
+        ms.push_back(elapsed);
+        answered += ok;
+    }
+    PrintDistribution("probe", ms);
+    printf("probe_answered=%d\n", answered);
+    return 0;
+}
+
+void PrintSample(const char *label, long round)
+{
+    ProcStat stat;
+    ReadProcStat(&stat);
+    printf("sample_%s=round:%ld handles:%ld threads:%ld rss_kb:%ld heap_bytes:%lld host_fds:%ld\n",
+           label, round, stat.handles, stat.threads, stat.rssKb, stat.heapBytes, stat.hostFds);
+    if (stat.handleTypes[0])
+        printf("types_%s=%s\n", label, stat.handleTypes);
+    fflush(stdout);
+}
+
+// A fixed-width field: the text cut to the width, zero-filled after it.
+template <size_t W>
+void SetField(char (&field)[W], const char *text)
+{
+    memset(field, 0, W);
+    memcpy(field, text, std::min(strlen(text), W));
+}
+
+long CountLogLines()
+{
+    FILE *f = fopen("vellarylog.txt", "rb");
+    if (!f)
+        return 0;
+    long lines = 0;
+    int ch;
+    while ((ch = fgetc(f)) != EOF) {
+        if (ch == '\n')
+            lines++;
+    }
+    fclose(f);
+    return lines;
+}
+
+const long kWarmUpRounds = 10;
+
+int Soak(int argc, char **argv)
+{
+    if (argc < 7 || atol(argv[6]) <= kWarmUpRounds)
+        return 2;
+    long rounds = atol(argv[6]);
+    g_querySleep = SlotWait;
+
+    memset(g_interfaces, 0, sizeof g_interfaces);
+    InterfaceRecord *rec = &g_interfaces[0];
+    snprintf(rec->strName, sizeof rec->strName, "soak");
+    SetField(rec->strIP, argv[2]);
+    SetField(rec->strCommunity, argv[3]);
+    SetField(rec->strOidIn, argv[4]);
+    SetField(rec->strOidOut, argv[5]);
+    rec->linkSpeed = 1000000000;
+    rec->firstPoll = 1;
+    g_interfaceCount = 1;
+
+    long answered = 0, unread = 0;
+    auto t0 = Clock::now();
+    for (long round = 1; round <= rounds; round++) {
+        rec->inOctets = 0;
+        rec->outOctets = 0;
+        int result = PollInterface(nullptr, 0x113, 0);
+        if (result == 1 || (round == 1 && result == 0))
+            answered++;
+        if (rec->inOctets == 0 || rec->outOctets == 0)
+            unread++;
+        // The first rounds set up what lives for the whole process (the stack's
+        // tables, the runtime's buffers, the cached stack of a finished thread):
+        // the soak is measured from the tenth on.
+        if (round == 1)
+            PrintSample("first", round);
+        else if (round == kWarmUpRounds)
+            PrintSample("start", round);
+        else if (round == rounds)
+            PrintSample("end", round);
+        else if (round % (rounds / 10 > 0 ? rounds / 10 : 1) == 0)
+            PrintSample("at", round);
+    }
+    double total = MsSince(t0);
+    printf("soak_rounds=%ld\n", rounds);
+    printf("soak_answered=%ld\n", answered);
+    printf("soak_unread=%ld\n", unread);
+    printf("soak_total_s=%.1f\n", total / 1000.0);
+    printf("soak_round_ms=%.3f\n", total / static_cast<double>(rounds));
+    printf("soak_log_lines=%ld\n", CountLogLines());
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    std::string mode = argc > 1 ? argv[1] : "";
+    int rc = 2;
+    if (mode == "query")
+        rc = Query(argc, argv);
+    else if (mode == "probe")
+        rc = Probe(argc, argv);
+    else if (mode == "soak")
+        rc = Soak(argc, argv);
+    fflush(stdout);
+    if (rc == 2)
+        fprintf(stderr, "usage: netbench query|probe|soak ... (see the top of bench/netbench.cpp)\n");
+    return rc;
+}

@@ -1,0 +1,358 @@
+#!/usr/bin/env bash
+# Measures the monitor and writes docs/performance.md: query latency, cycle time,
+# soak, idle cost, codec, fuzzing and the flood. Takes about 40 minutes: the two
+# 30-minute fuzz runs (nice 10, one core each) start once the timed figures are
+# taken, and go on beside the soak, the idle measurement and the flood.
+#   bench/run.sh
+# Shorter runs for trying the script out (the report says what was used):
+#   FUZZ_SECONDS=60 SOAK_ROUNDS=500 WINE_SOAK_ROUNDS=100 IDLE_SECONDS=10 bench/run.sh
+# Needs root: snmpd on port 161 of 127.0.0.11-20, a network namespace
+# (vel-bench-<pid>) for the device that does not answer, raw ICMP.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+. scripts/lib.sh
+
+FUZZ_SECONDS=${FUZZ_SECONDS:-1800}
+SOAK_ROUNDS=${SOAK_ROUNDS:-10000}
+WINE_SOAK_ROUNDS=${WINE_SOAK_ROUNDS:-2000}
+IDLE_SECONDS=${IDLE_SECONDS:-60}
+QUERIES=${QUERIES:-200}
+COMMUNITY=vellbench
+
+ensure_packages "${BUILD_PACKAGES[@]}" "${BENCH_PACKAGES[@]}" || exit 1
+
+root=$PWD
+work=$root/build/bench
+results=$work/results
+rm -rf "$work"
+mkdir -p "$results"
+commands=$results/commands.txt
+: >"$commands"
+failures=()
+
+note() { echo "== $*"; }
+# Runs a command, keeping it (relative to the repository) for the report.
+run() {
+  echo "${*//$root\//}" >>"$commands"
+  "$@"
+}
+fail() { echo "bench: $*" >&2; failures+=("$*"); }
+
+wine_env() {
+  export WINEPREFIX=$root/build/bench-windows/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml='
+}
+
+# ---- builds --------------------------------------------------------------------
+note "building (native Release, windows Release)"
+app_landed=0
+[ -f app/mainwnd.cpp ] && app_landed=1
+win_targets=(netbench flood_test idle_ref)
+[ $app_landed = 1 ] && win_targets+=(vellary cycle_bench)
+{
+  run cmake --preset bench-native -Wno-dev >/dev/null &&
+    run cmake --build --preset bench-native -j2 --target netbench codec_bench flood_test
+} || { fail "native build"; exit 1; }
+{
+  run cmake --preset bench-windows -Wno-dev >/dev/null &&
+    run cmake --build --preset bench-windows -j2 --target "${win_targets[@]}"
+} || { fail "windows build"; exit 1; }
+ensure_wine_prefix "$root/build/bench-windows/wineprefix" || { fail "wine prefix"; exit 1; }
+native=$root/build/bench-native
+windows=$root/build/bench-windows
+
+# ---- the machine ---------------------------------------------------------------
+{
+  echo "cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')"
+  echo "cores=$(nproc)"
+  echo "memory=$(free -m | awk '/^Mem:/ {print $2 " MiB"}')"
+  echo "kernel=$(uname -srm)"
+  echo "os=$(. /etc/os-release && echo "$PRETTY_NAME")"
+  echo "wine=$(wine --version 2>/dev/null)"
+  echo "gcc=$(g++ -dumpfullversion)"
+  echo "mingw=$(x86_64-w64-mingw32-g++-posix -dumpfullversion 2>/dev/null)"
+  echo "clang=$(clang++ --version | head -1)"
+  echo "snmpd=$(snmpd -v 2>/dev/null | grep -m1 -o 'version: *[0-9.]*' | sed 's/version: *//')"
+  echo "date=$(date -u '+%Y-%m-%d %H:%M UTC')"
+  echo "fuzz_seconds=$FUZZ_SECONDS"
+  echo "soak_rounds=$SOAK_ROUNDS"
+  echo "wine_soak_rounds=$WINE_SOAK_ROUNDS"
+  echo "idle_seconds=$IDLE_SECONDS"
+  echo "queries=$QUERIES"
+  echo "app_landed=$app_landed"
+} >"$results/machine.txt"
+
+# ---- codec, on a quiet machine ---------------------------------------------------
+note "codec"
+run "$native/bench/codec_bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
+  --benchmark_out="$results/codec.json" --benchmark_out_format=json >/dev/null || fail "codec benchmark"
+
+# ---- peers: ten snmpd agents and a device that never answers ---------------------
+agent_pids=()
+ns=vel-bench-$$
+link=velb$$
+cleanup() {
+  local pid
+  for pid in "${agent_pids[@]}"; do kill "$pid" 2>/dev/null; done
+  for pid in "${agent_pids[@]}"; do wait "$pid" 2>/dev/null; done
+  ip link del "$link" 2>/dev/null
+  ip netns del "$ns" 2>/dev/null
+  if [ -n "${WINEPREFIX:-}" ]; then wineserver -k 2>/dev/null; fi
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+note "starting snmpd on 127.0.0.11-20"
+ifindex=$(cat /sys/class/net/lo/ifindex)
+OID_IN=1.3.6.1.2.1.2.2.1.10.$ifindex
+OID_OUT=1.3.6.1.2.1.2.2.1.16.$ifindex
+agents=()
+for host in $(seq 11 20); do
+  addr=127.0.0.$host
+  dir=$work/agents/$addr
+  mkdir -p "$dir/state"
+  printf 'agentaddress udp:%s:161\nrocommunity %s 127.0.0.0/8\n[snmp] persistentDir %s/state\n' \
+    "$addr" "$COMMUNITY" "$dir" >"$dir/snmpd.conf"
+  up=0
+  for attempt in 1 2 3 4 5; do  # another run's agent may still hold the address
+    MIBS= snmpd -f -C -c "$dir/snmpd.conf" -Lf "$dir/snmpd.log" -M /nonexistent -p "$dir/snmpd.pid" &
+    pid=$!
+    for _ in $(seq 50); do
+      kill -0 "$pid" 2>/dev/null || break
+      if [ -n "$(MIBS= snmpget -v1 -c $COMMUNITY -m '' -Oqv -t 1 -r 0 "$addr" "$OID_IN" 2>/dev/null)" ]; then
+        up=1
+        break
+      fi
+      sleep 0.1
+    done
+    [ $up = 1 ] && break
+    kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null
+    sleep 2
+  done
+  [ $up = 1 ] || { fail "snmpd would not start on $addr"; exit 1; }
+  agent_pids+=("$pid")
+  agents+=("$addr")
+done
+echo "snmpd: MIBS= snmpd -f -C -c <conf: agentaddress udp:127.0.0.N:161, rocommunity $COMMUNITY> (N = 11..20)" >>"$commands"
+
+note "the device that does not answer: namespace $ns"
+routed() { ip -4 route show match "$1" | grep -qv '^default'; }
+silent=
+for k in $(seq 0 63); do
+  near=198.18.255.$((k * 4 + 1))
+  peer=198.18.255.$((k * 4 + 2))
+  routed "$near" || { silent=$peer; break; }
+done
+if [ -n "$silent" ] && ip netns add "$ns" &&
+  ip link add "$link" type veth peer name velc$$ netns "$ns" &&
+  ip addr add "$near/30" dev "$link" && ip link set "$link" up &&
+  ip -n "$ns" addr add "$silent/30" dev velc$$ && ip -n "$ns" link set velc$$ up &&
+  ip netns exec "$ns" sysctl -qw net.ipv4.icmp_echo_ignore_all=1; then
+  echo "silent=$silent" >>"$results/machine.txt"
+else
+  fail "could not build the namespace for the silent device"
+  silent=
+fi
+
+# ---- 1. query latency ------------------------------------------------------------
+note "query latency: $QUERIES queries each"
+a=${agents[0]}
+run "$native/bench/netbench" query "$a" $COMMUNITY "$OID_IN" "$QUERIES" >"$results/query-native.txt" ||
+  fail "native queries"
+run "$native/bench/netbench" query "$a" $COMMUNITY "$OID_IN" "$QUERIES" slot >"$results/query-native-slot.txt" ||
+  fail "native queries (slot wait)"
+echo "python3 (time each of $QUERIES runs of) MIBS= snmpget -v1 -c $COMMUNITY -m '' -Oqv -t 1 -r 0 $a $OID_IN" \
+  >>"$commands"
+python3 - "$QUERIES" "$a" "$COMMUNITY" "$OID_IN" >"$results/snmpget.txt" <<'EOF' || fail "snmpget timing"
+import os, subprocess, sys, time
+count, addr, community, oid = int(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4]
+env = dict(os.environ, MIBS="")
+cmd = ["snmpget", "-v1", "-c", community, "-m", "", "-Oqv", "-t", "1", "-r", "0", addr, oid]
+ms, failures = [], 0
+for i in range(count + 1):
+    t0 = time.perf_counter()
+    r = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, env=env)
+    elapsed = (time.perf_counter() - t0) * 1000
+    if i == 0:
+        continue
+    ms.append(elapsed)
+    failures += r.returncode != 0 or not r.stdout.strip()
+ms.sort()
+rank = lambda q: ms[max(1, min(len(ms), int(q * len(ms) + 0.999999))) - 1]
+print(f"snmpget_count={len(ms)}\nsnmpget_median_ms={rank(0.5):.3f}\nsnmpget_p95_ms={rank(0.95):.3f}")
+print(f"snmpget_failures={failures}")
+EOF
+wine_env
+run "$root/scripts/wine-run" "$windows/bench/netbench.exe" query "$a" $COMMUNITY "$OID_IN" "$QUERIES" \
+  >"$results/query-wine.txt" || fail "queries under Wine"
+run "$root/scripts/wine-run" "$windows/bench/netbench.exe" query "$a" $COMMUNITY "$OID_IN" "$QUERIES" slot \
+  >"$results/query-wine-slot.txt" || fail "queries under Wine (slot wait)"
+
+note "probe round trip"
+run "$native/bench/netbench" probe "$a" 200 >"$results/probe-native.txt" || fail "native probes"
+run "$root/scripts/wine-run" "$windows/bench/netbench.exe" probe "$a" 200 >"$results/probe-wine.txt" ||
+  fail "probes under Wine"
+if [ -n "$silent" ]; then
+  run "$root/scripts/wine-run" "$windows/bench/netbench.exe" probe "$silent" 2 >"$results/probe-silent-wine.txt" ||
+    fail "silent probes under Wine"
+fi
+
+# ---- 2. cycle time of the real window procedure -----------------------------------
+write_config() {  # write_config <file> <address>...: one interface per address
+  local file=$1 n=0 addr
+  shift
+  : >"$file"
+  for addr in "$@"; do
+    n=$((n + 1))
+    printf 'if%02d,%s,%s,1000000000,%s,%s,\r\n' "$n" "$addr" $COMMUNITY "$OID_IN" "$OID_OUT" >>"$file"
+  done
+}
+if [ $app_landed = 1 ]; then
+  note "cycle time: ten answering devices, then one that does not answer"
+  mkdir -p "$work/cycle-all" "$work/cycle-silent"
+  write_config "$work/cycle-all/vellary.cfg" "${agents[@]}"
+  (cd "$work/cycle-all" &&
+    run xvfb-run -a -s '-screen 0 1024x768x24' "$root/scripts/wine-run" "$windows/bench/cycle_bench.exe" 3) \
+    >"$results/cycle-all.txt" || fail "cycle time, all answering"
+  if [ -n "$silent" ]; then
+    write_config "$work/cycle-silent/vellary.cfg" "${agents[@]:0:5}" "$silent" "${agents[@]:6:4}"
+    (cd "$work/cycle-silent" &&
+      run xvfb-run -a -s '-screen 0 1024x768x24' "$root/scripts/wine-run" "$windows/bench/cycle_bench.exe" 3) \
+      >"$results/cycle-silent.txt" || fail "cycle time, one silent"
+  fi
+fi
+
+# ---- fuzzing, in the background from here on: the timed figures above are taken ---
+# ---- without them; soak, idle CPU time and flood do not depend on a free core ------
+note "fuzzing config_scan and ber_decode for ${FUZZ_SECONDS}s each, in the background"
+fuzz_one() {  # fuzz_one <target> <corpus>
+  local target=$1 corpus=$2 before after rc
+  before=$(ls "fuzz/corpus/$corpus" | wc -l)
+  rm -f "build/fuzz/$target.log"
+  nice -n 10 fuzz/run.sh "$target" "$FUZZ_SECONDS" >"$work/fuzz-$target.out" 2>&1
+  rc=$?
+  after=$(ls "fuzz/corpus/$corpus" | wc -l)
+  {
+    echo "exit=$rc"
+    echo "corpus_before=$before"
+    echo "corpus_after=$after"
+    grep -o 'stat::number_of_executed_units: *[0-9]*' "build/fuzz/$target.log" | tail -1 | sed 's/.*: */execs=/'
+    grep -o 'stat::average_exec_per_sec: *[0-9]*' "build/fuzz/$target.log" | tail -1 | sed 's/.*: */execs_per_s=/'
+    grep -o 'stat::peak_rss_mb: *[0-9]*' "build/fuzz/$target.log" | tail -1 | sed 's/.*: */peak_rss_mb=/'
+    grep -E '^#[0-9]+' "build/fuzz/$target.log" | grep -o 'cov: [0-9]*' | tail -1 | sed 's/cov: /cov=/'
+    grep -E '^#[0-9]+' "build/fuzz/$target.log" | grep -o 'ft: [0-9]*' | tail -1 | sed 's/ft: /ft=/'
+    echo "findings=$(grep -c 'Test unit written' "build/fuzz/$target.log")"
+  } >"$results/fuzz-$target.txt"
+}
+echo "nice -n 10 fuzz/run.sh config_scan $FUZZ_SECONDS" >>"$commands"
+echo "nice -n 10 fuzz/run.sh ber_decode $FUZZ_SECONDS" >>"$commands"
+fuzz_one config_scan config &
+fuzz_config_pid=$!
+fuzz_one ber_decode ber &
+fuzz_ber_pid=$!
+
+# ---- 3. soak -----------------------------------------------------------------
+note "soak: $SOAK_ROUNDS rounds natively, $WINE_SOAK_ROUNDS under Wine"
+mkdir -p "$work/soak-native" "$work/soak-wine"
+# glibc's per-thread cache counts as heap in use: off, so the heap figure is exact.
+(cd "$work/soak-native" &&
+  run env GLIBC_TUNABLES=glibc.malloc.tcache_count=0 "$native/bench/netbench" soak "${agents[1]}" $COMMUNITY "$OID_IN" "$OID_OUT" "$SOAK_ROUNDS") \
+  >"$results/soak-native.txt" || fail "native soak"
+(cd "$work/soak-wine" &&
+  run "$root/scripts/wine-run" "$windows/bench/netbench.exe" soak "${agents[2]}" $COMMUNITY "$OID_IN" "$OID_OUT" \
+    "$WINE_SOAK_ROUNDS") >"$results/soak-wine.txt" || fail "soak under Wine"
+
+# ---- 4. idle cost under Wine ---------------------------------------------------------
+# CPU time of every thread of a process, in nanoseconds.
+cpu_ns() {
+  local pid=$1 total=0 t f
+  for f in /proc/"$pid"/task/*/schedstat; do
+    read -r t _ <"$f" 2>/dev/null && total=$((total + t))
+  done
+  echo $total
+}
+# Times the threads of a process were switched out (each wait that ended is one).
+switches() {
+  cat /proc/"$1"/task/*/status 2>/dev/null | awk '/^(non)?voluntary_ctxt_switches:/ {n += $2} END {print n + 0}'
+}
+# The Linux process that runs a given .exe under our prefix.
+exe_pid() {
+  local exe=$1 pid
+  for pid in $(pgrep -f "$exe"); do
+    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" || continue
+    [ "$(tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | cut -d' ' -f1 | xargs basename 2>/dev/null)" = xvfb-run ] &&
+      continue
+    grep -q 'wine' "/proc/$pid/maps" 2>/dev/null && { echo "$pid"; return; }
+  done
+}
+server_pid() {
+  local pid
+  for pid in $(pgrep -x 'wineserver(64)?'); do
+    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && { echo "$pid"; return; }
+  done
+}
+# measure_idle <name> <exe> <settle seconds>: CPU time over IDLE_SECONDS, after the settle time.
+measure_idle() {
+  local name=$1 exe=$2 settle=$3 dir=$work/idle-$1 pid spid c0 c1 s0 s1 launcher
+  mkdir -p "$dir"
+  [ "$name" = vellary ] && write_config "$dir/vellary.cfg" "${agents[@]}"
+  wineserver -k 2>/dev/null
+  wineserver -w 2>/dev/null
+  (cd "$dir" && exec xvfb-run -a -s '-screen 0 1024x768x24' "$root/scripts/wine-run" "$exe") >/dev/null 2>&1 &
+  launcher=$!
+  sleep "$settle"
+  pid=$(exe_pid "$(basename "$exe")")
+  spid=$(server_pid)
+  if [ -z "$pid" ] || [ -z "$spid" ]; then
+    fail "idle $name: the process was not found"
+    wineserver -k 2>/dev/null
+    wait "$launcher" 2>/dev/null
+    return
+  fi
+  c0=$(cpu_ns "$pid") s0=$(cpu_ns "$spid") w0=$(switches "$pid")
+  sleep "$IDLE_SECONDS"
+  c1=$(cpu_ns "$pid") s1=$(cpu_ns "$spid") w1=$(switches "$pid")
+  {
+    echo "${name}_cpu_us=$(((c1 - c0) / 1000))"
+    echo "${name}_switches=$((w1 - w0))"
+    echo "${name}_cpu_before_ms=$((c0 / 1000000))"
+    echo "${name}_server_cpu_us=$(((s1 - s0) / 1000))"
+    echo "${name}_threads=$(ls /proc/"$pid"/task | wc -l)"
+    echo "${name}_rss_kb=$(awk '/^VmRSS:/ {print $2}' /proc/"$pid"/status)"
+  } >>"$results/idle.txt"
+  echo "(in $dir) xvfb-run -a scripts/wine-run ${exe//$root\//}; CPU of its threads and of wineserver over ${IDLE_SECONDS}s, from ${settle}s on" \
+    >>"$commands"
+  wineserver -k 2>/dev/null
+  wait "$launcher" 2>/dev/null
+}
+if [ $app_landed = 1 ]; then
+  note "idle cost over ${IDLE_SECONDS}s: vellary.exe between cycles, then the reference window"
+  # The first cycle starts 5 s after the window and takes a few seconds: from 20 s
+  # on, the program waits for its next cycle, 300 s after the first began.
+  measure_idle vellary "$windows/app/vellary.exe" 20
+  measure_idle reference "$windows/bench/idle_ref.exe" 20
+fi
+
+# ---- 6. flood ---------------------------------------------------------------------
+note "flood: 10,000 bad datagrams during one query"
+# The flood's scripted agent takes an address of the same range: the agents go first.
+for pid in "${agent_pids[@]}"; do kill "$pid" 2>/dev/null; done
+for pid in "${agent_pids[@]}"; do wait "$pid" 2>/dev/null; done
+agent_pids=()
+mkdir -p "$work/flood"
+(cd "$work/flood" && run "$native/tests/snmp/flood_test") >"$work/flood-native.out" 2>&1 || fail "flood test (native)"
+grep -o 'flood: .*' "$work/flood-native.out" | tr ' ' '\n' | grep = >"$results/flood-native.txt"
+(cd "$work/flood" && run "$root/scripts/wine-run" "$windows/tests/snmp/flood_test.exe") >"$work/flood-wine.out" 2>&1 ||
+  fail "flood test (Wine)"
+grep -o 'flood: .*' "$work/flood-wine.out" | tr -d '\r' | tr ' ' '\n' | grep = >"$results/flood-wine.txt"
+wineserver -k 2>/dev/null
+
+# ---- wait for the fuzzers, then the report ----------------------------------------------
+note "waiting for the fuzzers"
+wait "$fuzz_config_pid"
+wait "$fuzz_ber_pid"
+printf '%s\n' "${failures[@]}" >"$results/failures.txt"
+
+note "writing docs/performance.md"
+python3 bench/report.py "$results" >docs/performance.md || { echo "report failed" >&2; exit 1; }
+cat "$results/failures.txt"
+[ ${#failures[@]} -eq 0 ] && echo "bench: done, docs/performance.md written" || { echo "bench: ${#failures[@]} step(s) failed"; exit 1; }
