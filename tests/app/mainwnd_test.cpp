@@ -419,7 +419,7 @@ TEST_F(MainWindow, KeysOpenAboutAndExitThroughTheLoop)
             aboutFromTable = AboutOpensOn({VK_MENU, VK_SHIFT, VK_OEM_2});
             // File > Exit from the keyboard.
             PressChord({VK_MENU, 'F'});
-            Sleep(200);
+            WaitForWindow(L"#32768", nullptr, 3000);  // the menu's popup
             PressChord({'X'});
         },
         &ended);
@@ -439,7 +439,7 @@ TEST_F(MainWindow, CloseItemOfTheSystemMenuEndsTheLoop)
     int rc = LoopWhileTyping(
         [] {
             PressChord({VK_MENU, VK_SPACE});
-            Sleep(300);
+            WaitForWindow(L"#32768", nullptr, 3000);  // the system menu's popup
             PressChord({'C'});
         },
         &ended);
