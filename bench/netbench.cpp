@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "bench/procstat.h"
+#include "tests/support/procstat.h"
 #include "config/interfaces.h"
 #include "poll/ping.h"
 #include "poll/poll.h"

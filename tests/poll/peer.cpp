@@ -4,14 +4,7 @@
 #include <fstream>
 #include <sstream>
 
-#ifdef _WIN32
-#include <windows.h>
-#include <winternl.h>
-
-#include <vector>
-#else
-#include <filesystem>
-#endif
+#include "tests/support/procstat.h"
 
 namespace {
 
@@ -113,78 +106,19 @@ long PeerCounter(const PingPeer &peer, const char *file, const char *group, cons
     return 0;
 }
 
-#ifdef _WIN32
-namespace {
-
-// SystemExtendedHandleInformation: every handle of every process.
-const int kSystemExtendedHandleInformation = 64;
-
-struct HandleEntry {
-    PVOID object;
-    ULONG_PTR processId;
-    ULONG_PTR handle;
-    ULONG access;
-    USHORT backTrace;
-    USHORT type;
-    ULONG attributes;
-    ULONG reserved;
-};
-
-struct HandleTable {
-    ULONG_PTR count;
-    ULONG_PTR reserved;
-    HandleEntry entries[1];
-};
-
-}  // namespace
-
-// Wine's GetProcessHandleCount always says 0, so the system's handle table is
-// counted instead; Windows gives the same answer either way.
 long OpenHandleCount()
 {
-    std::vector<unsigned char> buffer(1 << 20);
-    ULONG cbNeeded = 0;
-    NTSTATUS status;
-    while ((status = NtQuerySystemInformation(static_cast<SYSTEM_INFORMATION_CLASS>(kSystemExtendedHandleInformation),
-                                              buffer.data(), static_cast<ULONG>(buffer.size()), &cbNeeded)) ==
-           static_cast<NTSTATUS>(0xC0000004L))  // STATUS_INFO_LENGTH_MISMATCH
-        buffer.resize(buffer.size() * 2);
-    if (status != 0)
-        return -1;
-    const auto *table = reinterpret_cast<const HandleTable *>(buffer.data());
-    long count = 0;
-    for (ULONG_PTR i = 0; i < table->count; i++) {
-        if (table->entries[i].processId == GetCurrentProcessId())
-            count++;
-    }
-    return count;
+    ProcStat stat;
+    ReadProcStat(&stat);
+    return stat.handles;
 }
 
+#ifdef _WIN32
 long long HeapBytesInUse()
 {
-    HANDLE heaps[64];
-    DWORD cHeaps = GetProcessHeaps(64, heaps);
-    long long total = 0;
-    for (DWORD i = 0; i < cHeaps && i < 64; i++) {
-        PROCESS_HEAP_ENTRY entry = {};
-        HeapLock(heaps[i]);
-        while (HeapWalk(heaps[i], &entry)) {
-            if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY)
-                total += entry.cbData;
-        }
-        HeapUnlock(heaps[i]);
-    }
-    return total;
-}
-#else
-long OpenHandleCount()
-{
-    long count = 0;
-    for (const auto &entry : std::filesystem::directory_iterator("/proc/self/fd")) {
-        (void)entry;
-        count++;
-    }
-    return count;
+    ProcStat stat;
+    ReadProcStat(&stat);
+    return stat.heapBytes;
 }
 #endif
 

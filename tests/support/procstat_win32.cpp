@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "bench/procstat.h"
+#include "tests/support/procstat.h"
 
 namespace {
 

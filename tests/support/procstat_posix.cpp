@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "bench/procstat.h"
+#include "tests/support/procstat.h"
 
 static long CountFds()
 {
