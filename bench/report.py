@@ -335,9 +335,6 @@ for r in rows:
 w("")
 if missing:
     w("Not measured in this run: " + "; ".join(missing) + ".")
-    if one(machine, "app_landed") == "0":
-        w("The window procedure and vellary.exe were not in the tree yet, so the cycle time and the idle cost "
-          "could not be measured.")
     w("")
 w("## Far from the reference")
 w("")

@@ -44,10 +44,7 @@ wine_env() {
 
 # ---- builds --------------------------------------------------------------------
 note "building (native Release, windows Release)"
-app_landed=0
-[ -f app/mainwnd.cpp ] && app_landed=1
-win_targets=(netbench flood_test idle_ref)
-[ $app_landed = 1 ] && win_targets+=(vellary cycle_bench)
+win_targets=(netbench flood_test idle_ref vellary cycle_bench)
 {
   run cmake --preset bench-native -Wno-dev >/dev/null &&
     run cmake --build --preset bench-native -j2 --target netbench codec_bench flood_test
@@ -78,7 +75,6 @@ windows=$root/build/bench-windows
   echo "wine_soak_rounds=$WINE_SOAK_ROUNDS"
   echo "idle_seconds=$IDLE_SECONDS"
   echo "queries=$QUERIES"
-  echo "app_landed=$app_landed"
 } >"$results/machine.txt"
 
 # ---- codec, on a quiet machine ---------------------------------------------------
@@ -206,19 +202,17 @@ write_config() {  # write_config <file> <address>...: one interface per address
     printf 'if%02d,%s,%s,1000000000,%s,%s,\r\n' "$n" "$addr" $COMMUNITY "$OID_IN" "$OID_OUT" >>"$file"
   done
 }
-if [ $app_landed = 1 ]; then
-  note "cycle time: ten answering devices, then one that does not answer"
-  mkdir -p "$work/cycle-all" "$work/cycle-silent"
-  write_config "$work/cycle-all/vellary.cfg" "${agents[@]}"
-  (cd "$work/cycle-all" &&
+note "cycle time: ten answering devices, then one that does not answer"
+mkdir -p "$work/cycle-all" "$work/cycle-silent"
+write_config "$work/cycle-all/vellary.cfg" "${agents[@]}"
+(cd "$work/cycle-all" &&
+  run xvfb-run -a -s '-screen 0 1024x768x24' "$root/scripts/wine-run" "$windows/bench/cycle_bench.exe" 3) \
+  >"$results/cycle-all.txt" || fail "cycle time, all answering"
+if [ -n "$silent" ]; then
+  write_config "$work/cycle-silent/vellary.cfg" "${agents[@]:0:5}" "$silent" "${agents[@]:6:4}"
+  (cd "$work/cycle-silent" &&
     run xvfb-run -a -s '-screen 0 1024x768x24' "$root/scripts/wine-run" "$windows/bench/cycle_bench.exe" 3) \
-    >"$results/cycle-all.txt" || fail "cycle time, all answering"
-  if [ -n "$silent" ]; then
-    write_config "$work/cycle-silent/vellary.cfg" "${agents[@]:0:5}" "$silent" "${agents[@]:6:4}"
-    (cd "$work/cycle-silent" &&
-      run xvfb-run -a -s '-screen 0 1024x768x24' "$root/scripts/wine-run" "$windows/bench/cycle_bench.exe" 3) \
-      >"$results/cycle-silent.txt" || fail "cycle time, one silent"
-  fi
+    >"$results/cycle-silent.txt" || fail "cycle time, one silent"
 fi
 
 # ---- fuzzing, in the background from here on: the timed figures above are taken ---
@@ -324,13 +318,11 @@ measure_idle() {
   wineserver -k 2>/dev/null
   wait "$launcher" 2>/dev/null
 }
-if [ $app_landed = 1 ]; then
-  note "idle cost over ${IDLE_SECONDS}s: vellary.exe between cycles, then the reference window"
-  # The first cycle starts 5 s after the window and takes a few seconds: from 20 s
-  # on, the program waits for its next cycle, 300 s after the first began.
-  measure_idle vellary "$windows/app/vellary.exe" 20
-  measure_idle reference "$windows/bench/idle_ref.exe" 20
-fi
+note "idle cost over ${IDLE_SECONDS}s: vellary.exe between cycles, then the reference window"
+# The first cycle starts 5 s after the window and takes a few seconds: from 20 s
+# on, the program waits for its next cycle, 300 s after the first began.
+measure_idle vellary "$windows/app/vellary.exe" 20
+measure_idle reference "$windows/bench/idle_ref.exe" 20
 
 # ---- 6. flood ---------------------------------------------------------------------
 note "flood: 10,000 bad datagrams during one query"
