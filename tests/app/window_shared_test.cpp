@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "res/resource.h"
+#include "tests/app/window_probe.h"
 #include "tests/support/dib.h"
 
 namespace {
@@ -48,20 +49,6 @@ TEST(StatusImages, RedGreenYellowAt20By20)
 
 // --- About box ---------------------------------------------------------------
 
-std::wstring Text(HWND hwnd)
-{
-    wchar_t buf[100] = {};
-    GetWindowTextW(hwnd, buf, 100);
-    return buf;
-}
-
-std::wstring ClassOf(HWND hwnd)
-{
-    wchar_t buf[64] = {};
-    GetClassNameW(hwnd, buf, 64);
-    return buf;
-}
-
 BOOL CALLBACK AddChild(HWND hwnd, LPARAM param)
 {
     reinterpret_cast<std::vector<HWND> *>(param)->push_back(hwnd);
@@ -97,14 +84,14 @@ protected:
 
 TEST_F(AboutModeless, ShowsOnlyTheVersionLineAndOk)
 {
-    EXPECT_EQ(L"About KORMANTH", Text(hDlg_));
+    EXPECT_EQ(L"About KORMANTH", WindowText(hDlg_));
     std::vector<HWND> children;
     EnumChildWindows(hDlg_, AddChild, reinterpret_cast<LPARAM>(&children));
     ASSERT_EQ(2u, children.size());
     EXPECT_EQ(L"Static", ClassOf(children[0]));
-    EXPECT_EQ(L"Vellary 1.0", Text(children[0]));
+    EXPECT_EQ(L"Vellary 1.0", WindowText(children[0]));
     EXPECT_EQ(L"Button", ClassOf(children[1]));
-    EXPECT_EQ(L"OK", Text(children[1]));
+    EXPECT_EQ(L"OK", WindowText(children[1]));
     EXPECT_EQ(IDOK, GetDlgCtrlID(children[1]));
 
     // The system menu offers Close, which the modal tests below use.
