@@ -367,6 +367,27 @@ bool IsEncodableOid(const uint32_t *ids, size_t count)
     return ids[1] <= 0xFFFFFFFFu - 80;
 }
 
+size_t ParseOidText(const char *text, uint32_t *ids, size_t cap)
+{
+    size_t count = 0;
+    while (true) {
+        if (*text < '0' || *text > '9' || count >= cap || count >= MAX_OID_LEN)
+            return 0;
+        uint64_t v = 0;
+        while (*text >= '0' && *text <= '9') {
+            v = v * 10 + static_cast<uint64_t>(*text++ - '0');
+            if (v > 0xFFFFFFFFu)
+                return 0;
+        }
+        ids[count++] = static_cast<uint32_t>(v);
+        if (*text == '\0')
+            break;
+        if (*text++ != '.')
+            return 0;
+    }
+    return IsEncodableOid(ids, count) ? count : 0;
+}
+
 int DecodeMessage(const uint8_t *data, size_t size, Message *msg)
 {
     Cursor c = {data, data + size};

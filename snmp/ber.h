@@ -82,5 +82,10 @@ int EncodeMessage(const Message &msg, uint8_t *buf, size_t cap, size_t *len);
 // True for an object identifier that EncodeMessage can carry.
 bool IsEncodableOid(const uint32_t *ids, size_t count);
 
+// Converts dotted-decimal text ("1.3.6.1...") into at most cap sub-identifiers.
+// Returns their count, or 0 for text that is not an object identifier that
+// EncodeMessage can carry (ids then unspecified).
+size_t ParseOidText(const char *text, uint32_t *ids, size_t cap);
+
 }  // namespace ber
 }  // namespace vsnmp

@@ -199,27 +199,6 @@ bool ParseIPv4(const char *text, uint32_t *addr)
     return true;
 }
 
-bool ParseOidText(const char *text, std::vector<uint32_t> *ids)
-{
-    ids->clear();
-    while (true) {
-        if (*text < '0' || *text > '9' || ids->size() >= ber::MAX_OID_LEN)
-            return false;
-        uint64_t v = 0;
-        while (*text >= '0' && *text <= '9') {
-            v = v * 10 + static_cast<uint64_t>(*text++ - '0');
-            if (v > 0xFFFFFFFFu)
-                return false;
-        }
-        ids->push_back(static_cast<uint32_t>(v));
-        if (*text == '\0')
-            break;
-        if (*text++ != '.')
-            return false;
-    }
-    return ber::IsEncodableOid(ids->data(), ids->size());
-}
-
 bool ToBerValue(const smiVALUE &in, ber::Value *out)
 {
     out->tag = static_cast<uint8_t>(in.syntax);
@@ -467,9 +446,11 @@ SNMPAPI_STATUS SnmpStrToOid(LPCSTR string, smiLPOID dstOID)
 {
     Library &lib = Lib();
     std::lock_guard<std::mutex> guard(lib.lock);
-    std::vector<uint32_t> ids;
-    if (lib.uses.empty() || !string || !dstOID || !ParseOidText(string, &ids))
+    std::vector<uint32_t> ids(ber::MAX_OID_LEN);
+    size_t count = string ? ber::ParseOidText(string, ids.data(), ids.size()) : 0;
+    if (lib.uses.empty() || !dstOID || count == 0)
         return SNMPAPI_FAILURE;
+    ids.resize(count);
     dstOID->len = static_cast<smiUINT32>(ids.size());
     dstOID->ptr = AddIds(lib, ids);
     return dstOID->len;
