@@ -1,0 +1,102 @@
+#include "cfgtool/cfgline.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+char CleanChar(uint8_t c)
+{
+    if (c == ',' || c < 0x20 || c == 0x7F)
+        return ' ';
+    if (c >= 0x80 || strchr("\\/:*?\"<>|", c))
+        return '_';
+    return static_cast<char>(c);
+}
+
+char Lower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool SameName(const char *a, const char *b)
+{
+    for (; *a && Lower(*a) == Lower(*b); a++, b++) {
+    }
+    return Lower(*a) == Lower(*b);
+}
+
+bool Taken(const char *name, const char (*taken)[CFG_NAME_WIDTH + 1], int count)
+{
+    for (int k = 0; k < count; k++)
+        if (SameName(name, taken[k]))
+            return true;
+    return false;
+}
+
+}  // namespace
+
+void CleanName(const uint8_t *octets, size_t len, char name[CFG_NAME_WIDTH + 1])
+{
+    const void *nul = memchr(octets, 0, len);
+    if (nul)
+        len = static_cast<size_t>(static_cast<const uint8_t *>(nul) - octets);
+    size_t start = 0;
+    while (start < len && CleanChar(octets[start]) == ' ')
+        start++;
+    size_t n = 0;
+    for (size_t k = start; k < len && n < CFG_NAME_WIDTH; k++)
+        name[n++] = CleanChar(octets[k]);
+    while (n > 0 && name[n - 1] == ' ')
+        n--;
+    name[n] = '\0';
+}
+
+void MakeUniqueName(char name[CFG_NAME_WIDTH + 1], uint32_t ifIndex, const char (*taken)[CFG_NAME_WIDTH + 1],
+                    int count)
+{
+    char suffix[16];
+    if (name[0] == '\0') {
+        snprintf(name, CFG_NAME_WIDTH + 1, "if%" PRIu32, ifIndex);
+        if (!Taken(name, taken, count))
+            return;
+    }
+    if (!Taken(name, taken, count))
+        return;
+    int n = snprintf(suffix, sizeof suffix, "#%" PRIu32, ifIndex);
+    size_t keep = strlen(name);
+    if (keep > CFG_NAME_WIDTH - static_cast<size_t>(n))
+        keep = CFG_NAME_WIDTH - static_cast<size_t>(n);
+    memcpy(name + keep, suffix, static_cast<size_t>(n) + 1);
+}
+
+int64_t ChooseSpeed(int hasSpeed, uint32_t ifSpeed, int hasHighSpeed, uint32_t highSpeed)
+{
+    // ifHighSpeed is rounded to whole Mbit/s (a 1.544 Mbit/s line reads 2, a
+    // 64 kbit/s one 0), so the exact ifSpeed wins wherever it is not saturated.
+    if (hasSpeed && ifSpeed > 0 && ifSpeed < UINT32_MAX)
+        return ifSpeed;
+    if (hasHighSpeed && highSpeed > 0) {
+        int64_t speed = static_cast<int64_t>(highSpeed) * 1000000;
+        return speed < CFG_SPEED_MAX ? speed : CFG_SPEED_MAX;
+    }
+    return hasSpeed ? ifSpeed : 0;
+}
+
+void CounterOids(uint32_t ifIndex, int hc, char *oidIn, char *oidOut)
+{
+    // The longest, with a 10-digit index, has 33 characters.
+    const char *in = hc ? "1.3.6.1.2.1.31.1.1.1.6" : "1.3.6.1.2.1.2.2.1.10";
+    const char *out = hc ? "1.3.6.1.2.1.31.1.1.1.10" : "1.3.6.1.2.1.2.2.1.16";
+    snprintf(oidIn, 41, "%s.%" PRIu32, in, ifIndex);
+    snprintf(oidOut, 41, "%s.%" PRIu32, out, ifIndex);
+}
+
+size_t FormatLine(char *buf, size_t cap, const char *name, const char *host, const char *community,
+                  int64_t speed, const char *oidIn, const char *oidOut)
+{
+    // CR LF on every build: the reader takes it as one line break either way.
+    int n = snprintf(buf, cap, "%s,%s,%s,%" PRId64 ",%s,%s,\r\n", name, host, community, speed, oidIn, oidOut);
+    return n > 0 && static_cast<size_t>(n) < cap ? static_cast<size_t>(n) : 0;
+}

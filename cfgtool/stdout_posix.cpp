@@ -1,0 +1,4 @@
+#include "cfgtool/stdout.h"
+
+// POSIX streams are binary already.
+void SetStdoutBinary() {}

@@ -1,0 +1,134 @@
+#include "cfgtool/cfgline.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "config/config.h"
+
+namespace {
+
+std::string Clean(const std::string &octets)
+{
+    char name[CFG_NAME_WIDTH + 1];
+    memset(name, 0x5A, sizeof name);
+    CleanName(reinterpret_cast<const uint8_t *>(octets.data()), octets.size(), name);
+    return name;
+}
+
+TEST(CfgName, CleanedForTheFieldAndTheHistoryFile)
+{
+    struct Case {
+        const char *name;
+        std::string octets;
+        std::string clean;
+    } cases[] = {
+        {"plain", "eth0", "eth0"},
+        {"commas", "a,b,,c", "a b  c"},
+        {"line breaks, Ctrl-Z and TAB", "a\r\nb\x1A" "c\td", "a  b c d"},
+        {"ends at NUL", std::string("eth0\0junk", 9), "eth0"},
+        {"slash of a port name", "Gi0/1", "Gi0_1"},
+        {"every character a file name refuses", "C:\\*?\"<>|/", "C_________"},
+        {"bytes outside ASCII", "S\xC3\xBC" "d", "S__d"},
+        {"blanks around", "  eth0  ", "eth0"},
+        {"cut to 15", "GigabitEthernet0/1", "GigabitEthernet"},
+        {"blank at the cut", "abcdefghijklmn opq", "abcdefghijklmn"},
+        {"blanks and commas only", " , ", ""},
+        {"empty", "", ""},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(c.clean, Clean(c.octets)) << c.name;
+}
+
+TEST(CfgName, NoTwoLinesShareAName)
+{
+    char taken[3][CFG_NAME_WIDTH + 1] = {"eth0", "GigabitEthernet", "if9"};
+    struct Case {
+        const char *name;
+        uint32_t ifIndex;
+        const char *unique;
+    } cases[] = {
+        {"eth1", 2, "eth1"},
+        {"ETH0", 2, "ETH0#2"},
+        {"GigabitEthernet", 12, "GigabitEther#12"},
+        {"GigabitEthernet", 4294967295u, "Giga#4294967295"},
+        {"", 7, "if7"},
+        {"", 9, "if9#9"},
+    };
+    for (const Case &c : cases) {
+        char name[CFG_NAME_WIDTH + 1];
+        snprintf(name, sizeof name, "%s", c.name);
+        MakeUniqueName(name, c.ifIndex, taken, 3);
+        EXPECT_STREQ(c.unique, name) << c.name;
+    }
+}
+
+TEST(CfgSpeed, ExactWherePossible)
+{
+    struct Case {
+        const char *name;
+        int hasSpeed;
+        uint32_t ifSpeed;
+        int hasHigh;
+        uint32_t high;
+        int64_t speed;
+    } cases[] = {
+        {"10 Gbit/s past ifSpeed's ceiling", 1, 4294967295u, 1, 10000, INT64_C(10000000000)},
+        {"100 Mbit/s", 1, 100000000, 1, 100, 100000000},
+        {"no ifXTable", 1, 10000000, 0, 0, 10000000},
+        {"1.544 Mbit/s, which ifHighSpeed rounds to 2", 1, 1544000, 1, 2, 1544000},
+        {"64 kbit/s, which ifHighSpeed rounds to 0", 1, 64000, 1, 0, 64000},
+        {"ifSpeed 0, ifHighSpeed known", 1, 0, 1, 25000, INT64_C(25000000000)},
+        {"neither knows", 1, 0, 1, 0, 0},
+        {"saturated without ifHighSpeed", 1, 4294967295u, 0, 0, 4294967295},
+        {"beyond the field's 12 digits", 1, 4294967295u, 1, 4294967295u, CFG_SPEED_MAX},
+        {"no speed at all", 0, 0, 0, 0, 0},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(c.speed, ChooseSpeed(c.hasSpeed, c.ifSpeed, c.hasHigh, c.high)) << c.name;
+}
+
+TEST(CfgLine, LoadsBackIntoTheSameFields)
+{
+    struct Case {
+        const char *name;
+        const char *host;
+        const char *community;
+        int64_t speed;
+        uint32_t ifIndex;
+        int hc;
+    } cases[] = {
+        {"eth0", "192.0.2.10", "public", 100000000, 2, 0},
+        {"lo", "127.0.0.1", "c", 10000000, 1, 1},
+        // Every field at its widest; the OIDs' widest is 33 of 40.
+        {"ABCDEFGHIJKLMNO", "255.255.255.255", "ABCDEFGHIJ", 2147483647, 4294967295u, 1},
+        {"x", "10.0.0.1", "community", 0, 4294967295u, 0},
+    };
+    std::string text;
+    for (const Case &c : cases) {
+        char in[41], out[41], line[CFG_LINE_MAX];
+        CounterOids(c.ifIndex, c.hc, in, out);
+        size_t n = FormatLine(line, sizeof line, c.name, c.host, c.community, c.speed, in, out);
+        ASSERT_GT(n, 2u);
+        EXPECT_EQ("\r\n", std::string(line + n - 2, 2));
+        text.append(line, n);
+    }
+    InterfaceRecord rec[MAX_INTERFACES];
+    char data[CONFIG_MAX_CHARS];
+    int n = TextModeTranslate(text.data(), text.size(), data, CONFIG_MAX_CHARS);
+    ASSERT_EQ(4, ScanConfig(data, n, rec));
+    for (int k = 0; k < 4; k++) {
+        const Case &c = cases[k];
+        char in[41], out[41];
+        CounterOids(c.ifIndex, c.hc, in, out);
+        EXPECT_EQ(c.name, std::string(FieldValue(rec[k].strName).str));
+        EXPECT_EQ(c.host, std::string(FieldValue(rec[k].strIP).str));
+        EXPECT_EQ(c.community, std::string(FieldValue(rec[k].strCommunity).str));
+        EXPECT_EQ(c.speed, rec[k].linkSpeed);
+        EXPECT_EQ(in, std::string(FieldValue(rec[k].strOidIn).str));
+        EXPECT_EQ(out, std::string(FieldValue(rec[k].strOidOut).str));
+    }
+    EXPECT_EQ("1.3.6.1.2.1.31.1.1.1.10.4294967295", std::string(FieldValue(rec[2].strOidOut).str));
+}
+
+}  // namespace
