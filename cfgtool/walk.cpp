@@ -288,6 +288,14 @@ Row *FindRow(smiUINT32 ifIndex)
     return lo < g_rowCount && g_rows[lo].ifIndex == ifIndex ? &g_rows[lo] : nullptr;
 }
 
+// ifName where the agent has one, else ifDescr: ifName is the short name the
+// device's own console uses and unique on the device, where ifDescr is often a
+// product name that ports share, and cut to 15 characters often all alike.
+const char *RowName(const Row &row)
+{
+    return row.hasName && row.name[0] ? row.name : row.descr;
+}
+
 bool UnsignedValue(const Reply &reply, smiUINT32 *value)
 {
     switch (reply.syntax) {
@@ -493,16 +501,38 @@ int RunWalker(int argc, const char *const *argv, WalkOutput *out)
     // order the device lists them in and stable from run to run, while the
     // loopback, the least likely to matter, is the first left out past ten.
     Row *chosen[WALK_MAX_LINES];
-    int count = 0;
-    for (int loopback = 0; loopback <= 1; loopback++)
-        for (int k = 0; k < g_rowCount && count < WALK_MAX_LINES; k++)
-            if (g_rows[k].operStatus == kUp && (g_rows[k].ifType == kSoftwareLoopback) == (loopback == 1))
+    int count = 0, leftOut = 0;
+    char note[WALK_MESSAGE_MAX] = "";
+    size_t noteLen = 0;
+    for (int loopback = 0; loopback <= 1; loopback++) {
+        for (int k = 0; k < g_rowCount; k++) {
+            const Row &row = g_rows[k];
+            if (row.operStatus != kUp || (row.ifType == kSoftwareLoopback) != (loopback == 1))
+                continue;
+            if (count < WALK_MAX_LINES) {
                 chosen[count++] = &g_rows[k];
+                continue;
+            }
+            leftOut++;
+            if (noteLen < sizeof note)
+                noteLen += static_cast<size_t>(snprintf(note + noteLen, sizeof note - noteLen, "%s%s (ifIndex %u)",
+                                                        leftOut > 1 ? ", " : "", RowName(row),
+                                                        static_cast<unsigned>(row.ifIndex)));
+        }
+    }
     if (count == 0)
         return Fail(out,
                     "vellary-cfg: none of the %d interfaces of the agent at %s is up (ifOperStatus): check the "
                     "device's links\n",
                     g_rowCount, walk.host);
+    if (leftOut > 0) {
+        // Not a failure, but nothing may be dropped without a word.
+        int n = snprintf(out->message, sizeof out->message,
+                         "vellary-cfg: %d interfaces are up and vellary.cfg holds ten; left out: %s\n",
+                         count + leftOut, note);
+        if (n < 0 || static_cast<size_t>(n) >= sizeof out->message)
+            memcpy(out->message + sizeof out->message - 5, "...\n", 5);
+    }
 
     // The 64-bit counters live in the ifXTable and travel only over SNMPv2c.
     int hc[WALK_MAX_LINES] = {};
@@ -525,7 +555,7 @@ int RunWalker(int argc, const char *const *argv, WalkOutput *out)
     char names[WALK_MAX_LINES][CFG_NAME_WIDTH + 1];
     for (int k = 0; k < count; k++) {
         const Row &row = *chosen[k];
-        memcpy(names[k], row.hasName && row.name[0] ? row.name : row.descr, CFG_NAME_WIDTH + 1);
+        memcpy(names[k], RowName(row), CFG_NAME_WIDTH + 1);
         MakeUniqueName(names[k], row.ifIndex, names, k);
         char oidIn[41], oidOut[41];
         CounterOids(row.ifIndex, hc[k], oidIn, oidOut);

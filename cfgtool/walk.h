@@ -15,11 +15,12 @@
 struct WalkOutput {
     char lines[WALK_MAX_LINES * CFG_LINE_MAX];  // for standard output
     size_t linesLen;
-    char message[WALK_MESSAGE_MAX];  // for standard error, terminated; empty when all went well
+    char message[WALK_MESSAGE_MAX];  // for standard error, terminated: a failure, a note, or empty
 };
 
 // Runs "vellary-cfg HOST COMMUNITY" with argv[1] and argv[2]. Returns the exit
 // code: 0 with the lines in out->lines (ifIndex order, loopback interfaces last,
-// at most ten), or 1 with a message that says what to check. Sends one request
-// at a time and waits at most WALK_WAIT_MS for each reply, so it always ends.
+// at most ten) and a note naming any interface left out past ten, or 1 with a
+// message that says what to check. Sends one request at a time and waits at
+// most WALK_WAIT_MS for each reply, so it always ends.
 int RunWalker(int argc, const char *const *argv, WalkOutput *out);

@@ -1,0 +1,69 @@
+// vellary-cfg as built, against a real agent: what it prints loads back with
+// LoadConfig, and agrees with the reference reader.
+#include <gtest/gtest.h>
+#include <net/if.h>
+
+#include <string>
+#include <vector>
+
+#include "config/config.h"
+#include "tests/support/files.h"
+#include "tests/support/snmpd.h"
+
+namespace {
+
+std::vector<std::string> Split(const std::string &text, const std::string &separator)
+{
+    std::vector<std::string> parts;
+    size_t pos = 0, next;
+    while ((next = text.find(separator, pos)) != std::string::npos) {
+        parts.push_back(text.substr(pos, next - pos));
+        pos = next + separator.size();
+    }
+    if (pos < text.size())
+        parts.push_back(text.substr(pos));
+    return parts;
+}
+
+class WalkerAgainstSnmpd : public InTempDir {};
+
+TEST_F(WalkerAgainstSnmpd, LinesLoadBackAndTheLoopbackUsesTheHcCounters)
+{
+    SnmpdAgent agent;
+    ASSERT_TRUE(agent.Start(81, 89)) << "snmpd did not start on 127.0.0.81-89";
+    std::string code = RunCommand(std::string(VELLARY_CFG) + " " + agent.Address() + " " + SnmpdAgent::kCommunity +
+                                  " >vellary.cfg 2>errors.txt; echo $?");
+    EXPECT_EQ("0", code);
+    EXPECT_EQ("", ReadFile("errors.txt"));
+
+    std::string text = ReadFile("vellary.cfg");
+    ASSERT_EQ("\r\n", text.substr(text.size() - 2));
+    std::vector<std::string> lines = Split(text, "\r\n");
+    InterfaceRecord rec[MAX_INTERFACES];
+    memset(rec, 0, sizeof rec);
+    ASSERT_EQ(static_cast<int>(lines.size()), LoadConfig(rec));
+    for (size_t k = 0; k < lines.size(); k++) {
+        SCOPED_TRACE(lines[k]);
+        std::vector<std::string> fields = Split(lines[k], ",");
+        ASSERT_EQ(6u, fields.size());
+        EXPECT_EQ(fields[0], FieldValue(rec[k].strName).str);
+        EXPECT_EQ(agent.Address(), FieldValue(rec[k].strIP).str);
+        EXPECT_EQ(SnmpdAgent::kCommunity, std::string(FieldValue(rec[k].strCommunity).str));
+        EXPECT_EQ(fields[3], std::to_string(rec[k].linkSpeed));
+        EXPECT_EQ(fields[4], FieldValue(rec[k].strOidIn).str);
+        EXPECT_EQ(fields[5], FieldValue(rec[k].strOidOut).str);
+    }
+
+    // One line per interface that snmpwalk finds up, the loopback last, on its
+    // 64-bit counters, with the speed the agent gives it.
+    std::string up = RunCommand("MIBS= snmpwalk -v1 -c " + std::string(SnmpdAgent::kCommunity) + " -m '' -On -Oq " +
+                                agent.Address() + " 1.3.6.1.2.1.2.2.1.8 | grep -c ' 1$'");
+    EXPECT_EQ(std::min(std::stoi(up), MAX_INTERFACES), static_cast<int>(lines.size()));
+    std::string lo = std::to_string(if_nametoindex("lo"));
+    EXPECT_EQ("lo,", lines.back().substr(0, 3));
+    EXPECT_EQ("1.3.6.1.2.1.31.1.1.1.6." + lo, FieldValue(rec[lines.size() - 1].strOidIn).str);
+    EXPECT_EQ("1.3.6.1.2.1.31.1.1.1.10." + lo, FieldValue(rec[lines.size() - 1].strOidOut).str);
+    EXPECT_EQ(agent.Get("1.3.6.1.2.1.2.2.1.5." + lo), std::to_string(rec[lines.size() - 1].linkSpeed));
+}
+
+}  // namespace
