@@ -22,8 +22,9 @@ sudo=
 [ "$(id -u)" -eq 0 ] || sudo=sudo  # snmpd listens on port 161
 ensure_packages "${BUILD_PACKAGES[@]}" || exit 1
 
-echo "== building $program.exe"
-cmake --preset windows -Wno-dev >/dev/null && cmake --build --preset windows --target "$program" >/dev/null || exit 1
+echo "== building $program.exe and vellary-cfg.exe"
+cmake --preset windows -Wno-dev >/dev/null &&
+  cmake --build --preset windows --target "$program" vellary-cfg >/dev/null || exit 1
 exe=$top/build/windows/app/$program.exe
 
 demo=$top/build/demo
@@ -73,46 +74,9 @@ done
 [ -n "$agent" ] || { echo "could not start snmpd on 127.0.0.75-79 port 161" >&2; exit 1; }
 echo "== demo device: snmpd on $agent, community \"$community\""
 
-# Its interfaces that are up, the loopback one first, at most ten. The loopback
-# link is given 100 Mbit/s so the demo traffic shows as a percentage.
-walk() { snmpwalk -v1 -c "$community" -On -Oq "$agent" "$1" 2>/dev/null | sed 's/^.*\.\([0-9]*\) /\1 /'; }
-: >vellary.cfg
-count=0
-while read -r index descr; do
-  descr=${descr//\"/}
-  status=$(walk 1.3.6.1.2.1.2.2.1.8 | awk -v i="$index" '$1 == i { print $2 }')
-  [ "$status" = 1 ] || [ "$status" = up ] || continue
-  speed=$(walk 1.3.6.1.2.1.2.2.1.5 | awk -v i="$index" '$1 == i { print $2 }')
-  if [ "$descr" = lo ]; then
-    speed=100000000
-  elif ! [ "${speed:-0}" -gt 0 ] 2>/dev/null || [ "$speed" -gt 2147483647 ]; then
-    speed=1000000000
-  fi
-  name=$(printf '%s' "${descr//,/ }" | cut -c1-14)
-  printf '%s,%s,%s,%s,1.3.6.1.2.1.2.2.1.10.%s,1.3.6.1.2.1.2.2.1.16.%s,\r\n' \
-    "$name" "$agent" "$community" "$speed" "$index" "$index" >>vellary.cfg
-  count=$((count + 1))
-  [ "$count" -lt 10 ] || break
-done < <(walk 1.3.6.1.2.1.2.2.1.2 | awk '{ print ($2 == "lo" || $2 == "\"lo\"" ? 0 : 1), $0 }' | sort -s -k1,1n |
-  cut -d' ' -f2-)
-[ "$count" -gt 0 ] || { echo "the demo device lists no interface that is up" >&2; exit 1; }
-echo "== vellary.cfg: $count interfaces"
-sed 's/\r$//; s/^/  /' vellary.cfg
-
-# Traffic over the loopback interface, changing every 20 seconds.
-(
-  trap "$sudo kill \$ping 2>/dev/null; exit 0" TERM
-  while :; do
-    for size in 8000 30000 60000 20000; do
-      $sudo timeout 20 ping -q -i 0.01 -s "$size" 127.0.0.1 >/dev/null 2>&1 &
-      ping=$!
-      wait $ping
-    done
-  done
-) &
-pids+=($!)
-
-# --- the monitor -------------------------------------------------------------
+# --- Wine and a screen ------------------------------------------------------
+# The screen comes before the first Wine program: the prefix's desktop lives as
+# long as the prefix's wineserver and keeps the display it first found.
 export WINEPREFIX=$demo/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml='
 headless=0
 if [ -z "${DISPLAY:-}" ]; then
@@ -130,6 +94,41 @@ if [ "$headless" -eq 0 ]; then
   wineserver -w
 fi
 
+# Its interfaces that are up, written by vellary-cfg.exe: the walker a Windows
+# user runs, from the build the demo makes anyway.
+wine "$top/build/windows/cfgtool/vellary-cfg.exe" "$agent" "$community" >vellary.cfg || exit 1
+count=$(grep -c '' vellary.cfg)
+echo "== vellary.cfg from vellary-cfg.exe: $count interfaces"
+sed 's/\r$//; s/^/  /' vellary.cfg
+
+# The loopback interface's speed as the agent gives it; the traffic below is
+# sized to it, so its percentages stay in range.
+lo_speed=$(awk -F, '$1 == "lo" { print $4 }' vellary.cfg)
+[ "${lo_speed:-0}" -gt 0 ] 2>/dev/null || lo_speed=10000000
+
+# Traffic over the loopback interface, changing every 20 seconds: 15, 45, 90 and
+# 30 % of its speed. 100 echoes a second, each request and reply counted in both
+# directions, with 42 bytes of headers.
+sizes=
+for pct in 15 45 90 30; do
+  size=$((lo_speed * pct / 100 / 1600 - 42))
+  [ "$size" -ge 16 ] || size=16
+  [ "$size" -le 65000 ] || size=65000
+  sizes="$sizes $size"
+done
+(
+  trap "$sudo kill \$ping 2>/dev/null; exit 0" TERM
+  while :; do
+    for size in $sizes; do
+      $sudo timeout 20 ping -q -i 0.01 -s "$size" 127.0.0.1 >/dev/null 2>&1 &
+      ping=$!
+      wait $ping
+    done
+  done
+) &
+pids+=($!)
+
+# --- the monitor -------------------------------------------------------------
 if [ "$program" = vellary ]; then
   echo "== the shipped periods: the first poll only takes a baseline, figures appear"
   echo "   after the second poll, 5 minutes later (scripts/demo.sh --quick polls every 10 s)"
