@@ -255,9 +255,9 @@ int Exchange(Walk *walk, const Use &use, smiINT pduType, const smiUINT32 *ids, s
 int StackFailure(Walk *walk)
 {
     return Fail(walk->out,
-                "vellary-cfg: the SNMP stack could not start a request (%s failed): check that this "
-                "system lets programs open UDP sockets\n",
-                walk->failedCall);
+                "vellary-cfg: could not send a request to %s (%s failed): check the address, and that this "
+                "system lets programs send UDP datagrams\n",
+                walk->host, walk->failedCall);
 }
 
 int NoAnswer(Walk *walk, const char *label)
