@@ -42,6 +42,16 @@ for preset in native native-tsan windows; do
   step "build $preset" cmake --build --preset "$preset"
 done
 
+# The release zip as a user downloads it, and what it holds, for the log.
+package_zip() {
+  local name
+  cmake --build --preset windows --target package >/dev/null || return 1
+  name=$(sed -n 's/^set(CPACK_PACKAGE_FILE_NAME "\(.*\)")$/\1/p' build/windows/CPackConfig.cmake)
+  echo "build/windows/$name.zip:"
+  cmake -E tar tvf "build/windows/$name.zip"
+}
+step "package windows" package_zip
+
 # ctest's own report (relative to the build folder) names the scripts that skipped.
 step "test native" ctest --preset native -j2 --output-junit ctest-junit.xml
 step "test native-tsan" ctest --preset native-tsan -j2 --output-junit ctest-junit.xml
