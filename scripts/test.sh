@@ -36,6 +36,16 @@ count_cases() {
   echo "$total cases ($skipped skipped)"
 }
 
+# Says why tests of one build skipped, once per reason: GoogleTest's skip
+# messages, and the "SKIPPED: reason" line of a script.
+skip_reasons() {
+  local dir=build/$1
+  {
+    cat "$dir"/test-results/*.xml 2>/dev/null | grep -o '<skipped message="[^"]*"' | sed 's/.*&#x0A;//; s/"$//; s/&quot;/"/g; s/&apos;/'"'"'/g; s/&lt;/</g; s/&gt;/>/g; s/&amp;/\&/g'
+    grep -o 'SKIPPED: [^<]*' "$dir/ctest-junit.xml" 2>/dev/null | sed 's/^SKIPPED: //'
+  } | sort | uniq -c | sed "s/^ *\([0-9]*\) /$1: \1 skipped: /"
+}
+
 for preset in native native-tsan windows; do
   rm -rf "build/$preset/test-results" "build/$preset/ctest-junit.xml"
   step "configure $preset" cmake --preset "$preset" -Wno-dev >/dev/null
@@ -61,6 +71,7 @@ export WINEPREFIX=$PWD/build/windows/wineprefix
 step "test windows" xvfb-run -a -s '-screen 0 1024x768x24' ctest --preset windows -j2 --output-junit ctest-junit.xml
 wineserver -k 2>/dev/null || true
 
+for preset in native native-tsan windows; do skip_reasons "$preset"; done
 summary="native: $(count_cases native), native-tsan: $(count_cases native-tsan), windows: $(count_cases windows)"
 if [ ${#failed[@]} -eq 0 ]; then
   echo "ALL TESTS PASSED — $summary"
