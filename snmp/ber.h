@@ -1,6 +1,6 @@
 // BER encoding and decoding of SNMPv1 (RFC 1157) and SNMPv2c (RFC 1901, 3416)
-// messages. Shared by the stack,
-// its fuzz target and its benchmark; knows nothing of sockets or handles.
+// messages. Shared by the stack, its fuzz target and its benchmark; knows
+// nothing of sockets or handles.
 #pragma once
 
 #include <cstddef>
@@ -76,11 +76,12 @@ struct Message {
 // *msg is then unspecified. Never reads outside data[0..size) and never recurses.
 int DecodeMessage(const uint8_t *data, size_t size, Message *msg);
 
-// Encodes msg into the end of buf[0..cap), writing backwards: on BER_OK the
-// message is the last *len bytes of buf. Fails with BER_ERR_BUFFER_TOO_SMALL when it
-// does not fit, or BER_ERR_INVALID_VALUE for an object identifier that BER
-// cannot carry (fewer than two arcs, first above 2, second above 39 under 0 or 1)
-// or a value tag it does not know.
+// Encodes msg, a request whose bindings all hold NULL, into the end of
+// buf[0..cap), writing backwards: on BER_OK the message is the last *len bytes of
+// buf. Fails with BER_ERR_BUFFER_TOO_SMALL when it does not fit, or
+// BER_ERR_INVALID_VALUE for an object identifier that BER cannot carry (fewer
+// than two arcs, first above 2, second above 39 under 0 or 1) or a value that is
+// not NULL.
 int EncodeMessage(const Message &msg, uint8_t *buf, size_t cap, size_t *len);
 
 // True when every binding's value is one that SNMPv1 has: no Counter64 and no
