@@ -71,9 +71,12 @@ struct Column {
 
 // The ifTable's columns first: the ifIndex walk makes the rows the others fill.
 const Column kColumns[] = {
-    {"ifIndex", "1.3.6.1.2.1.2.2.1.1", kIndex},         {"ifDescr", "1.3.6.1.2.1.2.2.1.2", kDescr},
-    {"ifType", "1.3.6.1.2.1.2.2.1.3", kType},           {"ifSpeed", "1.3.6.1.2.1.2.2.1.5", kSpeed},
-    {"ifOperStatus", "1.3.6.1.2.1.2.2.1.8", kStatus},   {"ifName", "1.3.6.1.2.1.31.1.1.1.1", kName},
+    {"ifIndex", "1.3.6.1.2.1.2.2.1.1", kIndex},
+    {"ifDescr", "1.3.6.1.2.1.2.2.1.2", kDescr},
+    {"ifType", "1.3.6.1.2.1.2.2.1.3", kType},
+    {"ifSpeed", "1.3.6.1.2.1.2.2.1.5", kSpeed},
+    {"ifOperStatus", "1.3.6.1.2.1.2.2.1.8", kStatus},
+    {"ifName", "1.3.6.1.2.1.31.1.1.1.1", kName},
     {"ifHighSpeed", "1.3.6.1.2.1.31.1.1.1.15", kHighSpeed},
 };
 
