@@ -293,16 +293,13 @@ void PutInteger(Writer *w, uint8_t tag, int32_t value)
 void PutOid(Writer *w, const std::vector<uint32_t> &ids)
 {
     uint8_t *mark = w->p;
-    for (size_t k = ids.size(); k-- > 2;) {
-        uint64_t v = ids[k];
+    // The first two arcs share one sub-identifier; each is base 128, high groups first.
+    for (size_t k = ids.size(); k-- > 1;) {
+        uint64_t v = k > 1 ? ids[k] : static_cast<uint64_t>(ids[0]) * 40 + ids[1];
         PutByte(w, static_cast<uint8_t>(v & 0x7F));
         for (v >>= 7; v > 0; v >>= 7)
             PutByte(w, static_cast<uint8_t>(0x80 | (v & 0x7F)));
     }
-    uint64_t v = static_cast<uint64_t>(ids[0]) * 40 + ids[1];
-    PutByte(w, static_cast<uint8_t>(v & 0x7F));
-    for (v >>= 7; v > 0; v >>= 7)
-        PutByte(w, static_cast<uint8_t>(0x80 | (v & 0x7F)));
     PutHeader(w, TAG_OID, Since(*w, mark));
 }
 
@@ -315,16 +312,6 @@ bool IsEncodableOid(const uint32_t *ids, size_t count)
     if (ids[0] < 2)
         return ids[1] < 40;
     return ids[1] <= 0xFFFFFFFFu - 80;
-}
-
-bool HasOnlyV1Syntax(const Message &msg)
-{
-    for (const VarBind &vb : msg.bindings) {
-        uint8_t tag = vb.value.tag;
-        if (tag == TAG_COUNTER64 || tag == TAG_NOSUCHOBJECT || tag == TAG_NOSUCHINSTANCE || tag == TAG_ENDOFMIBVIEW)
-            return false;
-    }
-    return true;
 }
 
 size_t ParseOidText(const char *text, uint32_t *ids, size_t cap)

@@ -20,7 +20,7 @@ sockaddr_in MakeAddress(uint32_t addr, uint16_t port)
     return sa;
 }
 
-SocketFd Fd(uintptr_t handle)
+inline SocketFd Fd(uintptr_t handle)
 {
     return static_cast<SocketFd>(handle);
 }
@@ -104,27 +104,19 @@ namespace {
 template <typename Char>
 bool ParseDotted(const Char *text, uint32_t *addr)
 {
-    if (!text)
-        return false;
-    auto digit = [](Char ch) { return ch >= '0' && ch <= '9'; };
     uint32_t value = 0;
-    for (int part = 0; part < 4; part++) {
+    for (int part = 0; text && part < 4; part++) {
         if (part > 0 && *text++ != '.')
-            return false;
-        if (!digit(text[0]) || (text[0] == '0' && digit(text[1])))
             return false;
         unsigned n = 0;
         int digits = 0;
-        for (; digit(*text); text++) {
-            if (++digits > 3)
-                return false;
+        for (; *text >= '0' && *text <= '9' && digits < 4; text++, digits++)
             n = n * 10 + static_cast<unsigned>(*text - '0');
-        }
-        if (n > 255)
+        if (digits == 0 || digits > 3 || n > 255 || (digits > 1 && text[-digits] == '0'))
             return false;
         value = (value << 8) | n;
     }
-    if (*text != '\0')
+    if (!text || *text != '\0')
         return false;
     *addr = value;
     return true;

@@ -21,21 +21,6 @@ void NetCleanup()
 {
 }
 
-SocketFd OpenUdp()
-{
-    return socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-}
-
-void CloseSocket(SocketFd fd)
-{
-    close(fd);
-}
-
-bool LastCallWouldBlock()
-{
-    return errno == EAGAIN || errno == EWOULDBLOCK;
-}
-
 StopSignal::~StopSignal()
 {
     if (open_)
@@ -76,7 +61,7 @@ int UdpSocket::Wait(StopSignal *stop, int timeoutMs)
 void UdpSocket::Close()
 {
     if (open_)
-        CloseSocket(static_cast<int>(handle_));
+        close(static_cast<int>(handle_));
     open_ = false;
     handle_ = 0;
 }

@@ -21,21 +21,6 @@ void NetCleanup()
     WSACleanup();
 }
 
-SocketFd OpenUdp()
-{
-    return socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-}
-
-void CloseSocket(SocketFd fd)
-{
-    closesocket(fd);
-}
-
-bool LastCallWouldBlock()
-{
-    return WSAGetLastError() == WSAEWOULDBLOCK;
-}
-
 StopSignal::~StopSignal()
 {
     if (open_)
@@ -87,7 +72,7 @@ int UdpSocket::Wait(StopSignal *stop, int timeoutMs)
 void UdpSocket::Close()
 {
     if (open_)
-        CloseSocket(static_cast<SOCKET>(handle_));
+        closesocket(static_cast<SOCKET>(handle_));
     if (readEvent_)
         WSACloseEvent(reinterpret_cast<WSAEVENT>(readEvent_));
     open_ = false;

@@ -86,7 +86,6 @@ struct Library {
     bool closing = false;                    // the last SnmpCleanup is joining the receivers
     uintptr_t lastHandle = 0;
     smiUINT32 translateMode = SNMPAPI_TRANSLATED;
-    smiUINT32 retransmitMode = SNMPAPI_ON;
 
     // A process that never called SnmpCleanup: its receivers end before their threads are destroyed.
     ~Library()
@@ -203,8 +202,12 @@ void ToSmiValue(ber::Value &in, smiVALUE *out)
 // the version of the request, and for SNMPv1 in SNMPv1's own syntax.
 bool AnswersSession(const ber::Message &msg, int32_t version)
 {
-    return msg.pduType == ber::TAG_GET_RESPONSE && msg.version == version &&
-           (version != ber::VERSION_1 || ber::HasOnlyV1Syntax(msg));
+    if (msg.pduType != ber::TAG_GET_RESPONSE || msg.version != version)
+        return false;
+    for (const ber::VarBind &vb : msg.bindings)
+        if (version == ber::VERSION_1 && (vb.value.tag == ber::TAG_COUNTER64 || vb.value.tag >= ber::TAG_NOSUCHOBJECT))
+            return false;
+    return true;
 }
 
 // Queues one datagram from the peer on its session and announces it to the
@@ -299,7 +302,7 @@ SNMPAPI_STATUS SnmpStartup(smiLPUINT32 nMajorVersion, smiLPUINT32 nMinorVersion,
         if (nTranslateMode)
             *nTranslateMode = lib.translateMode;
         if (nRetransmitMode)
-            *nRetransmitMode = lib.retransmitMode;
+            *nRetransmitMode = SNMPAPI_OFF;  // never, whatever is set
         return SNMPAPI_SUCCESS;
     });
 }
@@ -354,10 +357,8 @@ SNMPAPI_STATUS SnmpCleanup()
 SNMPAPI_STATUS SnmpSetRetransmitMode(smiUINT32 nRetransmitMode)
 {
     return Locked(SNMPAPI_FAILURE, [&](Library &lib) {
-        if (lib.uses == 0 || (nRetransmitMode != SNMPAPI_OFF && nRetransmitMode != SNMPAPI_ON))
-            return SNMPAPI_FAILURE;
-        lib.retransmitMode = nRetransmitMode;
-        return SNMPAPI_SUCCESS;
+        bool known = nRetransmitMode == SNMPAPI_OFF || nRetransmitMode == SNMPAPI_ON;
+        return lib.uses > 0 && known ? SNMPAPI_SUCCESS : SNMPAPI_FAILURE;
     });
 }
 
@@ -378,12 +379,12 @@ HSNMP_SESSION SnmpCreateSession(HWND hWnd, UINT wMsg, SNMPAPI_CALLBACK fCallBack
             return HSNMP_SESSION(nullptr);
         Object session;
         session.kind = Kind::Session;
-        session.session.reset(new Session);
-        session.session->hWnd = hWnd;
-        session.session->wMsg = wMsg;
-        session.session->callback = fCallBack;
-        session.session->clientData = lpClientData;
-        Session *s = session.session.get();
+        Session *s = new Session;
+        session.session.reset(s);
+        s->hWnd = hWnd;
+        s->wMsg = wMsg;
+        s->callback = fCallBack;
+        s->clientData = lpClientData;
         s->id = Add(lib, std::move(session));
         return Handle<HSNMP_SESSION>(s->id);
     });

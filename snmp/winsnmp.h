@@ -120,7 +120,7 @@ SNMPAPI_STATUS SnmpStartup(smiLPUINT32 nMajorVersion, smiLPUINT32 nMinorVersion,
 // frees every handle and descriptor. Fails when that would be called from a callback.
 SNMPAPI_STATUS SnmpCleanup();
 
-// The stack never retransmits; the mode is only remembered.
+// The stack never retransmits, whatever the mode.
 SNMPAPI_STATUS SnmpSetRetransmitMode(smiUINT32 nRetransmitMode);
 
 // Entities are dotted-decimal IPv4 texts and contexts literal communities in every
