@@ -9,12 +9,12 @@ namespace {
 struct Direction {
     int64_t prevReading;
     int64_t prevTime;
-    int32_t bps = -7;  // anything but the expected, so a missed write shows
+    int64_t bps = -7;  // anything but the expected, so a missed write shows
     int32_t pct = -7;
 };
 
 // A fresh reading `seconds` after a baseline taken at t = 1000.
-Direction Step(int64_t baseline, int64_t reading, int64_t seconds, int32_t linkSpeed)
+Direction Step(int64_t baseline, int64_t reading, int64_t seconds, int64_t linkSpeed)
 {
     Direction d{baseline, 1000};
     UpdateDirection(1, reading, 1000 + seconds, linkSpeed, &d.prevReading, &d.prevTime, &d.bps, &d.pct);
@@ -26,7 +26,8 @@ TEST(RateCalc, WorkedFigures)
     struct Case {
         const char *name;
         int64_t previous, latest, seconds;
-        int32_t linkSpeed, bps, pct;
+        int64_t linkSpeed, bps;
+        int32_t pct;
     } cases[] = {
         {"steady 100,000 bit/s", 1000000, 4750000, 300, 1000000, 100000, 10},
         {"counter wrap", 4294000000, 1032704, 300, 1000000, 53333, 5},
@@ -40,7 +41,8 @@ TEST(RateCalc, WorkedFigures)
         {"step from 4294967295 to 0 is one octet", 4294967295, 0, 8, 1000000, 1, 0},
         {"link speed 0 keeps the rate", 0, 3750000, 300, 0, 100000, 0},
         {"negative link speed keeps the rate", 0, 3750000, 300, -5, 100000, 0},
-        {"rate saturates at int32", 0, 4000000000, 1, 2000000000, INT32_MAX, 107},
+        {"rate past int32 on a 100 Gbit/s link", 0, 4000000000, 1, 100000000000, 32000000000, 32},
+        {"the same on a 2 Gbit/s link is out of range", 0, 4000000000, 1, 2000000000, 0, 1600},
         {"percentage saturates on a tiny link", 0, 4000000000, 1, 1, 0, INT32_MAX},
     };
     for (const Case &c : cases) {
