@@ -27,7 +27,7 @@ int32_t SaturateInt32(Wide value)
 
 }  // namespace
 
-void UpdateDirection(int fresh, int64_t reading, int64_t curTime, int64_t linkSpeed,
+void UpdateDirection(int fresh, int counter64, int64_t reading, int64_t curTime, int64_t linkSpeed,
                      int64_t *prevReading, int64_t *prevReadingTime, int64_t *bps, int32_t *pct)
 {
     *bps = 0;
@@ -36,8 +36,11 @@ void UpdateDirection(int fresh, int64_t reading, int64_t curTime, int64_t linkSp
         return;
 
     // elapsed <= 0 (same second, clock set back) gives no rate, only a new baseline.
+    // A 64-bit counter does not wrap within centuries: a lower reading means the
+    // agent restarted or its counters were cleared, and measures nothing.
     int64_t elapsed = curTime - *prevReadingTime;
-    if (*prevReadingTime != 0 && elapsed > 0) {
+    bool discontinuity = counter64 && reading < *prevReading;
+    if (*prevReadingTime != 0 && elapsed > 0 && !discontinuity) {
         Wide octets = Wide(reading) - *prevReading;
         if (reading < *prevReading)
             octets += kCounterSpan;
