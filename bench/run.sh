@@ -313,7 +313,7 @@ measure_idle() {
     echo "${name}_threads=$(ls /proc/"$pid"/task | wc -l)"
     echo "${name}_rss_kb=$(awk '/^VmRSS:/ {print $2}' /proc/"$pid"/status)"
   } >>"$results/idle.txt"
-  echo "(in $dir) xvfb-run -a scripts/wine-run ${exe//$root\//}; CPU of its threads and of wineserver over ${IDLE_SECONDS}s, from ${settle}s on" \
+  echo "(in ${dir#"$root"/}) xvfb-run -a scripts/wine-run ${exe//$root\//}; CPU of its threads and of wineserver over ${IDLE_SECONDS}s, from ${settle}s on" \
     >>"$commands"
   wineserver -k 2>/dev/null
   wait "$launcher" 2>/dev/null
