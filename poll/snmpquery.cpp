@@ -1,4 +1,4 @@
-// One SNMPv1 GET made blocking: the query sends and then sleeps in steps,
+// One SNMP GET made blocking: the query sends and then sleeps in steps,
 // testing the slot that the reply callback fills from the stack's own thread.
 #include "poll/snmpquery.h"
 
@@ -8,6 +8,7 @@
 #include <cstring>
 #include <thread>
 
+#include "poll/counters.h"
 #include "records/log.h"
 
 using namespace vsnmp;
@@ -53,7 +54,9 @@ int SnmpGetCounter(HWND hWnd, unsigned int wMsg, int64_t *pCounter, const char *
     if (hPdu == nullptr)
         WriteLog("SnmpCreatePdu failure", nullptr);
 
-    SnmpSetTranslateMode(SNMPAPI_UNTRANSLATED_V1);
+    // The 64-bit counters exist only as Counter64, which only SNMPv2c carries;
+    // everything else goes as SNMPv1, byte for byte as always.
+    SnmpSetTranslateMode(IsHcCounterOid(strOid) ? SNMPAPI_UNTRANSLATED_V2 : SNMPAPI_UNTRANSLATED_V1);
     HSNMP_ENTITY hLocalEntity = SnmpStrToEntity(hSession, strSourceIP);
     if (hLocalEntity == nullptr)
         WriteLog("SnmpStrToEntity failure", nullptr);
@@ -95,6 +98,13 @@ static bool HoldsNumber(smiUINT32 syntax)
            syntax == SNMP_SYNTAX_TIMETICKS || syntax == SNMP_SYNTAX_UINT32;
 }
 
+// SNMPv2c's way of saying noSuchName, in the binding instead of the error status.
+static bool IsException(smiUINT32 syntax)
+{
+    return syntax == SNMP_SYNTAX_NOSUCHOBJECT || syntax == SNMP_SYNTAX_NOSUCHINSTANCE ||
+           syntax == SNMP_SYNTAX_ENDOFMIBVIEW;
+}
+
 SNMPAPI_STATUS SnmpReplyCallback(HSNMP_SESSION hSession, HWND, UINT, WPARAM wParam, LPARAM, LPVOID)
 {
     HSNMP_ENTITY srcEntity = nullptr, dstEntity = nullptr;
@@ -131,6 +141,16 @@ SNMPAPI_STATUS SnmpReplyCallback(HSNMP_SESSION hSession, HWND, UINT, WPARAM wPar
             snprintf(octetbuffer, sizeof octetbuffer, "%u", uNumber);
             value = strtoll(octetbuffer, nullptr, 10);
             haveValue = true;
+        } else if (val.syntax == SNMP_SYNTAX_CNTR64) {
+            // Only SNMPv2c replies carry one (the stack drops it from SNMPv1). Above
+            // 2^63 - 1 it is no reading: centuries away at any real link speed.
+            uint64_t hNumber = (static_cast<uint64_t>(val.value.hNumber.hipart) << 32) | val.value.hNumber.lopart;
+            if (hNumber <= static_cast<uint64_t>(INT64_MAX)) {
+                value = static_cast<int64_t>(hNumber);
+                haveValue = true;
+            }
+        } else if (IsException(val.syntax) && smiInt32Error != SNMP_ERROR_NOSUCHNAME) {
+            WriteLog("No such name.", nullptr);
         }
         SnmpFreeVbl(varbindlist);
     }

@@ -10,8 +10,9 @@
 // each query; the callback stores (release), the query loads (acquire).
 extern std::atomic<int64_t> g_replyValue;
 
-// Reads one numeric object with one SNMPv1 GET and waits up to 4200 ms for the
-// reply. Returns 1 with the value in *pCounter, or 0 with *pCounter untouched.
+// Reads one numeric object with one SNMP GET (SNMPv2c for the 64-bit counters,
+// SNMPv1 for everything else) and waits up to 4200 ms for the reply. Returns 1
+// with the value in *pCounter, or 0 with *pCounter untouched.
 int SnmpGetCounter(vsnmp::HWND hWnd, unsigned int wMsg, int64_t *pCounter, const char *strDeviceIP,
                    const char *strDeviceCommunity, const char *strOid);
 

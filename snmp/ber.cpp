@@ -1,4 +1,4 @@
-// The decoder follows the SNMPv1 grammar through (pointer, end) cursors: every
+// The decoder follows the SNMP message grammar through (pointer, end) cursors: every
 // child is read inside its parent's bounds, so nesting is as deep as the grammar
 // and no deeper. The encoder writes backwards from the end of a fixed buffer, so
 // each length is known before its header is written.
@@ -367,6 +367,16 @@ bool IsEncodableOid(const uint32_t *ids, size_t count)
     return ids[1] <= 0xFFFFFFFFu - 80;
 }
 
+bool HasOnlyV1Syntax(const Message &msg)
+{
+    for (const VarBind &vb : msg.bindings) {
+        uint8_t tag = vb.value.tag;
+        if (tag == TAG_COUNTER64 || tag == TAG_NOSUCHOBJECT || tag == TAG_NOSUCHINSTANCE || tag == TAG_ENDOFMIBVIEW)
+            return false;
+    }
+    return true;
+}
+
 size_t ParseOidText(const char *text, uint32_t *ids, size_t cap)
 {
     size_t count = 0;
@@ -400,7 +410,7 @@ int DecodeMessage(const uint8_t *data, size_t size, Message *msg)
     rc = ReadIntegerField(&seq, &msg->version);
     if (rc != BER_OK)
         return rc;
-    if (msg->version != 0)
+    if (msg->version != VERSION_1 && msg->version != VERSION_2C)
         return BER_ERR_INVALID_VALUE;
     Cursor community;
     rc = ReadExpected(&seq, TAG_OCTET_STRING, &community);

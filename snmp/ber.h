@@ -1,4 +1,5 @@
-// BER encoding and decoding of SNMPv1 messages (RFC 1157). Shared by the stack,
+// BER encoding and decoding of SNMPv1 (RFC 1157) and SNMPv2c (RFC 1901, 3416)
+// messages. Shared by the stack,
 // its fuzz target and its benchmark; knows nothing of sockets or handles.
 #pragma once
 
@@ -57,8 +58,11 @@ struct VarBind {
     Value value;
 };
 
+const int32_t VERSION_1 = 0;   // SNMPv1
+const int32_t VERSION_2C = 1;  // SNMPv2c
+
 struct Message {
-    int32_t version = 0;
+    int32_t version = VERSION_1;
     std::vector<uint8_t> community;
     uint8_t pduType = TAG_GET_REQUEST;
     int32_t requestId = 0;
@@ -67,8 +71,8 @@ struct Message {
     std::vector<VarBind> bindings;
 };
 
-// Decodes exactly one SNMPv1 message (version 0, a Get, GetNext, Response or Set
-// PDU) from data[0..size). Returns BER_OK and fills *msg, or the first error met;
+// Decodes exactly one SNMPv1 or SNMPv2c message (version 0 or 1, a Get, GetNext,
+// Response or Set PDU) from data[0..size). Returns BER_OK and fills *msg, or the first error met;
 // *msg is then unspecified. Never reads outside data[0..size) and never recurses.
 int DecodeMessage(const uint8_t *data, size_t size, Message *msg);
 
@@ -78,6 +82,10 @@ int DecodeMessage(const uint8_t *data, size_t size, Message *msg);
 // cannot carry (fewer than two arcs, first above 2, second above 39 under 0 or 1)
 // or a value tag it does not know.
 int EncodeMessage(const Message &msg, uint8_t *buf, size_t cap, size_t *len);
+
+// True when every binding's value is one that SNMPv1 has: no Counter64 and no
+// SNMPv2 exception (noSuchObject, noSuchInstance, endOfMibView).
+bool HasOnlyV1Syntax(const Message &msg);
 
 // True for an object identifier that EncodeMessage can carry.
 bool IsEncodableOid(const uint32_t *ids, size_t count);

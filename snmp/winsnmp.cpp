@@ -42,6 +42,7 @@ struct Channel {
     uint16_t peerPort = 0;
     uint32_t localAddr = 0;
     uint16_t localPort = 0;
+    int32_t version = ber::VERSION_1;  // of what was sent; replies must match
     HWND hWnd = nullptr;
     UINT wMsg = 0;
     SNMPAPI_CALLBACK callback = nullptr;
@@ -65,6 +66,7 @@ struct Object {
     // entity
     uint32_t addr = 0;
     uint16_t port = 0;
+    int32_t version = ber::VERSION_1;
     // context
     std::vector<uint8_t> community;
     // PDU, and its bindings (also those of a list)
@@ -295,6 +297,13 @@ void Receive(Channel *ch)
         // already keeps out other sources, and this keeps them out everywhere.
         if (n < 0 || addr != ch->peerAddr || port != ch->peerPort)
             continue;
+        // A message in another version than the request is no answer to it, and
+        // SNMPv1 has no Counter64 or exceptions: such a message is not for this
+        // session. What does not decode still goes on, for SnmpRecvMsg to refuse.
+        ber::Message msg;
+        if (ber::DecodeMessage(buf.data(), static_cast<size_t>(n), &msg) == ber::BER_OK &&
+            (msg.version != ch->version || (msg.version == ber::VERSION_1 && !ber::HasOnlyV1Syntax(msg))))
+            continue;
         {
             std::lock_guard<std::mutex> guard(lib.lock);
             Object *session = Find(lib, ch->session, Kind::Session);
@@ -312,15 +321,16 @@ void Receive(Channel *ch)
 
 // The channel of a session to one peer, opened (socket connected, receiver
 // started) on first use. Lock held.
-Channel *OpenChannel(Object *session, uintptr_t sessionId, uint32_t addr, uint16_t port)
+Channel *OpenChannel(Object *session, uintptr_t sessionId, uint32_t addr, uint16_t port, int32_t version)
 {
     for (auto &ch : session->channels)
-        if (ch->peerAddr == addr && ch->peerPort == port)
+        if (ch->peerAddr == addr && ch->peerPort == port && ch->version == version)
             return ch.get();
     auto ch = std::make_unique<Channel>();
     ch->session = sessionId;
     ch->peerAddr = addr;
     ch->peerPort = port;
+    ch->version = version;
     ch->hWnd = session->hWnd;
     ch->wMsg = session->wMsg;
     ch->callback = session->callback;
@@ -509,6 +519,7 @@ HSNMP_ENTITY SnmpStrToEntity(HSNMP_SESSION session, LPCSTR string)
     entity.kind = Kind::Entity;
     entity.addr = addr;
     entity.port = SNMP_DEFAULT_PORT;
+    entity.version = lib.translateMode == SNMPAPI_UNTRANSLATED_V2 ? ber::VERSION_2C : ber::VERSION_1;
     return Handle<HSNMP_ENTITY>(Add(lib, std::move(entity)));
 }
 
@@ -550,7 +561,7 @@ SNMPAPI_STATUS SnmpSendMsg(HSNMP_SESSION session, HSNMP_ENTITY srcEntity, HSNMP_
         return SNMPAPI_FAILURE;
 
     ber::Message msg;
-    msg.version = 0;
+    msg.version = dst->version;
     msg.community = ctx->community;
     msg.pduType = static_cast<uint8_t>(pdu->pduType);
     msg.requestId = pdu->requestId;
@@ -562,7 +573,7 @@ SNMPAPI_STATUS SnmpSendMsg(HSNMP_SESSION session, HSNMP_ENTITY srcEntity, HSNMP_
     if (ber::EncodeMessage(msg, buf.data(), buf.size(), &len) != ber::BER_OK)
         return SNMPAPI_FAILURE;
 
-    Channel *ch = OpenChannel(s, Id(session), dst->addr, dst->port);
+    Channel *ch = OpenChannel(s, Id(session), dst->addr, dst->port, dst->version);
     if (!ch || !ch->socket.Send(buf.data() + buf.size() - len, len))
         return SNMPAPI_FAILURE;
     return SNMPAPI_SUCCESS;

@@ -1,6 +1,6 @@
-// Our SNMPv1 stack behind calls shaped like WinSNMP's: the same names, argument
-// orders, handle types and results, in a namespace of its own so it never clashes
-// with a system header. Replies reach a session's callback on a receiver thread
+// Our SNMPv1 and SNMPv2c stack behind calls shaped like WinSNMP's: the same
+// names, argument orders, handle types and results, in a namespace of its own so
+// it never clashes with a system header. Replies reach a session's callback on a receiver thread
 // of the stack's own.
 #pragma once
 
@@ -134,7 +134,9 @@ SNMPAPI_STATUS SnmpCleanup();
 SNMPAPI_STATUS SnmpSetRetransmitMode(smiUINT32 nRetransmitMode);
 
 // Entities are dotted-decimal IPv4 texts and contexts literal communities in every
-// mode, and messages are SNMPv1; the mode is only remembered.
+// mode. An entity made while the mode is SNMPAPI_UNTRANSLATED_V2 speaks SNMPv2c,
+// any other SNMPv1: messages to it go in that version, and only replies in it
+// come back.
 SNMPAPI_STATUS SnmpSetTranslateMode(smiUINT32 nTranslateMode);
 
 // Opens a session whose received messages are announced by calling fCallBack
@@ -161,14 +163,15 @@ SNMPAPI_STATUS SnmpSetPort(HSNMP_ENTITY hEntity, UINT nPort);
 // A context for a community, copied. Returns 0 on failure.
 HSNMP_CONTEXT SnmpStrToContext(HSNMP_SESSION session, smiLPCOCTETS string);
 
-// Sends the PDU as one SNMPv1 message, once, in one UDP datagram to the
-// destination entity's address and port (161 unless set), through a socket
-// connected there: only datagrams from that address and port come back to the
-// session. The source entity only has to be valid.
+// Sends the PDU as one message in the destination entity's version, once, in one
+// UDP datagram to its address and port (161 unless set), through a socket
+// connected there: only datagrams from that address and port, in that version
+// (and for SNMPv1 without SNMPv2's syntaxes), come back to the session. The
+// source entity only has to be valid.
 SNMPAPI_STATUS SnmpSendMsg(HSNMP_SESSION session, HSNMP_ENTITY srcEntity, HSNMP_ENTITY dstEntity,
                            HSNMP_CONTEXT context, HSNMP_PDU PDU);
 
-// Takes the session's oldest waiting datagram. When it decodes as an SNMPv1 message,
+// Takes the session's oldest waiting datagram. When it decodes as a message,
 // hands over its sender, addressee, community context and PDU as new handles (any
 // output may be null) and succeeds; otherwise the datagram is dropped, the
 // outputs are untouched and the call fails.

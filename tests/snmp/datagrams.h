@@ -1,5 +1,6 @@
 // Datagrams a device might send, well-formed and not, with what the decoder
-// says of each and what a query that receives it logs and returns.
+// says of each and what a query that receives it logs and returns: a query of
+// ifInOctets.2 over SNMPv1, or of ifHCInOctets.1 over SNMPv2c where queryOid says so.
 #pragma once
 
 #include <cstdint>
@@ -12,7 +13,10 @@ struct DatagramCase {
     const char *queryLog;  // the callback's one log line, or nullptr for none
     int64_t queryValue;    // what the query returns in the counter; 0 for no value
     const char *hex;
+    const char *queryOid = nullptr;  // nullptr: ifInOctets.2
 };
+
+const char kHcInOctets1[] = "1.3.6.1.2.1.31.1.1.1.6.1";
 
 const DatagramCase kDatagramCases[] = {
     {"valid Counter32 1234", vsnmp::ber::BER_OK, nullptr, 1234,
@@ -93,8 +97,42 @@ const DatagramCase kDatagramCases[] = {
      "30 26 02 01 00 04 06 70 75 62 6C 69 63 A2 19 02 01 01 02 01 00 02 01 00 30 0E 30 0C 06 0A 2B 06 01 02 01 02 02 01 0A 02"},
     {"binding not a sequence", vsnmp::ber::BER_ERR_UNEXPECTED_TAG, "SnmpRecvMsg failure", 0,
      "30 2A 02 01 00 04 06 70 75 62 6C 69 63 A2 1D 02 01 01 02 01 00 02 01 00 30 12 31 10 06 0A 2B 06 01 02 01 02 02 01 0A 02 41 02 04 D2"},
-    {"wrong version (1)", vsnmp::ber::BER_ERR_INVALID_VALUE, "SnmpRecvMsg failure", 0,
+    {"version 3", vsnmp::ber::BER_ERR_INVALID_VALUE, "SnmpRecvMsg failure", 0,
+     "30 2A 02 01 03 04 06 70 75 62 6C 69 63 A2 1D 02 01 01 02 01 00 02 01 00 30 12 30 10 06 0A 2B 06 01 02 01 02 02 01 0A 02 41 02 04 D2"},
+    {"SNMPv2c reply to an SNMPv1 request", vsnmp::ber::BER_OK, nullptr, 0,
      "30 2A 02 01 01 04 06 70 75 62 6C 69 63 A2 1D 02 01 01 02 01 00 02 01 00 30 12 30 10 06 0A 2B 06 01 02 01 02 02 01 0A 02 41 02 04 D2"},
+    {"SNMPv1 reply to an SNMPv2c request", vsnmp::ber::BER_OK, nullptr, 0,
+     "30 2A 02 01 00 04 06 70 75 62 6C 69 63 A2 1D 02 01 01 02 01 00 02 01 00 30 12 30 10 06 0A 2B 06 01 02 01 02 02 01 0A 02 41 02 04 D2",
+     kHcInOctets1},
+    {"SNMPv1 reply holding a Counter64", vsnmp::ber::BER_OK, nullptr, 0,
+     "30 2D 02 01 00 04 06 70 75 62 6C 69 63 A2 20 02 01 01 02 01 00 02 01 00 30 15 30 13 06 0A 2B 06 01 02 01 02 02 01 0A 02 46 05 02 2A 52 BD 00"},
+    {"SNMPv2c Counter64 9300000000", vsnmp::ber::BER_OK, nullptr, 9300000000,
+     "30 2E 02 01 01 04 06 70 75 62 6C 69 63 A2 21 02 01 01 02 01 00 02 01 00 30 16 30 14 06 0B 2B 06 01 02 01 1F 01 01 01 06 01 46 05 02 2A 52 BD 00",
+     kHcInOctets1},
+    {"SNMPv2c Counter64 2^63-1", vsnmp::ber::BER_OK, nullptr, INT64_MAX,
+     "30 31 02 01 01 04 06 70 75 62 6C 69 63 A2 24 02 01 01 02 01 00 02 01 00 30 19 30 17 06 0B 2B 06 01 02 01 1F 01 01 01 06 01 46 08 7F FF FF FF FF FF FF FF",
+     kHcInOctets1},
+    {"SNMPv2c Counter64 2^64-1, no reading", vsnmp::ber::BER_OK, nullptr, 0,
+     "30 32 02 01 01 04 06 70 75 62 6C 69 63 A2 25 02 01 01 02 01 00 02 01 00 30 1A 30 18 06 0B 2B 06 01 02 01 1F 01 01 01 06 01 46 09 00 FF FF FF FF FF FF FF FF",
+     kHcInOctets1},
+    {"SNMPv2c Counter64 of 8 bytes with the top bit set", vsnmp::ber::BER_OK, nullptr, 0,
+     "30 31 02 01 01 04 06 70 75 62 6C 69 63 A2 24 02 01 01 02 01 00 02 01 00 30 19 30 17 06 0B 2B 06 01 02 01 1F 01 01 01 06 01 46 08 FF FF FF FF FF FF FF FF",
+     kHcInOctets1},
+    {"SNMPv2c Counter64 of 9 bytes not starting with 00", vsnmp::ber::BER_ERR_INVALID_VALUE, "SnmpRecvMsg failure", 0,
+     "30 32 02 01 01 04 06 70 75 62 6C 69 63 A2 25 02 01 01 02 01 00 02 01 00 30 1A 30 18 06 0B 2B 06 01 02 01 1F 01 01 01 06 01 46 09 01 00 00 00 00 00 00 00 00",
+     kHcInOctets1},
+    {"SNMPv2c Counter64 of 10 bytes", vsnmp::ber::BER_ERR_INVALID_VALUE, "SnmpRecvMsg failure", 0,
+     "30 33 02 01 01 04 06 70 75 62 6C 69 63 A2 26 02 01 01 02 01 00 02 01 00 30 1B 30 19 06 0B 2B 06 01 02 01 1F 01 01 01 06 01 46 0A 00 00 FF FF FF FF FF FF FF FF",
+     kHcInOctets1},
+    {"SNMPv2c Counter64 of 0 bytes", vsnmp::ber::BER_ERR_INVALID_VALUE, "SnmpRecvMsg failure", 0,
+     "30 29 02 01 01 04 06 70 75 62 6C 69 63 A2 1C 02 01 01 02 01 00 02 01 00 30 11 30 0F 06 0B 2B 06 01 02 01 1F 01 01 01 06 01 46 00",
+     kHcInOctets1},
+    {"SNMPv2c noSuchInstance", vsnmp::ber::BER_OK, "No such name.", 0,
+     "30 29 02 01 01 04 06 70 75 62 6C 69 63 A2 1C 02 01 01 02 01 00 02 01 00 30 11 30 0F 06 0B 2B 06 01 02 01 1F 01 01 01 06 01 81 00",
+     kHcInOctets1},
+    {"SNMPv2c endOfMibView with content", vsnmp::ber::BER_ERR_INVALID_VALUE, "SnmpRecvMsg failure", 0,
+     "30 2A 02 01 01 04 06 70 75 62 6C 69 63 A2 1D 02 01 01 02 01 00 02 01 00 30 12 30 10 06 0B 2B 06 01 02 01 1F 01 01 01 06 01 82 01 00",
+     kHcInOctets1},
     {"non-sequence outer tag", vsnmp::ber::BER_ERR_UNEXPECTED_TAG, "SnmpRecvMsg failure", 0,
      "31 2A 02 01 00 04 06 70 75 62 6C 69 63 A2 1D 02 01 01 02 01 00 02 01 00 30 12 30 10 06 0A 2B 06 01 02 01 02 02 01 0A 02 41 02 04 D2"},
     {"trap PDU", vsnmp::ber::BER_ERR_UNEXPECTED_TAG, "SnmpRecvMsg failure", 0,

@@ -91,6 +91,27 @@ TEST_F(RealAgent, InOctetsLieBetweenTwoReadings)
     EXPECT_LE(counter, after);
 }
 
+TEST_F(RealAgent, HcInOctetsComeOverSnmpv2c)
+{
+    // snmpd answers the 64-bit counters to SNMPv2c only.
+    std::string oid = "1.3.6.1.2.1.31.1.1.1.6." + index_;
+    int64_t before = std::stoll(g_snmpd->Get(oid));
+    int64_t counter = 0;
+    EXPECT_EQ(1, Query(&counter, oid));
+    int64_t after = std::stoll(g_snmpd->Get(oid));
+    EXPECT_LE(before, counter);
+    EXPECT_LE(counter, after);
+    EXPECT_FALSE(FileExists("vellarylog.txt"));
+
+    // An interface it does not have: noSuchInstance, logged as noSuchName is.
+    counter = 77;
+    g_replyValue = 0;
+    g_sleeps.clear();
+    EXPECT_EQ(0, Query(&counter, "1.3.6.1.2.1.31.1.1.1.6.999999"));
+    EXPECT_EQ(77, counter);
+    EXPECT_EQ(",No such name.,\r\n", ReadFile("vellarylog.txt").substr(19));
+}
+
 TEST_F(RealAgent, MissingObjectIsNoSuchName)
 {
     int64_t counter = 77;

@@ -123,6 +123,76 @@ TEST_F(SnmpQuery, ValueAtOnceAfterOneSleepAndTheRequestIsExact)
     EXPECT_FALSE(agent_.Receive(&again, 0));
 }
 
+TEST_F(SnmpQuery, VersionFollowsTheObject)
+{
+    // Columns 6 to 13 of the ifXTable, with an index, go as SNMPv2c; everything
+    // else as SNMPv1, whose bytes the test above pins.
+    const struct {
+        const char *oid;
+        int version;
+    } cases[] = {
+        {kHcInOctets1, 1},
+        {"1.3.6.1.2.1.31.1.1.1.13.1000001", 1},
+        {"1.3.6.1.2.1.31.1.1.1.06.1", 1},  // read as column 6, as the stack reads it
+        {"1.3.6.1.2.1.31.1.1.1.5.1", 0},
+        {"1.3.6.1.2.1.31.1.1.1.14.1", 0},
+        {"1.3.6.1.2.1.31.1.1.1.6", 0},
+        {"1.3.6.1.2.1.31.1.1.2.6.1", 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.oid);
+        int64_t counter = 77;
+        EXPECT_EQ(0, Query(&counter, "public", c.oid));
+        ASSERT_TRUE(agent_.Receive(&request_, kLandMs));
+        EXPECT_EQ("02 01 0" + std::to_string(c.version), ToHex(request_.bytes.substr(2, 3)));
+        if (c.oid == kHcInOctets1) {
+            EXPECT_EQ("30 29 02 01 01 04 06 70 75 62 6C 69 63 A0 1C 02 01 01 02 01 00 02 01 00 30 11 30 0F 06 0B 2B "
+                      "06 01 02 01 1F 01 01 01 06 01 05 00",
+                      ToHex(request_.bytes));
+        }
+    }
+}
+
+TEST_F(SnmpQuery, HcCounterValuesAndExceptions)
+{
+    const struct {
+        const char *name;
+        std::string value;
+        int64_t expected;  // 0: no reading, full wait
+        const char *log;
+    } cases[] = {
+        {"9.3 Gbit/s for 300 s, in octets", Counter64(348750000000), 348750000000, nullptr},
+        {"a value past 2^32", Counter64(4294967296), 4294967296, nullptr},
+        {"2^63", Counter64(UINT64_C(9223372036854775808)), 0, nullptr},
+        {"noSuchObject", Hex("80 00"), 0, "No such name."},
+        {"noSuchInstance", Hex("81 00"), 0, "No such name."},
+        {"endOfMibView", Hex("82 00"), 0, "No such name."},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        g_replyValue = 0;
+        g_sleeps.clear();
+        ::remove("vellarylog.txt");
+        int64_t counter = 77;
+        if (c.expected != 0) {
+            AnswerAt(1, {ResponseV2c(c.value)});
+            EXPECT_EQ(1, Query(&counter, "public", kHcInOctets1));
+            EXPECT_EQ(c.expected, counter);
+            EXPECT_FALSE(FileExists("vellarylog.txt"));
+        } else {
+            AnswerAt(1, {ResponseV2c(c.value), kMarker}, c.log ? 2 : 1);
+            EXPECT_EQ(0, Query(&counter, "public", kHcInOctets1));
+            EXPECT_EQ(77, counter);
+            EXPECT_EQ(kFullWait, g_sleeps);
+            std::vector<std::string> expected;
+            if (c.log)
+                expected.push_back(c.log);
+            expected.push_back("SnmpRecvMsg failure");
+            EXPECT_EQ(expected, LogMessages());
+        }
+    }
+}
+
 TEST_F(SnmpQuery, ReplyAfterOneSecondEndsTheThirdSleep)
 {
     AnswerAt(3, {Response(Hex("41 02 04 D2"))});
@@ -217,16 +287,17 @@ TEST_F(SnmpQuery, DatagramTable)
         g_sleeps.clear();
         std::vector<std::string> expected = LogMessages();
         int64_t counter = 77;
+        std::string oid = c.queryOid ? c.queryOid : kIfInOctets2;
         if (c.queryValue != 0) {
             AnswerAt(1, {Hex(c.hex)});
-            EXPECT_EQ(1, Query(&counter));
+            EXPECT_EQ(1, Query(&counter, "public", oid));
             EXPECT_EQ(c.queryValue, counter);
         } else {
             if (c.queryLog)
                 expected.push_back(c.queryLog);
             expected.push_back("SnmpRecvMsg failure");  // the marker's
             AnswerAt(1, {Hex(c.hex), kMarker}, expected.size());
-            EXPECT_EQ(0, Query(&counter));
+            EXPECT_EQ(0, Query(&counter, "public", oid));
             EXPECT_EQ(77, counter);
         }
         EXPECT_EQ(expected, LogMessages());

@@ -57,8 +57,10 @@ void SnmpdAgent::Stop()
 
 std::string SnmpdAgent::Get(const std::string &oid) const
 {
-    return RunCommand("MIBS= snmpget -v1 -c " + std::string(kCommunity) + " -m '' -Oqv -t 2 -r 0 " + address_ + " " +
-                      oid + " 2>/dev/null");
+    // SNMPv2c reads the 64-bit counters too; its exceptions come back as words.
+    std::string value = RunCommand("MIBS= snmpget -v2c -c " + std::string(kCommunity) + " -m '' -Oqv -t 2 -r 0 " +
+                                   address_ + " " + oid + " 2>/dev/null");
+    return value.rfind("No Such", 0) == 0 || value.rfind("No more", 0) == 0 ? "" : value;
 }
 
 bool SnmpdAgent::TryStart(const std::string &address)
