@@ -1,4 +1,5 @@
 // Process entry of the monitor. It takes no command-line options.
+#include <winsock2.h>
 #include <windows.h>
 
 #include "app/startup.h"
@@ -7,7 +8,12 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPWSTR lpCmdLi
 {
     (void)hPrevInstance;
     (void)lpCmdLine;
-    if (!InitInstance(hInstance, nCmdShow))
-        return 0;
-    return RunMessageLoop(hInstance);
+    // Winsock for the whole run, before the first cycle's probe or query calls
+    // into it. Should it refuse, the queries fail and say so in the log.
+    WSADATA wsaData;
+    bool fWinsock = WSAStartup(MAKEWORD(2, 2), &wsaData) == 0;
+    int rc = InitInstance(hInstance, nCmdShow) ? RunMessageLoop(hInstance) : 0;
+    if (fWinsock)
+        WSACleanup();
+    return rc;
 }

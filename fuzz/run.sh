@@ -11,7 +11,7 @@ case $target in
   config_scan) sources="fuzz/config_scan_fuzz.cpp config/config.cpp config/interfaces.cpp config/msgbox_posix.cpp"
     corpus=config; max_len=10000 ;;  # past the 4999 characters read, with CR LF pairs
   ber_decode) sources="fuzz/ber_decode_fuzz.cpp snmp/ber.cpp"; corpus=ber; max_len=4096 ;;
-  ping_match) sources="fuzz/ping_match_fuzz.cpp poll/ping_posix.cpp"; corpus=ping_match; max_len=4096 ;;
+  ping_match) sources="fuzz/ping_match_fuzz.cpp poll/ping_posix.cpp snmp/udp.cpp snmp/udp_posix.cpp"; corpus=ping_match; max_len=4096 ;;
   *) echo "unknown target $target" >&2; exit 2 ;;
 esac
 out=build/fuzz

@@ -2,6 +2,7 @@
 // grants one to our group, else a raw socket (which needs CAP_NET_RAW).
 #include "poll/ping.h"
 #include "poll/ping_posix.h"
+#include "snmp/udp.h"
 
 #include <arpa/inet.h>
 #include <linux/errqueue.h>
@@ -80,22 +81,6 @@ int MatchRawAnswer(const unsigned char *packet, size_t cb, const EchoTicket *tic
     if (fAnswer)
         *source = ReadAddress(packet + 12);
     return fAnswer;
-}
-
-// Dotted-decimal IPv4 text to the 4-byte address; 0 for anything else.
-static int ParseAddress(const wchar_t *address, in_addr *ipaddr)
-{
-    if (!address)
-        return 0;
-    char szAddress[16];  // "255.255.255.255" and its zero
-    size_t i = 0;
-    for (; address[i] != L'\0'; i++) {
-        if (i + 1 >= sizeof szAddress || address[i] < 0 || address[i] > 0x7F)
-            return 0;
-        szAddress[i] = static_cast<char>(address[i]);
-    }
-    szAddress[i] = '\0';
-    return inet_pton(AF_INET, szAddress, ipaddr) == 1;
 }
 
 static int64_t NowMs()
@@ -214,8 +199,10 @@ static int ReadRawAnswer(int fd, const EchoTicket *ticket, uint32_t *source)
 int PingHost(const wchar_t *address)
 {
     in_addr ipaddr;
-    if (!ParseAddress(address, &ipaddr))
+    uint32_t addr = 0;
+    if (!vsnmp::net::ParseIPv4(address, &addr))
         return 0;
+    ipaddr.s_addr = htonl(addr);
 
     int fRaw = 0;
     uint16_t id = 0;

@@ -6,26 +6,18 @@
 #include <cstdlib>
 
 #include "poll/ping.h"
+#include "snmp/udp.h"
 
 static char SendData[PING_PAYLOAD_SIZE] = "Data Buffer";
 
-// True when the text is made only of ASCII digits and dots, as dotted-decimal
-// IPv4 is. InetPtonW alone lets through look-alikes such as full-width digits.
-static int IsDottedText(const wchar_t *address)
-{
-    for (int i = 0; address[i] != L'\0'; i++) {
-        if ((address[i] < L'0' || address[i] > L'9') && address[i] != L'.')
-            return 0;
-    }
-    return 1;
-}
-
 int PingHost(const wchar_t *address)
 {
-    IN_ADDR ipaddr;
     // Anything but dotted-decimal IPv4 leaves no target: send nothing.
-    if (!address || !IsDottedText(address) || InetPtonW(AF_INET, address, &ipaddr) != 1)
+    uint32_t addr = 0;
+    if (!vsnmp::net::ParseIPv4(address, &addr))
         return 0;
+    IN_ADDR ipaddr;
+    ipaddr.S_un.S_addr = htonl(addr);
 
     HANDLE hIcmp = IcmpCreateFile();
     if (hIcmp == INVALID_HANDLE_VALUE)

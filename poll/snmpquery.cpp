@@ -22,6 +22,25 @@ static void PlatformSleep(unsigned int milliseconds)
 
 void (*g_querySleep)(unsigned int milliseconds) = PlatformSleep;
 
+namespace {
+
+// What the callback may log, each kind at most twice per query: a device that
+// floods the query adds a few lines, not one per datagram.
+enum CallbackLine { RECV_FAILURE, PDU_DATA_FAILURE, NO_SUCH_NAME, GET_VB_FAILURE, CALLBACK_LINE_KINDS };
+const int kLinesPerKind = 2;
+std::atomic<int> g_callbackLines[CALLBACK_LINE_KINDS];
+
+const char *const kCallbackMessages[CALLBACK_LINE_KINDS] = {"SnmpRecvMsg failure", "SnmpGetPduData failure",
+                                                             "No such name.", "SnmpGetVb failure"};
+
+void LogFromCallback(CallbackLine kind)
+{
+    if (g_callbackLines[kind].fetch_add(1) < kLinesPerKind)
+        WriteLog(kCallbackMessages[kind], nullptr);
+}
+
+}  // namespace
+
 int SnmpGetCounter(HWND hWnd, unsigned int wMsg, int64_t *pCounter, const char *strDeviceIP,
                    const char *strDeviceCommunity, const char *strOid)
 {
@@ -71,6 +90,8 @@ int SnmpGetCounter(HWND hWnd, unsigned int wMsg, int64_t *pCounter, const char *
     octets.ptr = reinterpret_cast<smiLPBYTE>(const_cast<char *>(strDeviceCommunity));
     HSNMP_CONTEXT hContext = SnmpStrToContext(hSession, &octets);
 
+    for (std::atomic<int> &lines : g_callbackLines)
+        lines = 0;
     if (SnmpSendMsg(hSession, hLocalEntity, hDeviceEntity, hContext, hPdu) != SNMPAPI_SUCCESS)
         WriteLog("SNMP Send Message failure", nullptr);
 
@@ -81,9 +102,10 @@ int SnmpGetCounter(HWND hWnd, unsigned int wMsg, int64_t *pCounter, const char *
         g_querySleep(500);
     }
 
-    int64_t replyValue = g_replyValue.load(std::memory_order_acquire);
-    // Cleanup frees everything above and waits for a running callback to end.
+    // Cleanup frees everything above and ends the receiver, waiting for a running
+    // callback: after it the slot holds its final value.
     SnmpCleanup();
+    int64_t replyValue = g_replyValue.load(std::memory_order_acquire);
     if (replyValue != 0) {
         *pCounter = replyValue;
         return 1;
@@ -121,19 +143,19 @@ SNMPAPI_STATUS SnmpReplyCallback(HSNMP_SESSION hSession, HWND, UINT, WPARAM wPar
 
     if (SnmpRecvMsg(hSession, &srcEntity, &dstEntity, &context, &hPdu) != SNMPAPI_SUCCESS) {
         // Nothing was handed over: nothing to read or release.
-        WriteLog("SnmpRecvMsg failure", nullptr);
+        LogFromCallback(RECV_FAILURE);
         return SNMPAPI_SUCCESS;
     }
 
     bool haveValue = false;
     int64_t value = 0;
     if (SnmpGetPduData(hPdu, nullptr, nullptr, &smiInt32Error, nullptr, &varbindlist) != SNMPAPI_SUCCESS) {
-        WriteLog("SnmpGetPduData failure", nullptr);
+        LogFromCallback(PDU_DATA_FAILURE);
     } else {
         if (smiInt32Error == SNMP_ERROR_NOSUCHNAME)
-            WriteLog("No such name.", nullptr);
+            LogFromCallback(NO_SUCH_NAME);
         if (SnmpGetVb(varbindlist, 1, &oid, &val) != SNMPAPI_SUCCESS) {
-            WriteLog("SnmpGetVb failure", nullptr);
+            LogFromCallback(GET_VB_FAILURE);
         } else if (HoldsNumber(val.syntax)) {
             // Widened without sign: an INTEGER -1 becomes 4294967295.
             smiUINT32 uNumber = val.syntax == SNMP_SYNTAX_INT ? static_cast<smiUINT32>(val.value.sNumber)
@@ -150,7 +172,7 @@ SNMPAPI_STATUS SnmpReplyCallback(HSNMP_SESSION hSession, HWND, UINT, WPARAM wPar
                 haveValue = true;
             }
         } else if (IsException(val.syntax) && smiInt32Error != SNMP_ERROR_NOSUCHNAME) {
-            WriteLog("No such name.", nullptr);
+            LogFromCallback(NO_SUCH_NAME);
         }
         SnmpFreeVbl(varbindlist);
     }

@@ -7,6 +7,7 @@
 
 #include "config/interfaces.h"
 #include "records/localtime.h"
+#include "records/textmode.h"
 
 char g_strFileName[260];
 
@@ -40,12 +41,12 @@ void AppendHistory(int32_t index)
 
     snprintf(g_strFileName, sizeof g_strFileName, "%s.csv", FieldValue(rec->strName).str);
 
-    // Binary mode with explicit CR LF: the same bytes from every build.
+    // Binary mode, LF written as CR LF here: the same bytes from every build.
     FILE *pFile = fopen(g_strFileName, "rb");
     if (!pFile) {
         pFile = fopen(g_strFileName, "a+b");
         if (pFile)
-            fprintf(pFile, "Date,Hour,Time,%% In,%% Out");
+            PrintText(pFile, "Date,Hour,Time,%% In,%% Out");
     }
     if (pFile)
         fclose(pFile);
@@ -54,9 +55,9 @@ void AppendHistory(int32_t index)
     if (!pFile)
         return;
     // Rows start with their line break, so the file never ends in one.
-    fprintf(pFile, "\r\n%02d-%02d-%02d,%02d,%02d:%02d:%02d", lt.day, lt.month, lt.year, lt.hour,
-            lt.hour, lt.minute, lt.second);
-    fprintf(pFile, ",%" PRId64 ",%" PRId64, Percent(rec->bpsIn, rec->linkSpeed),
-            Percent(rec->bpsOut, rec->linkSpeed));
+    PrintText(pFile, "\n%02d-%02d-%02d,%02d,%02d:%02d:%02d", lt.day, lt.month, lt.year, lt.hour, lt.hour,
+              lt.minute, lt.second);
+    PrintText(pFile, ",%" PRId64 ",%" PRId64, Percent(rec->bpsIn, rec->linkSpeed),
+              Percent(rec->bpsOut, rec->linkSpeed));
     fclose(pFile);
 }

@@ -24,6 +24,15 @@ ensure_wine_prefix() {
     WINEPREFIX=$prefix wineserver -w 2>/dev/null || true
     [ -f "$prefix/system.reg" ] || { echo "could not create the Wine prefix in $prefix" >&2; return 1; }
   fi
+  # Debian's Wine asks for its own fonts at "Z:\usr\share\wine\../fonts", a Unix "../"
+  # inside a Windows path that never resolves, so it loads none of them: the frame
+  # then draws the Marlett caption buttons as "0 1 r", and Tahoma falls back to
+  # DejaVu. Wine also loads every font in the prefix's Fonts folder, so put them there.
+  local fonts=$prefix/drive_c/windows/Fonts
+  if [ -d /usr/share/wine/fonts ] && [ ! -f "$fonts/marlett.ttf" ]; then
+    mkdir -p "$fonts"
+    cp -n /usr/share/wine/fonts/* "$fonts/" 2>/dev/null || true
+  fi
   # Xvfb has no window manager, and Wine waits about 2 s for one whenever it hides a
   # managed window; unmanaged windows hide at once.
   if ! grep -q '^"Managed"="N"' "$prefix/user.reg" 2>/dev/null; then

@@ -290,70 +290,17 @@ void PutInteger(Writer *w, uint8_t tag, int32_t value)
     PutHeader(w, tag, 4 - skip);
 }
 
-void PutUnsigned(Writer *w, uint8_t tag, uint64_t value)
-{
-    uint8_t *mark = w->p;
-    do {
-        PutByte(w, static_cast<uint8_t>(value & 0xFF));
-        value >>= 8;
-    } while (value > 0);
-    if (w->ok && (*w->p & 0x80))
-        PutByte(w, 0x00);
-    PutHeader(w, tag, Since(*w, mark));
-}
-
 void PutOid(Writer *w, const std::vector<uint32_t> &ids)
 {
     uint8_t *mark = w->p;
-    for (size_t k = ids.size(); k-- > 2;) {
-        uint64_t v = ids[k];
+    // The first two arcs share one sub-identifier; each is base 128, high groups first.
+    for (size_t k = ids.size(); k-- > 1;) {
+        uint64_t v = k > 1 ? ids[k] : static_cast<uint64_t>(ids[0]) * 40 + ids[1];
         PutByte(w, static_cast<uint8_t>(v & 0x7F));
         for (v >>= 7; v > 0; v >>= 7)
             PutByte(w, static_cast<uint8_t>(0x80 | (v & 0x7F)));
     }
-    uint64_t v = static_cast<uint64_t>(ids[0]) * 40 + ids[1];
-    PutByte(w, static_cast<uint8_t>(v & 0x7F));
-    for (v >>= 7; v > 0; v >>= 7)
-        PutByte(w, static_cast<uint8_t>(0x80 | (v & 0x7F)));
     PutHeader(w, TAG_OID, Since(*w, mark));
-}
-
-int PutValue(Writer *w, const Value &value)
-{
-    switch (value.tag) {
-    case TAG_INTEGER:
-        PutInteger(w, TAG_INTEGER, value.integer);
-        return BER_OK;
-    case TAG_COUNTER32:
-    case TAG_GAUGE32:
-    case TAG_TIMETICKS:
-    case TAG_UINTEGER32:
-        PutUnsigned(w, value.tag, value.number & 0xFFFFFFFFu);
-        return BER_OK;
-    case TAG_COUNTER64:
-        PutUnsigned(w, value.tag, value.number);
-        return BER_OK;
-    case TAG_OCTET_STRING:
-    case TAG_OPAQUE:
-    case TAG_NSAPADDRESS:
-    case TAG_IPADDRESS:
-        PutBytes(w, value.octets.data(), value.octets.size());
-        PutHeader(w, value.tag, value.octets.size());
-        return BER_OK;
-    case TAG_OID:
-        if (!IsEncodableOid(value.oid.data(), value.oid.size()))
-            return BER_ERR_INVALID_VALUE;
-        PutOid(w, value.oid);
-        return BER_OK;
-    case TAG_NULL:
-    case TAG_NOSUCHOBJECT:
-    case TAG_NOSUCHINSTANCE:
-    case TAG_ENDOFMIBVIEW:
-        PutHeader(w, value.tag, 0);
-        return BER_OK;
-    default:
-        return BER_ERR_INVALID_VALUE;
-    }
 }
 
 }  // namespace
@@ -365,16 +312,6 @@ bool IsEncodableOid(const uint32_t *ids, size_t count)
     if (ids[0] < 2)
         return ids[1] < 40;
     return ids[1] <= 0xFFFFFFFFu - 80;
-}
-
-bool HasOnlyV1Syntax(const Message &msg)
-{
-    for (const VarBind &vb : msg.bindings) {
-        uint8_t tag = vb.value.tag;
-        if (tag == TAG_COUNTER64 || tag == TAG_NOSUCHOBJECT || tag == TAG_NOSUCHINSTANCE || tag == TAG_ENDOFMIBVIEW)
-            return false;
-    }
-    return true;
 }
 
 size_t ParseOidText(const char *text, uint32_t *ids, size_t cap)
@@ -433,10 +370,11 @@ int EncodeMessage(const Message &msg, uint8_t *buf, size_t cap, size_t *len)
         const VarBind &vb = msg.bindings[k];
         if (!IsEncodableOid(vb.name.data(), vb.name.size()))
             return BER_ERR_INVALID_VALUE;
+        // Requests carry NULL values only.
+        if (vb.value.tag != TAG_NULL)
+            return BER_ERR_INVALID_VALUE;
         uint8_t *vbEnd = w.p;
-        int rc = PutValue(&w, vb.value);
-        if (rc != BER_OK)
-            return rc;
+        PutHeader(&w, TAG_NULL, 0);
         PutOid(&w, vb.name);
         PutHeader(&w, TAG_SEQUENCE, Since(w, vbEnd));
     }

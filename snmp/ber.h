@@ -1,6 +1,6 @@
 // BER encoding and decoding of SNMPv1 (RFC 1157) and SNMPv2c (RFC 1901, 3416)
-// messages. Shared by the stack,
-// its fuzz target and its benchmark; knows nothing of sockets or handles.
+// messages. Shared by the stack, its fuzz target and its benchmark; knows
+// nothing of sockets or handles.
 #pragma once
 
 #include <cstddef>
@@ -72,20 +72,18 @@ struct Message {
 };
 
 // Decodes exactly one SNMPv1 or SNMPv2c message (version 0 or 1, a Get, GetNext,
-// Response or Set PDU) from data[0..size). Returns BER_OK and fills *msg, or the first error met;
-// *msg is then unspecified. Never reads outside data[0..size) and never recurses.
+// Response or Set PDU) from data[0..size). Returns BER_OK and fills *msg, or the
+// first error met (*msg then unspecified). Never reads outside data[0..size) and
+// never recurses.
 int DecodeMessage(const uint8_t *data, size_t size, Message *msg);
 
-// Encodes msg into the end of buf[0..cap), writing backwards: on BER_OK the
-// message is the last *len bytes of buf. Fails with BER_ERR_BUFFER_TOO_SMALL when it
-// does not fit, or BER_ERR_INVALID_VALUE for an object identifier that BER
-// cannot carry (fewer than two arcs, first above 2, second above 39 under 0 or 1)
-// or a value tag it does not know.
+// Encodes msg, a request whose bindings all hold NULL, into the end of
+// buf[0..cap), writing backwards: on BER_OK the message is the last *len bytes of
+// buf. Fails with BER_ERR_BUFFER_TOO_SMALL when it does not fit, or
+// BER_ERR_INVALID_VALUE for an object identifier that BER cannot carry (fewer
+// than two arcs, first above 2, second above 39 under 0 or 1) or a value that is
+// not NULL.
 int EncodeMessage(const Message &msg, uint8_t *buf, size_t cap, size_t *len);
-
-// True when every binding's value is one that SNMPv1 has: no Counter64 and no
-// SNMPv2 exception (noSuchObject, noSuchInstance, endOfMibView).
-bool HasOnlyV1Syntax(const Message &msg);
 
 // True for an object identifier that EncodeMessage can carry.
 bool IsEncodableOid(const uint32_t *ids, size_t count);

@@ -1,26 +1,14 @@
-#include <winsock2.h>
-#include <ws2tcpip.h>
+// Winsock, and event objects to end a receiver's wait: the socket's readiness
+// (WSAEventSelect) and the stop signal are waited for together.
+#include <windows.h>
 
-#include <cstring>
+#include <cstdint>
 
+#include "snmp/sockets.h"
 #include "snmp/udp.h"
 
 namespace vsnmp {
 namespace net {
-
-namespace {
-
-sockaddr_in MakeAddress(uint32_t addr, uint16_t port)
-{
-    sockaddr_in sa;
-    memset(&sa, 0, sizeof sa);
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(addr);
-    sa.sin_port = htons(port);
-    return sa;
-}
-
-}  // namespace
 
 bool NetStartup()
 {
@@ -33,96 +21,63 @@ void NetCleanup()
     WSACleanup();
 }
 
-bool UdpSocket::Open()
+StopSignal::~StopSignal()
 {
-    Close();
-    SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    if (s == INVALID_SOCKET)
+    if (open_)
+        CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
+bool StopSignal::Open()
+{
+    if (open_)
+        return true;
+    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (!event)
         return false;
-    handle_ = static_cast<uintptr_t>(s);
+    handle_ = reinterpret_cast<uintptr_t>(event);
     open_ = true;
     return true;
 }
 
-bool UdpSocket::Bind(uint32_t addr, uint16_t port)
+void StopSignal::Raise()
 {
-    sockaddr_in sa = MakeAddress(addr, port);
-    return open_ && bind(static_cast<SOCKET>(handle_), reinterpret_cast<sockaddr *>(&sa), sizeof sa) == 0;
+    if (open_)
+        SetEvent(reinterpret_cast<HANDLE>(handle_));
 }
 
-bool UdpSocket::Connect(uint32_t addr, uint16_t port)
+int UdpSocket::Wait(StopSignal *stop, int timeoutMs)
 {
-    sockaddr_in sa = MakeAddress(addr, port);
-    return open_ && connect(static_cast<SOCKET>(handle_), reinterpret_cast<sockaddr *>(&sa), sizeof sa) == 0;
-}
-
-bool UdpSocket::Send(const uint8_t *data, size_t size)
-{
-    if (!open_ || size > 0x7FFFFFFF)
-        return false;
-    int sent = send(static_cast<SOCKET>(handle_), reinterpret_cast<const char *>(data), static_cast<int>(size), 0);
-    return sent != SOCKET_ERROR && static_cast<size_t>(sent) == size;
-}
-
-bool UdpSocket::SendTo(const uint8_t *data, size_t size, uint32_t addr, uint16_t port)
-{
-    if (!open_ || size > 0x7FFFFFFF)
-        return false;
-    sockaddr_in sa = MakeAddress(addr, port);
-    int sent = sendto(static_cast<SOCKET>(handle_), reinterpret_cast<const char *>(data), static_cast<int>(size), 0,
-                      reinterpret_cast<sockaddr *>(&sa), sizeof sa);
-    return sent != SOCKET_ERROR && static_cast<size_t>(sent) == size;
-}
-
-int UdpSocket::Wait(int timeoutMs)
-{
-    if (!open_)
+    if (!open_ || (stop && !stop->open_))
         return -1;
-    fd_set readable;
-    FD_ZERO(&readable);
-    FD_SET(static_cast<SOCKET>(handle_), &readable);
-    timeval tv = {timeoutMs / 1000, (timeoutMs % 1000) * 1000};
-    int n = select(0, &readable, nullptr, nullptr, &tv);
-    if (n == SOCKET_ERROR)
+    SOCKET s = static_cast<SOCKET>(handle_);
+    if (!readEvent_) {
+        WSAEVENT event = WSACreateEvent();
+        if (event == WSA_INVALID_EVENT)
+            return -1;
+        readEvent_ = reinterpret_cast<uintptr_t>(event);
+        if (WSAEventSelect(s, event, FD_READ) != 0)
+            return -1;
+    }
+    HANDLE events[2] = {reinterpret_cast<HANDLE>(readEvent_), stop ? reinterpret_cast<HANDLE>(stop->handle_) : nullptr};
+    DWORD which = WaitForMultipleObjects(stop ? 2 : 1, events, FALSE, timeoutMs < 0 ? INFINITE : timeoutMs);
+    if (which == WAIT_FAILED)
         return -1;
-    return n > 0 ? 1 : 0;
-}
-
-long UdpSocket::RecvFrom(uint8_t *buf, size_t cap, uint32_t *addr, uint16_t *port)
-{
-    if (!open_)
-        return -1;
-    sockaddr_in sa;
-    int salen = sizeof sa;
-    memset(&sa, 0, sizeof sa);
-    int capInt = cap > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(cap);
-    int n = recvfrom(static_cast<SOCKET>(handle_), reinterpret_cast<char *>(buf), capInt, 0,
-                     reinterpret_cast<sockaddr *>(&sa), &salen);
-    // WSAECONNRESET here is an ICMP unreachable, WSAEMSGSIZE a datagram cut short.
-    if (n == SOCKET_ERROR || sa.sin_family != AF_INET)
-        return -1;
-    *addr = ntohl(sa.sin_addr.s_addr);
-    *port = ntohs(sa.sin_port);
-    return n;
-}
-
-bool UdpSocket::LocalAddress(uint32_t *addr, uint16_t *port)
-{
-    sockaddr_in sa;
-    int salen = sizeof sa;
-    if (!open_ || getsockname(static_cast<SOCKET>(handle_), reinterpret_cast<sockaddr *>(&sa), &salen) != 0)
-        return false;
-    *addr = ntohl(sa.sin_addr.s_addr);
-    *port = ntohs(sa.sin_port);
-    return true;
+    if (which != WAIT_OBJECT_0)
+        return 0;
+    // Resets the event; the next datagram after the caller's reads sets it again.
+    WSANETWORKEVENTS happened;
+    return WSAEnumNetworkEvents(s, reinterpret_cast<WSAEVENT>(readEvent_), &happened) == 0 ? 1 : -1;
 }
 
 void UdpSocket::Close()
 {
     if (open_)
         closesocket(static_cast<SOCKET>(handle_));
+    if (readEvent_)
+        WSACloseEvent(reinterpret_cast<WSAEVENT>(readEvent_));
     open_ = false;
     handle_ = 0;
+    readEvent_ = 0;
 }
 
 }  // namespace net

@@ -1,7 +1,7 @@
 // Our SNMPv1 and SNMPv2c stack behind calls shaped like WinSNMP's: the same
 // names, argument orders, handle types and results, in a namespace of its own so
-// it never clashes with a system header. Replies reach a session's callback on a receiver thread
-// of the stack's own.
+// it never clashes with a system header. Replies reach a session's callback on
+// a receiver thread of the stack's own. No call throws.
 #pragma once
 
 #include <cstdint>
@@ -35,7 +35,6 @@ struct smiOCTETS {
     smiUINT32 len;
     smiLPBYTE ptr;
 };
-typedef smiOCTETS *smiLPOCTETS;
 typedef const smiOCTETS *smiLPCOCTETS;
 
 struct smiCNTR64 {
@@ -94,24 +93,15 @@ const smiINT SNMP_PDU_RESPONSE = 0xA2;
 const smiINT SNMP_PDU_SET = 0xA3;
 
 const smiINT SNMP_ERROR_NOERROR = 0;
-const smiINT SNMP_ERROR_TOOBIG = 1;
 const smiINT SNMP_ERROR_NOSUCHNAME = 2;
-const smiINT SNMP_ERROR_BADVALUE = 3;
-const smiINT SNMP_ERROR_READONLY = 4;
-const smiINT SNMP_ERROR_GENERR = 5;
 
 // Syntax numbers are the BER tags of the values.
 const smiUINT32 SNMP_SYNTAX_INT = 0x02;
-const smiUINT32 SNMP_SYNTAX_INT32 = SNMP_SYNTAX_INT;
 const smiUINT32 SNMP_SYNTAX_OCTETS = 0x04;
 const smiUINT32 SNMP_SYNTAX_NULL = 0x05;
-const smiUINT32 SNMP_SYNTAX_OID = 0x06;
-const smiUINT32 SNMP_SYNTAX_IPADDR = 0x40;
 const smiUINT32 SNMP_SYNTAX_CNTR32 = 0x41;
 const smiUINT32 SNMP_SYNTAX_GAUGE32 = 0x42;
 const smiUINT32 SNMP_SYNTAX_TIMETICKS = 0x43;
-const smiUINT32 SNMP_SYNTAX_OPAQUE = 0x44;
-const smiUINT32 SNMP_SYNTAX_NSAPADDR = 0x45;
 const smiUINT32 SNMP_SYNTAX_CNTR64 = 0x46;
 const smiUINT32 SNMP_SYNTAX_UINT32 = 0x47;
 const smiUINT32 SNMP_SYNTAX_NOSUCHOBJECT = 0x80;
@@ -120,17 +110,17 @@ const smiUINT32 SNMP_SYNTAX_ENDOFMIBVIEW = 0x82;
 
 const UINT SNMP_DEFAULT_PORT = 161;
 
-// Starts a use of the stack; may be called again after SnmpCleanup. The five
-// outputs (any may be null) get version 2.0, level 1, and the current modes.
+// Starts a use of the stack; each call needs its SnmpCleanup. The five outputs
+// (any may be null) get version 2.0, level 1, and the current modes.
 SNMPAPI_STATUS SnmpStartup(smiLPUINT32 nMajorVersion, smiLPUINT32 nMinorVersion, smiLPUINT32 nLevel,
                            smiLPUINT32 nTranslateMode, smiLPUINT32 nRetransmitMode);
 
-// Ends the use begun by the matching SnmpStartup: closes its sockets, joins its
-// receiver threads (so none of its callbacks runs after the return) and frees every
-// handle and descriptor made since. Fails when called from one of those callbacks.
+// Ends a use begun by SnmpStartup. The last one closes every socket, ends and
+// joins every receiver thread at once (so no callback runs after the return) and
+// frees every handle and descriptor. Fails when that would be called from a callback.
 SNMPAPI_STATUS SnmpCleanup();
 
-// The stack never retransmits; the mode is only remembered.
+// The stack never retransmits, whatever the mode.
 SNMPAPI_STATUS SnmpSetRetransmitMode(smiUINT32 nRetransmitMode);
 
 // Entities are dotted-decimal IPv4 texts and contexts literal communities in every
@@ -140,15 +130,17 @@ SNMPAPI_STATUS SnmpSetRetransmitMode(smiUINT32 nRetransmitMode);
 SNMPAPI_STATUS SnmpSetTranslateMode(smiUINT32 nTranslateMode);
 
 // Opens a session whose received messages are announced by calling fCallBack
-// (wParam 0) on a receiver thread. Returns 0 on failure.
+// (wParam 0) on a receiver thread. Only GetResponse messages from the peer the
+// session sent to, in the version it sent, are received; at most 8 wait for
+// SnmpRecvMsg, and any beyond those are dropped unannounced. Returns 0 on failure.
 HSNMP_SESSION SnmpCreateSession(HWND hWnd, UINT wMsg, SNMPAPI_CALLBACK fCallBack, LPVOID lpClientData);
 
 // Converts dotted-decimal text ("1.3.6.1...") into dstOID, whose sub-identifiers
 // the stack owns until SnmpCleanup. Returns their count, or 0 (dstOID untouched).
 SNMPAPI_STATUS SnmpStrToOid(LPCSTR string, smiLPOID dstOID);
 
-// A list of one binding (name with value, NULL when value is null), or an empty
-// list when name is null. Returns 0 on failure.
+// A list of one binding (name with a NULL value: value is null or of syntax
+// NULL), or an empty list when name is null. Returns 0 on failure.
 HSNMP_VBL SnmpCreateVbl(HSNMP_SESSION session, smiLPCOID name, smiLPCVALUE value);
 
 // A PDU of a copy of varbindlist (empty when it is 0). Returns 0 on failure.
@@ -164,16 +156,17 @@ SNMPAPI_STATUS SnmpSetPort(HSNMP_ENTITY hEntity, UINT nPort);
 HSNMP_CONTEXT SnmpStrToContext(HSNMP_SESSION session, smiLPCOCTETS string);
 
 // Sends the PDU as one message in the destination entity's version, once, in one
-// UDP datagram to its address and port (161 unless set), through a socket
-// connected there: only datagrams from that address and port, in that version
-// (and for SNMPv1 without SNMPv2's syntaxes), come back to the session. The
-// source entity only has to be valid.
+// UDP datagram to its address and port (161 unless set), through the session's
+// socket, connected there on its first send: a session talks to one peer, and
+// only datagrams from that address and port, in that version (and for SNMPv1
+// without SNMPv2's syntaxes), come back to it. The source entity only has to be valid.
 SNMPAPI_STATUS SnmpSendMsg(HSNMP_SESSION session, HSNMP_ENTITY srcEntity, HSNMP_ENTITY dstEntity,
                            HSNMP_CONTEXT context, HSNMP_PDU PDU);
 
 // Takes the session's oldest waiting datagram. When it decodes as a message,
-// hands over its sender, addressee, community context and PDU as new handles (any
-// output may be null) and succeeds; otherwise the datagram is dropped, the
+// hands over its sender, addressee and PDU as new handles and its community as
+// the session's one context for received messages, which each message replaces
+// (any output may be null), and succeeds; otherwise the datagram is dropped, the
 // outputs are untouched and the call fails.
 SNMPAPI_STATUS SnmpRecvMsg(HSNMP_SESSION session, LPHSNMP_ENTITY srcEntity, LPHSNMP_ENTITY dstEntity,
                            LPHSNMP_CONTEXT context, LPHSNMP_PDU PDU);
@@ -184,19 +177,12 @@ SNMPAPI_STATUS SnmpGetPduData(HSNMP_PDU PDU, smiLPINT PDU_type, smiLPINT32 reque
                               smiLPINT error_index, LPHSNMP_VBL varbindlist);
 
 // Name and value of the binding at a 1-based index. Sub-identifiers and octets
-// are descriptors that the stack owns until SnmpCleanup. Fails, outputs
+// are descriptors that the stack owns until the list is freed. Fails, outputs
 // untouched, for a bad handle or index.
 SNMPAPI_STATUS SnmpGetVb(HSNMP_VBL vbl, smiUINT32 index, smiLPOID name, smiLPVALUE value);
 
 SNMPAPI_STATUS SnmpFreeVbl(HSNMP_VBL vbl);
 SNMPAPI_STATUS SnmpFreePdu(HSNMP_PDU PDU);
 SNMPAPI_STATUS SnmpFreeEntity(HSNMP_ENTITY hEntity);
-SNMPAPI_STATUS SnmpFreeContext(HSNMP_CONTEXT hContext);
-
-// Test seam: makes the next calls of the named operations fail as if the
-// system refused them, until cleared with 0.
-const unsigned FAULT_STARTUP = 1u;
-const unsigned FAULT_SEND = 2u;
-void SetFaults(unsigned faults);
 
 }  // namespace vsnmp

@@ -45,7 +45,7 @@ cleanup() {
 trap cleanup EXIT
 
 # --- the device that does not answer: ICMP echo ignored inside a namespace -------
-ip netns add "$ns" 2>/dev/null || skip "cannot create network namespaces here"
+err=$(ip netns add "$ns" 2>&1) || skip "cannot create a network namespace (ip netns add: ${err:-failed})"
 net=198.19.$(($$ % 200 + 30))
 ip link add "${veth}a" type veth peer name "${veth}b" &&
   ip link set "${veth}b" netns "$ns" &&

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "res/resource.h"
+#include "version.h"
 #include "tests/app/window_probe.h"
 #include "tests/support/dib.h"
 
@@ -89,7 +90,7 @@ TEST_F(AboutModeless, ShowsOnlyTheVersionLineAndOk)
     EnumChildWindows(hDlg_, AddChild, reinterpret_cast<LPARAM>(&children));
     ASSERT_EQ(2u, children.size());
     EXPECT_EQ(L"Static", ClassOf(children[0]));
-    EXPECT_EQ(L"Vellary 1.0", WindowText(children[0]));
+    EXPECT_EQ(L"" VELLARY_VERSION_TEXT, WindowText(children[0]));
     EXPECT_EQ(L"Button", ClassOf(children[1]));
     EXPECT_EQ(L"OK", WindowText(children[1]));
     EXPECT_EQ(IDOK, GetDlgCtrlID(children[1]));

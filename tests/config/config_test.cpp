@@ -272,6 +272,26 @@ TEST_F(LoadConfigFile, CrLfAndLfFilesLoadAlike)
     ExpectWorkedExample(u);
 }
 
+TEST_F(LoadConfigFile, ShippedExampleLoadsAsWritten)
+{
+    // The release zip's example: a 1 Gbit/s line on the 32-bit counters and a
+    // 10 Gbit/s line on the 64-bit ones, every value inside its field.
+    WriteFile(CONFIG_FILE_NAME, ReadFile(VELLARY_EXAMPLE_CFG));
+    ASSERT_EQ(2, LoadConfig(t.rec));
+    EXPECT_EQ("Uplink", FIELD(t.rec[0], strName));
+    EXPECT_EQ("192.0.2.1", FIELD(t.rec[0], strIP));
+    EXPECT_EQ("public", FIELD(t.rec[0], strCommunity));
+    EXPECT_EQ(1000000000, t.rec[0].linkSpeed);
+    EXPECT_EQ("1.3.6.1.2.1.2.2.1.10.2", FIELD(t.rec[0], strOidIn));
+    EXPECT_EQ("1.3.6.1.2.1.2.2.1.16.2", FIELD(t.rec[0], strOidOut));
+    EXPECT_EQ("Core 10G", FIELD(t.rec[1], strName));
+    EXPECT_EQ("192.0.2.2", FIELD(t.rec[1], strIP));
+    EXPECT_EQ("public", FIELD(t.rec[1], strCommunity));
+    EXPECT_EQ(ParseSpeed("10000000000", 12), t.rec[1].linkSpeed);
+    EXPECT_EQ("1.3.6.1.2.1.31.1.1.1.6.5", FIELD(t.rec[1], strOidIn));
+    EXPECT_EQ("1.3.6.1.2.1.31.1.1.1.10.5", FIELD(t.rec[1], strOidOut));
+}
+
 TEST_F(LoadConfigFile, EmptyFileGivesZeroWithoutMessage)
 {
     WriteFile(CONFIG_FILE_NAME, "");

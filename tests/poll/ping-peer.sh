@@ -17,11 +17,13 @@ state=${2:?state file}
 
 value() { sed -n "s/^$1=//p" "$state" 2>/dev/null; }
 
+# Removes whatever of the set-up exists; a part that was never made is passed
+# over, and nothing here may stop the removal of the rest.
 remove() {  # remove <ns> <hostns> <root link> <holder pid>
-  [ -n "$4" ] && kill "$4" 2>/dev/null
-  [ -n "$3" ] && ip link del "$3" 2>/dev/null
-  [ -n "$2" ] && ip netns del "$2" 2>/dev/null
-  [ -n "$1" ] && ip netns del "$1" 2>/dev/null
+  if [ -n "$4" ]; then kill "$4" 2>/dev/null || true; fi
+  if [ -n "$3" ]; then ip link del "$3" 2>/dev/null || true; fi
+  if [ -n "$2" ]; then ip netns del "$2" 2>/dev/null || true; fi
+  if [ -n "$1" ]; then ip netns del "$1" 2>/dev/null || true; fi
   return 0
 }
 
@@ -38,6 +40,9 @@ link=velr$pid
 holder=
 
 skip() {
+  # Called from the ERR trap too: the clean-up must not stop at its first miss.
+  set +eE
+  trap - ERR
   remove "$ns" "$hostns" "$link" "$holder"
   echo "skip=$1" >"$state"
   echo "ping peer: $1"
@@ -61,8 +66,8 @@ for try in 0 1 2 3 4 5 6 7 8; do
   routed "$near" || routed "$unreachable" || break
 done
 
-ip netns add "$ns" 2>/dev/null || { ns= hostns= link=; skip "cannot create a network namespace (ip netns add)"; }
-trap 'skip "setting up the peer namespaces failed"' ERR
+err=$(ip netns add "$ns" 2>&1) || { ns= hostns= link=; skip "cannot create a network namespace (ip netns add: ${err:-failed})"; }
+trap 'skip "setting up the peer namespaces failed at: $BASH_COMMAND"' ERR
 set -eE
 
 ip link add "$link" type veth peer name velp$pid netns "$ns"

@@ -33,11 +33,9 @@ TEST(PingHost, LoopbackAnswersAtOnce)
 
 TEST(PingHost, TextThatIsNotIPv4GivesZeroAtOnce)
 {
-    const wchar_t *texts[] = {
-        L"", L"localhost", L"127.0.0", L"127.0.0.1.1", L"256.0.0.1", L"127.0.0.1 ", L" 127.0.0.1",
-        L"127.0.0.1/8", L"::1", L"0x7f.0.0.1", L"\xFF11\xFF12\xFF17.0.0.1", L"127.0.0.1127.0.0.1127.0.0.1",
-        nullptr,
-    };
+    // The rule itself has its table with the stack's tests; here only that the
+    // probe goes by it and sends nothing.
+    const wchar_t *texts[] = {L"", L"localhost", L"127.0.0.01", L"\xFF11\xFF12\xFF17.0.0.1", nullptr};
     Stopwatch watch;
     for (const wchar_t *text : texts)
         EXPECT_EQ(0, PingHost(text)) << (text ? text : L"(null)");

@@ -79,6 +79,13 @@ TEST_F(EventLog, ALineThatCannotBeWrittenIsLostQuietly)
     EXPECT_TRUE(std::filesystem::is_directory(LOG_FILE_NAME));
 }
 
+TEST_F(EventLog, ALineFeedInsideIsWrittenAsCrLf)
+{
+    // A blank line between records starts the next name with a line break.
+    WriteLog("\nUplink", "Not able\nto ping");
+    EXPECT_EQ("05-12-2026,14:03:07,\r\nUplink,Not able\r\nto ping\r\n", ReadFile(LOG_FILE_NAME));
+}
+
 TEST_F(EventLog, AnOverlongLineIsCutButStaysALine)
 {
     std::string detail(2 * LOG_LINE_MAX, 'x');

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "res/resource.h"
+#include "version.h"
 #include "tests/support/dib.h"
 
 namespace {
@@ -316,7 +317,7 @@ TEST(AboutTemplate, ReadBackFromTheResource)
     EXPECT_EQ(14, item[0].y);
     EXPECT_EQ(114, item[0].cx);
     EXPECT_EQ(8, item[0].cy);
-    EXPECT_EQ(L"Vellary 1.0", item[0].title);
+    EXPECT_EQ(L"" VELLARY_VERSION_TEXT, item[0].title);
 
     EXPECT_EQ(L"#128", item[1].windowClass);  // button
     EXPECT_EQ(IDOK, item[1].id);

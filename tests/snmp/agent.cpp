@@ -180,8 +180,8 @@ bool ScriptedAgent::Receive(Datagram *d, int timeoutMs)
     std::vector<uint8_t> buf(65536);
     while (true) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (socket_.Wait(left.count() > 0 ? static_cast<int>(left.count()) : 0) == 1) {
-            long n = socket_.RecvFrom(buf.data(), buf.size(), &d->addr, &d->port);
+        if (socket_.Wait(nullptr, left.count() > 0 ? static_cast<int>(left.count()) : 0) == 1) {
+            long n = socket_.Receive(buf.data(), buf.size(), &d->addr, &d->port);
             if (n >= 0) {
                 d->bytes.assign(reinterpret_cast<const char *>(buf.data()), static_cast<size_t>(n));
                 return true;

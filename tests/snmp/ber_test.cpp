@@ -44,14 +44,6 @@ int Decode(const std::string &bytes, Message *msg)
     return DecodeMessage(copy.data(), copy.size(), msg);
 }
 
-Message WithValue(const Value &value)
-{
-    Message msg = GetRequest("public");
-    msg.pduType = TAG_GET_RESPONSE;
-    msg.bindings[0].value = value;
-    return msg;
-}
-
 }  // namespace
 
 TEST(BerEncode, GetRequestIsExactly42Bytes)
@@ -113,6 +105,7 @@ TEST(BerEncode, RejectsObjectIdentifiersBerCannotCarry)
 
 TEST(BerValues, IntegersTakeTheShortestTwosComplement)
 {
+    // Request ids are encoded as the values are read: both ways round.
     const struct {
         int32_t value;
         const char *tlv;
@@ -122,18 +115,17 @@ TEST(BerValues, IntegersTakeTheShortestTwosComplement)
         {INT32_MAX, "02 04 7F FF FF FF"}, {INT32_MIN, "02 04 80 00 00 00"},
     };
     for (const auto &c : cases) {
-        Value v;
-        v.tag = TAG_INTEGER;
-        v.integer = c.value;
-        std::string bytes = Encode(WithValue(v));
-        EXPECT_EQ(c.tlv, ToHex(bytes.substr(bytes.size() - Hex(c.tlv).size()))) << c.value;
+        Message msg = GetRequest("public");
+        msg.requestId = c.value;
+        std::string bytes = Encode(msg);
+        EXPECT_EQ(c.tlv, ToHex(bytes.substr(15, Hex(c.tlv).size()))) << c.value;
         Message back;
-        ASSERT_EQ(BER_OK, Decode(bytes, &back));
+        ASSERT_EQ(BER_OK, Decode(Response(Hex(c.tlv)), &back));
         EXPECT_EQ(c.value, back.bindings[0].value.integer);
     }
 }
 
-TEST(BerValues, UnsignedNumbersGetALeadingZeroWhenTheTopBitIsSet)
+TEST(BerValues, UnsignedNumbersWithAndWithoutTheirLeadingZero)
 {
     const struct {
         uint8_t tag;
@@ -143,66 +135,58 @@ TEST(BerValues, UnsignedNumbersGetALeadingZeroWhenTheTopBitIsSet)
         {TAG_COUNTER32, 0, "41 01 00"},
         {TAG_COUNTER32, 0xFFFFFFFFu, "41 05 00 FF FF FF FF"},
         {TAG_GAUGE32, 10000000, "42 04 00 98 96 80"},
+        {TAG_GAUGE32, 0xFFFFFFFEu, "42 04 FF FF FF FE"},  // agents that skip the leading 00 still mean it unsigned
         {TAG_TIMETICKS, 0x80, "43 02 00 80"},
         {TAG_UINTEGER32, 5, "47 01 05"},
         {TAG_COUNTER64, UINT64_MAX, "46 09 00 FF FF FF FF FF FF FF FF"},
+        {TAG_COUNTER64, UINT64_MAX, "46 08 FF FF FF FF FF FF FF FF"},
     };
     for (const auto &c : cases) {
-        Value v;
-        v.tag = c.tag;
-        v.number = c.value;
-        std::string bytes = Encode(WithValue(v));
-        EXPECT_EQ(c.tlv, ToHex(bytes.substr(bytes.size() - Hex(c.tlv).size())));
         Message back;
-        ASSERT_EQ(BER_OK, Decode(bytes, &back));
+        ASSERT_EQ(BER_OK, Decode(Response(Hex(c.tlv)), &back)) << c.tlv;
         EXPECT_EQ(c.tag, back.bindings[0].value.tag);
         EXPECT_EQ(c.value, back.bindings[0].value.number);
     }
 }
 
-TEST(BerValues, FourByteUnsignedWithTheTopBitSetReadsAsUnsigned)
+TEST(BerValues, EveryKindDecodes)
 {
-    // Agents that skip the leading 00 still mean the unsigned value.
-    Message msg;
-    ASSERT_EQ(BER_OK, Decode(Response(Hex("42 04 FF FF FF FE")), &msg));
-    EXPECT_EQ(0xFFFFFFFEu, msg.bindings[0].value.number);
-}
-
-TEST(BerValues, EveryKindRoundTrips)
-{
-    Message msg = GetRequest("community");
-    msg.pduType = TAG_GET_RESPONSE;
-    msg.requestId = -5;
-    msg.errorStatus = 2;
-    msg.errorIndex = 1;
-    msg.bindings.clear();
-    const uint8_t tags[] = {TAG_NULL, TAG_OCTET_STRING, TAG_OID, TAG_IPADDRESS, TAG_OPAQUE, TAG_NSAPADDRESS,
-                            TAG_NOSUCHOBJECT, TAG_NOSUCHINSTANCE, TAG_ENDOFMIBVIEW};
-    for (uint8_t tag : tags) {
-        VarBind vb;
-        vb.name = {1, 3, 6, 1, 4, 1, 4294967295u, tag};
-        vb.value.tag = tag;
-        if (tag == TAG_OID)
-            vb.value.oid = {2, 4294967295u - 80, 0, 128, 16384};
-        else if (tag == TAG_IPADDRESS)
-            vb.value.octets = {127, 0, 0, 31};
-        else if (tag == TAG_OCTET_STRING || tag == TAG_OPAQUE || tag == TAG_NSAPADDRESS)
-            vb.value.octets.assign(200, tag);
-        msg.bindings.push_back(vb);
-    }
+    const std::string octets(200, 'x');
+    std::string list;
+    list += Tlv(0x30, Hex("06 02 2B 06") + Hex("05 00"));
+    list += Tlv(0x30, Hex("06 02 2B 06") + Tlv(0x04, octets));
+    list += Tlv(0x30, Hex("06 02 2B 06") + Hex("06 06 8F FF FF FF 7F 00"));  // 2.4294967215.0
+    list += Tlv(0x30, Hex("06 02 2B 06") + Hex("40 04 7F 00 00 1F"));
+    list += Tlv(0x30, Hex("06 02 2B 06") + Tlv(0x44, octets));
+    list += Tlv(0x30, Hex("06 02 2B 06") + Tlv(0x45, octets));
+    list += Tlv(0x30, Hex("06 02 2B 06") + Hex("80 00"));
+    list += Tlv(0x30, Hex("06 02 2B 06") + Hex("81 00"));
+    list += Tlv(0x30, Hex("06 02 2B 06") + Hex("82 00"));
     Message back;
-    ASSERT_EQ(BER_OK, Decode(Encode(msg), &back));
-    EXPECT_EQ(msg.community, back.community);
+    ASSERT_EQ(BER_OK, Decode(Tlv(0x30, Hex("02 01 01") + Tlv(0x04, "community") +
+                                           Tlv(0xA2, Hex("02 01 FB 02 01 02 02 01 01") + Tlv(0x30, list))),
+                             &back));
+    EXPECT_EQ(VERSION_2C, back.version);
     EXPECT_EQ(-5, back.requestId);
     EXPECT_EQ(2, back.errorStatus);
     EXPECT_EQ(1, back.errorIndex);
-    ASSERT_EQ(msg.bindings.size(), back.bindings.size());
-    for (size_t k = 0; k < msg.bindings.size(); k++) {
-        EXPECT_EQ(msg.bindings[k].name, back.bindings[k].name);
-        EXPECT_EQ(msg.bindings[k].value.tag, back.bindings[k].value.tag);
-        EXPECT_EQ(msg.bindings[k].value.octets, back.bindings[k].value.octets);
-        EXPECT_EQ(msg.bindings[k].value.oid, back.bindings[k].value.oid);
+    const uint8_t tags[] = {TAG_NULL, TAG_OCTET_STRING, TAG_OID, TAG_IPADDRESS, TAG_OPAQUE, TAG_NSAPADDRESS,
+                            TAG_NOSUCHOBJECT, TAG_NOSUCHINSTANCE, TAG_ENDOFMIBVIEW};
+    ASSERT_EQ(sizeof tags, back.bindings.size());
+    for (size_t k = 0; k < sizeof tags; k++) {
+        EXPECT_EQ(tags[k], back.bindings[k].value.tag) << k;
+        EXPECT_EQ((std::vector<uint32_t>{1, 3, 6}), back.bindings[k].name);
     }
+    EXPECT_EQ(std::vector<uint8_t>(octets.begin(), octets.end()), back.bindings[1].value.octets);
+    EXPECT_EQ((std::vector<uint32_t>{2, 4294967295u - 80, 0}), back.bindings[2].value.oid);
+    EXPECT_EQ((std::vector<uint8_t>{127, 0, 0, 31}), back.bindings[3].value.octets);
+}
+
+TEST(BerEncode, RequestsCarryNullValuesOnly)
+{
+    Message msg = GetRequest("public");
+    msg.bindings[0].value.tag = TAG_COUNTER32;
+    EXPECT_EQ("", Encode(msg));
 }
 
 TEST(BerDecode, DatagramTable)

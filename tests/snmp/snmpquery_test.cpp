@@ -11,6 +11,7 @@
 
 #include "tests/snmp/agent.h"
 #include "tests/snmp/datagrams.h"
+#include "tests/snmp/refusals.h"
 #include "tests/support/files.h"
 
 using namespace vsnmp;
@@ -70,7 +71,7 @@ protected:
     {
         g_onSleep = nullptr;
         g_querySleep = savedSleep_;
-        SetFaults(0);
+        SetRefusals(0);
         // The query ended its own use of the stack: nothing is left to clean up.
         EXPECT_EQ(SNMPAPI_FAILURE, SnmpCleanup());
         InTempDir::TearDown();
@@ -366,7 +367,7 @@ TEST_F(SnmpQuery, RepliesFromAnotherSourceAreNeverDelivered)
 
 TEST_F(SnmpQuery, StartupFailureReturnsAtOnce)
 {
-    SetFaults(FAULT_STARTUP);
+    SetRefusals(REFUSE_STARTUP);
     int64_t counter = 77;
     EXPECT_EQ(0, Query(&counter));
     EXPECT_EQ(77, counter);
@@ -378,7 +379,7 @@ TEST_F(SnmpQuery, StartupFailureReturnsAtOnce)
 
 TEST_F(SnmpQuery, SendFailureIsLoggedAndWaitsInFull)
 {
-    SetFaults(FAULT_SEND);
+    SetRefusals(REFUSE_SEND);
     int64_t counter = 77;
     EXPECT_EQ(0, Query(&counter));
     EXPECT_EQ(77, counter);
@@ -386,6 +387,34 @@ TEST_F(SnmpQuery, SendFailureIsLoggedAndWaitsInFull)
     EXPECT_EQ(std::vector<std::string>{"SNMP Send Message failure"}, LogMessages());
     Datagram d;
     EXPECT_FALSE(agent_.Receive(&d, 0));
+}
+
+TEST_F(SnmpQuery, NoThreadForTheReceiverIsASendFailure)
+{
+    SetRefusals(REFUSE_THREAD);
+    int64_t counter = 77;
+    EXPECT_EQ(0, Query(&counter));
+    EXPECT_EQ(77, counter);
+    EXPECT_EQ(kFullWait, g_sleeps);
+    EXPECT_EQ(std::vector<std::string>{"SNMP Send Message failure"}, LogMessages());
+}
+
+TEST_F(SnmpQuery, RequestsFromTheDevicesOwnPortAreNoReplies)
+{
+    // A GetRequest, GetNextRequest or SetRequest carrying a number, sent from the
+    // device's address and port, is dropped unannounced: no value, no log line.
+    std::vector<std::string> requests;
+    for (uint8_t type : {0xA0, 0xA1, 0xA3}) {
+        std::string pdu = Hex("02 01 01 02 01 00 02 01 00") +
+                          Tlv(0x30, Tlv(0x30, Hex("06 0A 2B 06 01 02 01 02 02 01 0A 02 41 02 04 D2")));
+        requests.push_back(Tlv(0x30, Hex("02 01 00") + Tlv(0x04, "public") + Tlv(type, pdu)));
+    }
+    requests.push_back(kMarker);
+    AnswerAt(1, requests, 1);
+    int64_t counter = 77;
+    EXPECT_EQ(0, Query(&counter));
+    EXPECT_EQ(77, counter);
+    EXPECT_EQ(std::vector<std::string>{"SnmpRecvMsg failure"}, LogMessages());
 }
 
 TEST_F(SnmpQuery, RejectedAddressAndObjectIdentifier)

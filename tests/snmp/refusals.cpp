@@ -1,0 +1,45 @@
+#include "tests/snmp/refusals.h"
+
+#include <atomic>
+
+#include "snmp/system.h"
+
+namespace {
+
+std::atomic<unsigned> g_refusals{0};
+
+bool Refused(unsigned what)
+{
+    return (g_refusals.load() & what) != 0;
+}
+
+}  // namespace
+
+void SetRefusals(unsigned refusals)
+{
+    g_refusals = refusals;
+}
+
+namespace vsnmp {
+namespace sys {
+
+bool StartNetwork()
+{
+    return !Refused(REFUSE_STARTUP) && net::NetStartup();
+}
+
+bool SendDatagram(net::UdpSocket &socket, const uint8_t *data, size_t size)
+{
+    return !Refused(REFUSE_SEND) && socket.Send(data, size);
+}
+
+bool StartThread(std::thread *thread, void (*body)(void *), void *arg)
+{
+    if (Refused(REFUSE_THREAD))
+        return false;
+    *thread = std::thread(body, arg);
+    return true;
+}
+
+}  // namespace sys
+}  // namespace vsnmp
