@@ -139,6 +139,19 @@ for label, q in (("native", qns), ("Wine", qws)):
         continue
     rows.append((f"Stack round trip, {label}: call to value in the slot (sleeps replaced by a slot wait), median",
                  ms(r, 3), f"the whole call, slot wait, median {ms(full, 2)}", ratio(r, full)))
+# The 64-bit counter (SNMPv2c, Counter64) against the 32-bit one, same agent, same run.
+qhc = load("query-native-hc-slot.txt")
+rtt_hc = num(qhc, "reply_median_ms")
+if rtt_hc is None:
+    missing.append("HC query (native)")
+else:
+    rows.append((f"Stack round trip, native, HC query (ifHCInOctets over SNMPv2c, slot wait), median of "
+                 f"{one(qhc, 'reply_count', '?')} (failures: {one(qhc, 'query_failures', '?')})", ms(rtt_hc, 3),
+                 f"32-bit query (ifInOctets over SNMPv1), same agent: {ms(rtt_n, 3)}", ratio(rtt_hc, rtt_n)))
+    if far(rtt_hc, rtt_n):
+        notes.append(f"The HC query's round trip is {ratio(rtt_hc, rtt_n)} times the 32-bit query's on the same "
+                     "agent, although the two requests differ only in their version and name and the replies in "
+                     "the value's type.")
 if rtt_n is not None and far(rtt_n, num(qns, "query_median_ms")):
     notes.append(
         "With the sleeps replaced by a wait that ends at the reply, a query still takes about 20 ms although the "

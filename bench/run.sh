@@ -101,6 +101,7 @@ note "starting snmpd on 127.0.0.11-20"
 ifindex=$(cat /sys/class/net/lo/ifindex)
 OID_IN=1.3.6.1.2.1.2.2.1.10.$ifindex
 OID_OUT=1.3.6.1.2.1.2.2.1.16.$ifindex
+HC_IN=1.3.6.1.2.1.31.1.1.1.6.$ifindex  # the same counter in 64 bits, over SNMPv2c
 agents=()
 for host in $(seq 11 20); do
   addr=127.0.0.$host
@@ -156,6 +157,8 @@ run "$native/bench/netbench" query "$a" $COMMUNITY "$OID_IN" "$QUERIES" >"$resul
   fail "native queries"
 run "$native/bench/netbench" query "$a" $COMMUNITY "$OID_IN" "$QUERIES" slot >"$results/query-native-slot.txt" ||
   fail "native queries (slot wait)"
+run "$native/bench/netbench" query "$a" $COMMUNITY "$HC_IN" "$QUERIES" slot >"$results/query-native-hc-slot.txt" ||
+  fail "native HC queries (slot wait)"
 echo "python3 (time each of $QUERIES runs of) MIBS= snmpget -v1 -c $COMMUNITY -m '' -Oqv -t 1 -r 0 $a $OID_IN" \
   >>"$commands"
 python3 - "$QUERIES" "$a" "$COMMUNITY" "$OID_IN" >"$results/snmpget.txt" <<'EOF' || fail "snmpget timing"
@@ -313,7 +316,7 @@ measure_idle() {
     echo "${name}_threads=$(ls /proc/"$pid"/task | wc -l)"
     echo "${name}_rss_kb=$(awk '/^VmRSS:/ {print $2}' /proc/"$pid"/status)"
   } >>"$results/idle.txt"
-  echo "(in $dir) xvfb-run -a scripts/wine-run ${exe//$root\//}; CPU of its threads and of wineserver over ${IDLE_SECONDS}s, from ${settle}s on" \
+  echo "(in ${dir#"$root"/}) xvfb-run -a scripts/wine-run ${exe//$root\//}; CPU of its threads and of wineserver over ${IDLE_SECONDS}s, from ${settle}s on" \
     >>"$commands"
   wineserver -k 2>/dev/null
   wait "$launcher" 2>/dev/null
