@@ -186,6 +186,11 @@ run "$root/scripts/wine-run" "$windows/bench/netbench.exe" query "$a" $COMMUNITY
 run "$root/scripts/wine-run" "$windows/bench/netbench.exe" query "$a" $COMMUNITY "$OID_IN" "$QUERIES" slot \
   >"$results/query-wine-slot.txt" || fail "queries under Wine (slot wait)"
 
+note "what a query is made of: sleep, thread, socket, a query that does not wait"
+run "$native/bench/netbench" parts "$a" "$QUERIES" >"$results/parts-native.txt" || fail "native parts"
+run "$root/scripts/wine-run" "$windows/bench/netbench.exe" parts "$a" "$QUERIES" >"$results/parts-wine.txt" ||
+  fail "parts under Wine"
+
 note "probe round trip"
 run "$native/bench/netbench" probe "$a" 200 >"$results/probe-native.txt" || fail "native probes"
 run "$root/scripts/wine-run" "$windows/bench/netbench.exe" probe "$a" 200 >"$results/probe-wine.txt" ||
@@ -328,7 +333,7 @@ measure_idle vellary "$windows/app/vellary.exe" 20
 measure_idle reference "$windows/bench/idle_ref.exe" 20
 
 # ---- 6. flood ---------------------------------------------------------------------
-note "flood: 10,000 bad datagrams during one query"
+note "flood: 10,000 bad datagrams, then 10,000 large numberless replies, during one query each"
 # The flood's scripted agent takes an address of the same range: the agents go first.
 for pid in "${agent_pids[@]}"; do kill "$pid" 2>/dev/null; done
 for pid in "${agent_pids[@]}"; do wait "$pid" 2>/dev/null; done
@@ -336,9 +341,11 @@ agent_pids=()
 mkdir -p "$work/flood"
 (cd "$work/flood" && run "$native/tests/snmp/flood_test") >"$work/flood-native.out" 2>&1 || fail "flood test (native)"
 grep -o 'flood: .*' "$work/flood-native.out" | tr ' ' '\n' | grep = >"$results/flood-native.txt"
+grep -o 'large: .*' "$work/flood-native.out" | tr ' ' '\n' | grep = >"$results/large-native.txt"
 (cd "$work/flood" && run "$root/scripts/wine-run" "$windows/tests/snmp/flood_test.exe") >"$work/flood-wine.out" 2>&1 ||
   fail "flood test (Wine)"
 grep -o 'flood: .*' "$work/flood-wine.out" | tr -d '\r' | tr ' ' '\n' | grep = >"$results/flood-wine.txt"
+grep -o 'large: .*' "$work/flood-wine.out" | tr -d '\r' | tr ' ' '\n' | grep = >"$results/large-wine.txt"
 wineserver -k 2>/dev/null
 
 # ---- wait for the fuzzers, then the report ----------------------------------------------
