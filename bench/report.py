@@ -174,8 +174,8 @@ for label, name in (("native", "parts-native.txt"), ("Wine", "parts-wine.txt")):
     rows.append((f"Parts, {label}: a socket opened, connected and closed, median", ms(num(pt, "socket_median_ms"), 3),
                  f"a whole query that does not wait: {ms(num(pt, 'nowait_median_ms'), 3)}",
                  ratio(num(pt, "socket_median_ms"), num(pt, "nowait_median_ms"))))
-    if label == "Wine":
-        qwm = num(qw, "query_median_ms")
+    qwm = num(qw, "query_median_ms")
+    if label == "Wine" and qwm is not None and rtt_w is not None:
         notes.append(
             f"Where a query's time under Wine goes beyond its 200 ms sleep and the round trip: the sleep itself "
             f"overshoots by {sleep - 200:.2f} ms; a query that sends and cleans up without waiting costs "
