@@ -44,7 +44,7 @@ wine_env() {
 
 # ---- builds --------------------------------------------------------------------
 note "building (native Release, windows Release)"
-win_targets=(netbench flood_test idle_ref vellary cycle_bench)
+win_targets=(netbench flood_test idle_ref vellary cycle_bench cycle_ui)
 {
   run cmake --preset bench-native -Wno-dev >/dev/null &&
     run cmake --build --preset bench-native -j2 --target netbench codec_bench flood_test
@@ -216,6 +216,10 @@ write_config "$work/cycle-all/vellary.cfg" "${agents[@]}"
 (cd "$work/cycle-all" &&
   run xvfb-run -a -s '-screen 0 1024x768x24' "$root/scripts/wine-run" "$windows/bench/cycle_bench.exe" 3) \
   >"$results/cycle-all.txt" || fail "cycle time, all answering"
+# The same window and rows with polls that answer at once: the window's own work.
+(cd "$work/cycle-all" &&
+  run xvfb-run -a -s '-screen 0 1024x768x24' "$root/scripts/wine-run" "$windows/bench/cycle_ui.exe" 3) \
+  >"$results/cycle-ui.txt" || fail "cycle time, the window alone"
 if [ -n "$silent" ]; then
   write_config "$work/cycle-silent/vellary.cfg" "${agents[@]:0:5}" "$silent" "${agents[@]:6:4}"
   (cd "$work/cycle-silent" &&
