@@ -59,9 +59,11 @@ void InsertRow(int index)
     SendMessageW(g_hwndList, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&g_lvItem));
 }
 
-void SetFigure(int index, int column, int32_t value)
+// Rates are 64-bit and shown in full. MinGW-w64's own printf family (libstdc++
+// turns it on) reads %lld as the C standard says; so do the runtime DLL's.
+void SetFigure(int index, int column, int64_t value)
 {
-    swprintf(string, WORK_CHARS, L"%i", static_cast<int>(value));
+    swprintf(string, WORK_CHARS, L"%lld", static_cast<long long>(value));
     LVITEMW lvCell = {};
     lvCell.iSubItem = column;
     lvCell.pszText = string;

@@ -4,6 +4,10 @@
 //   netbench query <address> <community> <oid> <count> [slot]
 //   netbench probe <address> <count>
 //   netbench soak <address> <community> <oid in> <oid out> <rounds>
+//   netbench parts <address> <count>
+// "parts" times what a query is made of besides the round trip: the platform's
+// 200 ms sleep, a thread started and joined, a socket opened, connected and
+// closed, and a whole query that does not wait for its reply.
 // "slot" replaces the query's sleeps with a wait that ends as soon as the reply
 // slot is set (the soak always does): the stack, its sockets and its receiver
 // threads stay real, only the fixed 200/500 ms steps go.
@@ -21,6 +25,8 @@
 #include "poll/ping.h"
 #include "poll/poll.h"
 #include "poll/snmpquery.h"
+#include "snmp/udp.h"
+#include "snmp/winsnmp.h"
 
 namespace {
 
@@ -165,6 +171,53 @@ long CountLogLines()
     return lines;
 }
 
+// Medians of count runs of each part, after one warm-up run.
+template <typename F>
+void TimePart(const char *name, int count, F part)
+{
+    std::vector<double> ms;
+    for (int i = -1; i < count; i++) {
+        auto t0 = Clock::now();
+        part();
+        if (i >= 0)
+            ms.push_back(MsSince(t0));
+    }
+    PrintDistribution(name, ms);
+}
+
+void NoSleep(unsigned int)
+{
+}
+
+int Parts(int argc, char **argv)
+{
+    if (argc < 4)
+        return 2;
+    uint32_t addr = 0;
+    if (!vsnmp::net::ParseIPv4(argv[2], &addr))
+        return 2;
+    int count = atoi(argv[3]);
+    vsnmp::net::NetStartup();
+    TimePart("sleep200", count / 10 > 0 ? count / 10 : 1,
+             [] { std::this_thread::sleep_for(std::chrono::milliseconds(200)); });
+    TimePart("thread", count, [] { std::thread([] {}).join(); });
+    TimePart("socket", count, [addr] {
+        vsnmp::net::UdpSocket socket;
+        socket.Open();
+        socket.Connect(addr, 161);
+    });
+    // A whole query that does not wait: start-up, session, request, receiver
+    // thread, clean-up; what a query costs beyond its sleeps and the round trip.
+    g_querySleep = NoSleep;
+    TimePart("nowait", count, [argv] {
+        int64_t counter = 0;
+        g_replyValue.store(0);
+        SnmpGetCounter(nullptr, 0x113, &counter, argv[2], "none", "1.3.6.1.2.1.1.3.0");
+    });
+    vsnmp::net::NetCleanup();
+    return 0;
+}
+
 const long kWarmUpRounds = 10;
 
 int Soak(int argc, char **argv)
@@ -229,8 +282,10 @@ int main(int argc, char **argv)
         rc = Probe(argc, argv);
     else if (mode == "soak")
         rc = Soak(argc, argv);
+    else if (mode == "parts")
+        rc = Parts(argc, argv);
     fflush(stdout);
     if (rc == 2)
-        fprintf(stderr, "usage: netbench query|probe|soak ... (see the top of bench/netbench.cpp)\n");
+        fprintf(stderr, "usage: netbench query|probe|soak|parts ... (see the top of bench/netbench.cpp)\n");
     return rc;
 }

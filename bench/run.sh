@@ -44,7 +44,7 @@ wine_env() {
 
 # ---- builds --------------------------------------------------------------------
 note "building (native Release, windows Release)"
-win_targets=(netbench flood_test idle_ref vellary cycle_bench)
+win_targets=(netbench flood_test idle_ref vellary cycle_bench cycle_ui)
 {
   run cmake --preset bench-native -Wno-dev >/dev/null &&
     run cmake --build --preset bench-native -j2 --target netbench codec_bench flood_test
@@ -101,6 +101,7 @@ note "starting snmpd on 127.0.0.11-20"
 ifindex=$(cat /sys/class/net/lo/ifindex)
 OID_IN=1.3.6.1.2.1.2.2.1.10.$ifindex
 OID_OUT=1.3.6.1.2.1.2.2.1.16.$ifindex
+HC_IN=1.3.6.1.2.1.31.1.1.1.6.$ifindex  # the same counter in 64 bits, over SNMPv2c
 agents=()
 for host in $(seq 11 20); do
   addr=127.0.0.$host
@@ -156,6 +157,8 @@ run "$native/bench/netbench" query "$a" $COMMUNITY "$OID_IN" "$QUERIES" >"$resul
   fail "native queries"
 run "$native/bench/netbench" query "$a" $COMMUNITY "$OID_IN" "$QUERIES" slot >"$results/query-native-slot.txt" ||
   fail "native queries (slot wait)"
+run "$native/bench/netbench" query "$a" $COMMUNITY "$HC_IN" "$QUERIES" slot >"$results/query-native-hc-slot.txt" ||
+  fail "native HC queries (slot wait)"
 echo "python3 (time each of $QUERIES runs of) MIBS= snmpget -v1 -c $COMMUNITY -m '' -Oqv -t 1 -r 0 $a $OID_IN" \
   >>"$commands"
 python3 - "$QUERIES" "$a" "$COMMUNITY" "$OID_IN" >"$results/snmpget.txt" <<'EOF' || fail "snmpget timing"
@@ -183,6 +186,11 @@ run "$root/scripts/wine-run" "$windows/bench/netbench.exe" query "$a" $COMMUNITY
 run "$root/scripts/wine-run" "$windows/bench/netbench.exe" query "$a" $COMMUNITY "$OID_IN" "$QUERIES" slot \
   >"$results/query-wine-slot.txt" || fail "queries under Wine (slot wait)"
 
+note "what a query is made of: sleep, thread, socket, a query that does not wait"
+run "$native/bench/netbench" parts "$a" "$QUERIES" >"$results/parts-native.txt" || fail "native parts"
+run "$root/scripts/wine-run" "$windows/bench/netbench.exe" parts "$a" "$QUERIES" >"$results/parts-wine.txt" ||
+  fail "parts under Wine"
+
 note "probe round trip"
 run "$native/bench/netbench" probe "$a" 200 >"$results/probe-native.txt" || fail "native probes"
 run "$root/scripts/wine-run" "$windows/bench/netbench.exe" probe "$a" 200 >"$results/probe-wine.txt" ||
@@ -208,6 +216,10 @@ write_config "$work/cycle-all/vellary.cfg" "${agents[@]}"
 (cd "$work/cycle-all" &&
   run xvfb-run -a -s '-screen 0 1024x768x24' "$root/scripts/wine-run" "$windows/bench/cycle_bench.exe" 3) \
   >"$results/cycle-all.txt" || fail "cycle time, all answering"
+# The same window and rows with polls that answer at once: the window's own work.
+(cd "$work/cycle-all" &&
+  run xvfb-run -a -s '-screen 0 1024x768x24' "$root/scripts/wine-run" "$windows/bench/cycle_ui.exe" 3) \
+  >"$results/cycle-ui.txt" || fail "cycle time, the window alone"
 if [ -n "$silent" ]; then
   write_config "$work/cycle-silent/vellary.cfg" "${agents[@]:0:5}" "$silent" "${agents[@]:6:4}"
   (cd "$work/cycle-silent" &&
@@ -313,7 +325,7 @@ measure_idle() {
     echo "${name}_threads=$(ls /proc/"$pid"/task | wc -l)"
     echo "${name}_rss_kb=$(awk '/^VmRSS:/ {print $2}' /proc/"$pid"/status)"
   } >>"$results/idle.txt"
-  echo "(in $dir) xvfb-run -a scripts/wine-run ${exe//$root\//}; CPU of its threads and of wineserver over ${IDLE_SECONDS}s, from ${settle}s on" \
+  echo "(in ${dir#"$root"/}) xvfb-run -a scripts/wine-run ${exe//$root\//}; CPU of its threads and of wineserver over ${IDLE_SECONDS}s, from ${settle}s on" \
     >>"$commands"
   wineserver -k 2>/dev/null
   wait "$launcher" 2>/dev/null
@@ -325,7 +337,7 @@ measure_idle vellary "$windows/app/vellary.exe" 20
 measure_idle reference "$windows/bench/idle_ref.exe" 20
 
 # ---- 6. flood ---------------------------------------------------------------------
-note "flood: 10,000 bad datagrams during one query"
+note "flood: 10,000 bad datagrams, then 10,000 large numberless replies, during one query each"
 # The flood's scripted agent takes an address of the same range: the agents go first.
 for pid in "${agent_pids[@]}"; do kill "$pid" 2>/dev/null; done
 for pid in "${agent_pids[@]}"; do wait "$pid" 2>/dev/null; done
@@ -333,9 +345,11 @@ agent_pids=()
 mkdir -p "$work/flood"
 (cd "$work/flood" && run "$native/tests/snmp/flood_test") >"$work/flood-native.out" 2>&1 || fail "flood test (native)"
 grep -o 'flood: .*' "$work/flood-native.out" | tr ' ' '\n' | grep = >"$results/flood-native.txt"
+grep -o 'large: .*' "$work/flood-native.out" | tr ' ' '\n' | grep = >"$results/large-native.txt"
 (cd "$work/flood" && run "$root/scripts/wine-run" "$windows/tests/snmp/flood_test.exe") >"$work/flood-wine.out" 2>&1 ||
   fail "flood test (Wine)"
 grep -o 'flood: .*' "$work/flood-wine.out" | tr -d '\r' | tr ' ' '\n' | grep = >"$results/flood-wine.txt"
+grep -o 'large: .*' "$work/flood-wine.out" | tr -d '\r' | tr ' ' '\n' | grep = >"$results/large-wine.txt"
 wineserver -k 2>/dev/null
 
 # ---- wait for the fuzzers, then the report ----------------------------------------------

@@ -33,7 +33,7 @@ void ScanField(const char *data, int n, int *pos, char *dest, int width, bool la
 
 }  // namespace
 
-int32_t ParseSpeed(const char *text, size_t width)
+int64_t ParseSpeed(const char *text, size_t width)
 {
     size_t len = FieldLength(text, width);
     size_t i = 0;
@@ -44,15 +44,17 @@ int32_t ParseSpeed(const char *text, size_t width)
         negative = text[i] == '-';
         i++;
     }
-    int64_t value = 0;
+    // Magnitude up to 2^63, the most a negative value can take; held unsigned so
+    // it cannot overflow, and saturated so more digits change nothing.
+    const uint64_t kLimit = UINT64_C(9223372036854775808);
+    uint64_t value = 0;
     for (; i < len && text[i] >= '0' && text[i] <= '9'; i++) {
-        value = value * 10 + (text[i] - '0');
-        if (value > INT64_C(2147483648))
-            value = INT64_C(2147483648);  // saturated; more digits change nothing
+        unsigned digit = static_cast<unsigned>(text[i] - '0');
+        value = value > (kLimit - digit) / 10 ? kLimit : value * 10 + digit;
     }
     if (negative)
-        return static_cast<int32_t>(-value);
-    return value > INT32_MAX ? INT32_MAX : static_cast<int32_t>(value);
+        return value == kLimit ? INT64_MIN : -static_cast<int64_t>(value);
+    return value > static_cast<uint64_t>(INT64_MAX) ? INT64_MAX : static_cast<int64_t>(value);
 }
 
 int ScanConfig(const char *data, int n, InterfaceRecord *interfaces)

@@ -19,9 +19,9 @@ int TextModeTranslate(const char *raw, size_t rawLen, char *out, int outCap);
 // the data reads as a zero byte. Returns the number of records completed.
 int ScanConfig(const char *data, int n, InterfaceRecord *interfaces);
 
-// Converts like atoi over at most width characters (stopping at a zero byte),
-// saturating at the int32 limits instead of overflowing.
-int32_t ParseSpeed(const char *text, size_t width);
+// Converts like atoi over at most width characters (stopping at a zero byte) into
+// 64 bits, saturating at the int64 limits instead of overflowing.
+int64_t ParseSpeed(const char *text, size_t width);
 
 // Shows the configuration error to the user (a message box on Windows).
 void ShowConfigError(const wchar_t *text, const wchar_t *caption);

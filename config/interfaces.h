@@ -13,13 +13,13 @@ struct InterfaceRecord {
     char strCommunity[10];
     char strOidIn[40];
     char strOidOut[40];
-    int32_t linkSpeed;
+    int64_t linkSpeed;  // read from a 12-character field: up to 999,999,999,999
     int64_t prevInOctets;
     int64_t prevOutOctets;
     int64_t inOctets;
     int64_t outOctets;
-    int32_t bpsIn;
-    int32_t bpsOut;
+    int64_t bpsIn;
+    int64_t bpsOut;
     int32_t pctIn;
     int32_t pctOut;
     int32_t firstPoll;

@@ -1,6 +1,7 @@
 #include "poll/poll.h"
 
 #include "config/interfaces.h"
+#include "poll/counters.h"
 #include "poll/ping.h"
 #include "poll/rates.h"
 #include "poll/snmpquery.h"
@@ -48,10 +49,11 @@ int PollInterface(void *window, unsigned int message, int index)
         return 0;
     }
 
-    UpdateDirection(freshIn, rec->inOctets, rec->curTime, rec->linkSpeed, &rec->prevInOctets, &rec->prevInTime,
-                    &rec->bpsIn, &rec->pctIn);
-    UpdateDirection(freshOut, rec->outOctets, rec->curTime, rec->linkSpeed, &rec->prevOutOctets,
-                    &rec->prevOutTime, &rec->bpsOut, &rec->pctOut);
+    // The object decides the counter's width, and so what a lower reading means.
+    UpdateDirection(freshIn, IsHcCounterOid(FieldValue(rec->strOidIn).str), rec->inOctets, rec->curTime,
+                    rec->linkSpeed, &rec->prevInOctets, &rec->prevInTime, &rec->bpsIn, &rec->pctIn);
+    UpdateDirection(freshOut, IsHcCounterOid(FieldValue(rec->strOidOut).str), rec->outOctets, rec->curTime,
+                    rec->linkSpeed, &rec->prevOutOctets, &rec->prevOutTime, &rec->bpsOut, &rec->pctOut);
     rec->prevTime = rec->curTime;
     return reachable == 1 ? 1 : -1;
 }

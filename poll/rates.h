@@ -1,15 +1,16 @@
-// Rates and percentages from two readings of a 32-bit octet counter.
+// Rates and percentages from two readings of an octet counter.
 #pragma once
 
 #include <cstdint>
 
 // One direction of one poll. With a fresh reading and a baseline taken earlier,
-// sets *bps to the bits per second between the two readings (a lower reading
-// counts as one pass of the counter through 2^32; saturated to int32) and *pct
-// to that rate as a whole percentage of linkSpeed (0 when linkSpeed <= 0); a
-// percentage outside 0..150 sets the rate to 0 and keeps the percentage.
-// Otherwise both are 0. A fresh reading always becomes the new baseline, with
-// curTime as its time; without one the baseline stays, so the next reading
-// spans the whole gap.
-void UpdateDirection(int fresh, int64_t reading, int64_t curTime, int32_t linkSpeed,
-                     int64_t *prevReading, int64_t *prevReadingTime, int32_t *bps, int32_t *pct);
+// sets *bps to the bits per second between the two readings (saturated to int64)
+// and *pct to that rate as a whole percentage of linkSpeed (0 when linkSpeed <= 0;
+// saturated to int32); a percentage outside 0..150 sets the rate to 0 and keeps
+// the percentage. A reading lower than the baseline counts as one pass of a 32-bit
+// counter through 2^32; for a 64-bit counter (counter64 set) it means the counter
+// was reset, and gives 0 and 0. Otherwise both are 0. A fresh reading always
+// becomes the new baseline, with curTime as its time; without one the baseline
+// stays, so the next reading spans the whole gap.
+void UpdateDirection(int fresh, int counter64, int64_t reading, int64_t curTime, int64_t linkSpeed,
+                     int64_t *prevReading, int64_t *prevReadingTime, int64_t *bps, int32_t *pct);

@@ -13,13 +13,19 @@ char g_strFileName[260];
 
 namespace {
 
-// rate as a whole percentage of linkSpeed, truncated; 64 bits so rate * 100 cannot wrap.
+// rate as a whole percentage of linkSpeed, truncated. rate * 100 needs more than 64
+// bits once rates are 64-bit; the quotient only leaves int64 for a link of 1 bit/s.
 // A link speed of zero or below has no meaningful percentage: 0.
-int64_t Percent(int32_t rate, int32_t linkSpeed)
+int64_t Percent(int64_t rate, int64_t linkSpeed)
 {
     if (linkSpeed <= 0)
         return 0;
-    return static_cast<int64_t>(rate) * 100 / linkSpeed;
+    __int128 percent = static_cast<__int128>(rate) * 100 / linkSpeed;
+    if (percent > INT64_MAX)
+        return INT64_MAX;
+    if (percent < INT64_MIN)
+        return INT64_MIN;
+    return static_cast<int64_t>(percent);
 }
 
 }  // namespace

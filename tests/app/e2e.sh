@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
 # End to end: the real program under Wine against three snmpd agents on loopback
 # addresses and one device that does not answer (in a network namespace of its
-# own), through several poll cycles. Checks the log, the history files and the
-# window's status images; leaves a screenshot in the artefact folder.
+# own), through several poll cycles. The first agent's loopback interface is shown
+# twice, through its 32-bit counters and through its 64-bit (HC) ones. Checks the
+# log, the history files, the window's status images and the two rows' figures;
+# leaves a screenshot in the artefact folder.
 #
-# e2e.sh <program.exe> <artefact folder> <later period in seconds>
+# e2e.sh <program.exe> <artefact folder> <later period in seconds> <read_table.exe>
 set -uo pipefail
 exe=$(realpath "$1")
 artefacts=$(realpath -m "$2")
 period=$3
+reader=$(realpath "$4")
 cycles=3
 
 skip() { echo "SKIPPED: $*"; exit 77; }
@@ -64,7 +67,8 @@ start_agent() {  # start_agent <community>: sets agent_addr
     a=127.0.0.$next_addr
     next_addr=$((next_addr + 1))
     conf=$work/snmpd-$community.conf
-    printf 'agentAddress udp:%s:161\nrocommunity %s default\n' "$a" "$community" >"$conf"
+    printf 'agentAddress udp:%s:161\nrocommunity %s default\nrwcommunity w%s 127.0.0.0/8\n' \
+      "$a" "$community" "$community" >"$conf"
     mkdir -p "$work/persist-$community"
     SNMP_PERSISTENT_DIR=$work/persist-$community snmpd -f -C -c "$conf" -Lf "$work/snmpd-$community.log" \
       >/dev/null 2>&1 &
@@ -76,6 +80,11 @@ start_agent() {  # start_agent <community>: sets agent_addr
       kill -0 "$pid" 2>/dev/null || break  # the port was taken
       if snmpget -v1 -c "$community" -t 0.2 -r 0 "$a" 1.3.6.1.2.1.1.3.0 >/dev/null 2>&1; then
         agent_addr=$a
+        # The interface counters fresh at every request (nsCacheTimeout of the
+        # ifTable 0), not from a cache reloaded every 3 s: two rows polled a fraction
+        # of a second apart then measure the same 10 s, not 9 s against 12 s.
+        snmpset -v2c -c "w$community" -t 1 -r 2 "$a" 1.3.6.1.4.1.8072.1.5.3.1.2.1.3.6.1.2.1.2.2 i 0 >/dev/null ||
+          { echo "FAILED: cannot turn off the interface cache of snmpd on $a"; exit 1; }
         return 0
       fi
       sleep 0.1
@@ -103,8 +112,11 @@ pids+=($!)
 
 in_oid=1.3.6.1.2.1.2.2.1.10.$lo_index
 out_oid=1.3.6.1.2.1.2.2.1.16.$lo_index
+hc_in_oid=1.3.6.1.2.1.31.1.1.1.6.$lo_index
+hc_out_oid=1.3.6.1.2.1.31.1.1.1.10.$lo_index
 {
   printf 'Alpha,%s,%s,1000000000,%s,%s,\r\n' "${agents[0]}" "${communities[0]}" "$in_oid" "$out_oid"
+  printf 'AlphaHC,%s,%s,1000000000,%s,%s,\r\n' "${agents[0]}" "${communities[0]}" "$hc_in_oid" "$hc_out_oid"
   printf 'Dead,%s,public,1000000000,%s,%s,\r\n' "$dead" "$in_oid" "$out_oid"
   printf 'Beta,%s,%s,1000000000,%s,%s,\r\n' "${agents[1]}" "${communities[1]}" "$in_oid" "$out_oid"
   printf 'Gamma,%s,%s,1000000000,%s,%s,\r\n' "${agents[2]}" "${communities[2]}" "$in_oid" "$out_oid"
@@ -139,13 +151,38 @@ started=$(date +%s)
 (cd "$run" && exec wine "$exe") &
 program=$!
 pids+=("$program")
-deadline=$((started + 5 + cycles * (period + 15)))
-while [ "$(rows "$run/Gamma.csv")" -lt $((cycles - 1)) ]; do
-  [ "$(date +%s)" -lt "$deadline" ] || { echo "FAILED: $cycles cycles did not complete in time"; exit 1; }
-  kill -0 "$program" 2>/dev/null || { echo "FAILED: the program ended early"; exit 1; }
-  sleep 0.5
-done
-sleep 1  # the closing status text follows the last history row
+wait_cycles() {  # wait_cycles <n>: until the program has run n cycles
+  local deadline=$((started + 5 + $1 * (period + 15)))
+  while [ "$(rows "$run/Gamma.csv")" -lt $(($1 - 1)) ]; do
+    [ "$(date +%s)" -lt "$deadline" ] || { echo "FAILED: $1 cycles did not complete in time"; exit 1; }
+    kill -0 "$program" 2>/dev/null || { echo "FAILED: the program ended early"; exit 1; }
+    sleep 0.5
+  done
+  sleep 1  # the closing status text follows the last history row
+}
+# The table as the program shows it, read between cycles; a row's "image bps-in bps-out".
+read_table() { wine "$reader" 2>/dev/null | tr -d '\r' >"$work/table.txt"; }
+row() { awk -F, -v n="$1" '$2 == n { print $1, $5, $6 }' "$work/table.txt"; }
+agree() {  # agree <a> <b>: both above 1 Mbit/s and within 2 % of each other
+  [[ $1 =~ ^[0-9]+$ && $2 =~ ^[0-9]+$ ]] && [ "$1" -gt 1000000 ] && [ "$2" -gt 1000000 ] &&
+    [ $((($1 > $2 ? $1 - $2 : $2 - $1) * 50)) -le "$(($1 > $2 ? $2 : $1))" ]
+}
+# The loopback interface through its 32-bit and its HC counters: both rows read the
+# agent a fraction of a second apart, so their figures must agree.
+pair_agrees() {
+  read -r img32 in32 out32 <<<"$(row Alpha)"
+  read -r imghc inhc outhc <<<"$(row AlphaHC)"
+  agree "${in32:-}" "${inhc:-}" && agree "${out32:-}" "${outhc:-}"
+}
+wait_cycles "$cycles"
+read_table
+if ! pair_agrees; then
+  # Rates divide by whole seconds: when a second boundary falls between the two rows'
+  # poll times in one cycle and not in the next, one row's 10 s count as 9 or 11.
+  echo "Alpha ($(row Alpha)) and AlphaHC ($(row AlphaHC)) differ after cycle $cycles: one more cycle"
+  wait_cycles $((cycles + 1))
+  read_table
+fi
 import -window root "$artefacts/e2e-window.png"
 echo "screenshot: $artefacts/e2e-window.png"
 
@@ -167,7 +204,8 @@ echo "cycles run: $done_cycles"
 [ "$done_cycles" -ge "$cycles" ] || fail "only $done_cycles cycles"
 
 files=$(cd "$run" && ls | sort | tr '\n' ' ')
-[ "$files" = "Alpha.csv Beta.csv Dead.csv Gamma.csv vellary.cfg vellarylog.txt " ] || fail "files left: $files"
+[ "$files" = "Alpha.csv AlphaHC.csv Beta.csv Dead.csv Gamma.csv vellary.cfg vellarylog.txt " ] ||
+  fail "files left: $files"
 
 # The log: one line per cycle for the silent device, nothing else.
 log=$run/vellarylog.txt
@@ -188,7 +226,7 @@ done <"$log"
 
 # History: the header, then one row per cycle after the first, for every interface.
 header=$'Date,Hour,Time,% In,% Out'
-for name in Alpha Dead Beta Gamma; do
+for name in Alpha AlphaHC Dead Beta Gamma; do
   f=$run/$name.csv
   [ "$(head -n 1 "$f")" = "$header"$'\r' ] || fail "$name.csv does not start with the header"
   [ "$(tail -c 2 "$f" | od -An -c | tr -d ' ')" != '\r\n' ] || fail "$name.csv ends in a line break"
@@ -205,12 +243,20 @@ for name in Alpha Dead Beta Gamma; do
   done | grep FAILED && failed=1
 done
 
-# The screenshot: three green rows and one red, nothing yellow (no poll running).
+# The loopback interface twice, green, with bps that agree.
+echo "table: $(tr '\n' ' ' <"$work/table.txt")"
+pair_agrees
+echo "loopback bps in/out: $in32/$out32 through the 32-bit counters, $inhc/$outhc through the HC ones"
+[ "${img32:-}" = 1 ] && [ "${imghc:-}" = 1 ] || fail "Alpha and AlphaHC are not both green (images ${img32:-?}, ${imghc:-?})"
+agree "${in32:-}" "${inhc:-}" || fail "bps in: ${in32:-?} through the 32-bit counter, ${inhc:-?} through the HC one"
+agree "${out32:-}" "${outhc:-}" || fail "bps out: ${out32:-?} through the 32-bit counter, ${outhc:-?} through the HC one"
+
+# The screenshot: four green rows and one red, nothing yellow (no poll running).
 count() { convert "$artefacts/e2e-window.png" -crop 500x350+300+50 +repage -fill black +opaque "$1" \
   -fill white -opaque "$1" -format '%[fx:int(mean*w*h+0.5)]' info:; }
 green=$(count '#00FF00') red=$(count '#FF0000') yellow=$(count '#FFFF00')
 echo "status pixels: green $green, red $red, yellow $yellow"
-[ "$green" -ge 900 ] || fail "fewer green pixels ($green) than three status images"
+[ "$green" -ge 1200 ] || fail "fewer green pixels ($green) than four status images"
 [ "$red" -ge 300 ] && [ "$red" -lt 900 ] || fail "not one red status image ($red red pixels)"
 [ "$yellow" -lt 100 ] || fail "a yellow status image after the cycle ($yellow pixels)"
 

@@ -113,7 +113,7 @@ protected:
         return out;
     }
 
-    static void SetFigures(int index, int32_t pctIn, int32_t pctOut, int32_t bpsIn, int32_t bpsOut)
+    static void SetFigures(int index, int32_t pctIn, int32_t pctOut, int64_t bpsIn, int64_t bpsOut)
     {
         InterfaceRecord *rec = &g_interfaces[index];
         rec->pctIn = pctIn;
@@ -288,6 +288,24 @@ TEST_F(MainWindow, LaterCyclesShowResultsFiguresAndAppendHistory)
     EXPECT_EQ(std::string(kHeader) + "\r\n01-01-2027,00,00:00:02,0,0\r\n01-01-2027,00,00:05:09,50,0",
               ReadFile("Dead.csv"));
     EXPECT_EQ(L"Last polling done on 01-01-2027 at 00:05:00", StatusText(g_hwndStatus));
+}
+
+TEST_F(MainWindow, SixtyFourBitRatesShowInFull)
+{
+    Start("Fast,127.0.0.61,public,10000000000,1.3.6.1.2.1.31.1.1.1.6.1,1.3.6.1.2.1.31.1.1.1.10.1,\n"
+          "Limits,127.0.0.61,public,1,1.3.6.1.2.1.31.1.1.1.6.1,1.3.6.1.2.1.31.1.1.1.10.1,\n");
+    Cycle();
+    g_fakePoll = [](void *, unsigned int, int index) {
+        if (index == 0)
+            SetFigures(0, 93, 150, 9300000000, 15000000000);
+        else
+            SetFigures(1, INT32_MAX, INT32_MIN, INT64_MAX, INT64_MIN);
+        return 1;
+    };
+    Cycle();
+    EXPECT_EQ("1:93,150,9300000000,15000000000|1:2147483647,-2147483648,9223372036854775807,-9223372036854775808",
+              Rows());
+    EXPECT_EQ(std::string(kHeader) + "\r\n06-03-2026,09,09:05:07,93,150", ReadFile("Fast.csv"));
 }
 
 TEST_F(MainWindow, ResultOtherThanOneOrMinusOneLeavesTheRowYellow)

@@ -188,7 +188,7 @@ TEST(ParseSpeed, ConvertsLikeAtoiWithLimits)
     struct Case {
         const char *name;
         const char *text;
-        int32_t value;
+        int64_t value;
     } cases[] = {
         {"plain", "2048", 2048},
         {"leading blank", " 2048", 2048},
@@ -199,11 +199,16 @@ TEST(ParseSpeed, ConvertsLikeAtoiWithLimits)
         {"minus sign", "-15", -15},
         {"sign alone", "-", 0},
         {"int32 max", "2147483647", INT32_MAX},
-        {"beyond int32", "2147483648", INT32_MAX},
-        {"far beyond int32", "999999999999", INT32_MAX},
+        {"past int32", "2147483648", INT64_C(2147483648)},
+        {"10 Gbit/s", "10000000000", INT64_C(10000000000)},
+        {"twelve nines", "999999999999", INT64_C(999999999999)},
         {"int32 min", "-2147483648", INT32_MIN},
-        {"below int32", "-99999999999", INT32_MIN},
+        {"twelve characters, negative", "-99999999999", INT64_C(-99999999999)},
         {"blank inside", "12 34", 12},
+        {"int64 max", "9223372036854775807", INT64_MAX},
+        {"past int64", "9223372036854775808", INT64_MAX},
+        {"int64 min", "-9223372036854775808", INT64_MIN},
+        {"below int64", "-99999999999999999999", INT64_MIN},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -211,8 +216,19 @@ TEST(ParseSpeed, ConvertsLikeAtoiWithLimits)
     }
     // Only the field's width is read, even without a zero byte.
     const char wide[12] = {'1', '2', '3', '4', '5', '6', '7', '8', '9', '0', '1', '2'};
-    EXPECT_EQ(INT32_MAX, ParseSpeed(wide, sizeof wide));
+    EXPECT_EQ(INT64_C(123456789012), ParseSpeed(wide, sizeof wide));
     EXPECT_EQ(1234, ParseSpeed(wide, 4));
+}
+
+TEST(ConfigScan, SpeedFieldTakesTwelveDigits)
+{
+    Table t;
+    EXPECT_EQ(2, Scan("Ten,192.0.2.1,public,10000000000,1.1,1.2,\n"
+                      "Max,192.0.2.2,public,999999999999,1.1,1.2,\n",
+                      &t));
+    EXPECT_EQ(INT64_C(10000000000), t.rec[0].linkSpeed);
+    EXPECT_EQ(INT64_C(999999999999), t.rec[1].linkSpeed);
+    EXPECT_EQ("1.1", FIELD(t.rec[1], strOidIn));  // the comma after a full field still ends it
 }
 
 TEST(TextMode, CrLfBecomesLfAndCtrlZEnds)

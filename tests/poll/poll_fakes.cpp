@@ -2,11 +2,8 @@
 
 #include "poll/ping.h"
 #include "poll/poll.h"
-#include "poll/snmpquery.h"
-#include "records/log.h"
 
 FakeWorld g_fake;
-std::atomic<int64_t> g_replyValue;
 
 int64_t Time64()
 {
@@ -17,21 +14,4 @@ int PingHost(const wchar_t *address)
 {
     g_fake.probes.push_back(address);
     return g_fake.reachable;
-}
-
-int SnmpGetCounter(vsnmp::HWND hWnd, unsigned int wMsg, int64_t *pCounter, const char *strDeviceIP,
-                   const char *strDeviceCommunity, const char *strOid)
-{
-    g_fake.queries.push_back({strDeviceIP, strDeviceCommunity, strOid, hWnd, wMsg, g_replyValue.load()});
-    g_replyValue.store(777);  // what a reply leaves behind; the poll must clear it
-    int64_t answer = g_fake.next < g_fake.answers.size() ? g_fake.answers[g_fake.next++] : 0;
-    if (answer == 0)
-        return 0;
-    *pCounter = answer;
-    return 1;
-}
-
-void WriteLog(const char *message, const char *detail)
-{
-    g_fake.log.push_back(std::string(message) + "," + (detail ? detail : ""));
 }

@@ -1,5 +1,6 @@
-// Stand-ins for the probe, the counter query, the log and the clock, linked into
-// the interface-poll tests in place of the real ones.
+// Stand-ins for the probe and the clock (poll_fakes.cpp), and for the counter query
+// and the log (query_fakes.cpp), linked into the interface-poll tests in place of
+// the real ones.
 #pragma once
 
 #include <cstdint>

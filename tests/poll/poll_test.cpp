@@ -162,6 +162,20 @@ TEST_F(PollInterfaceTest, OneFailedQueryAffectsOnlyItsDirection)
     ExpectInvariants();
 }
 
+TEST_F(PollInterfaceTest, EachDirectionsObjectDecidesWhatALowerReadingMeans)
+{
+    memcpy(rec->strOidIn, "1.3.6.1.2.1.31.1.1.1.6.2", 24);  // ifHCInOctets: 64 bits
+    Poll(1, {4294000000, 4294000000});
+    EXPECT_EQ(1, Poll(1, {1032704, 1032704}));
+    EXPECT_EQ(0, rec->bpsIn);  // reset: no rate, a new baseline
+    EXPECT_EQ(0, rec->pctIn);
+    EXPECT_EQ(53333, rec->bpsOut);  // Counter32: one wrap
+    EXPECT_EQ(5, rec->pctOut);
+    ExpectInvariants();
+    EXPECT_EQ(1, Poll(1, {1032704 + 3750000, 1032704}));
+    EXPECT_EQ(100000, rec->bpsIn);
+}
+
 TEST_F(PollInterfaceTest, ClockSetBackGivesNoRate)
 {
     Poll(1, {1000000, 1000000});

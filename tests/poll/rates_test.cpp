@@ -9,15 +9,15 @@ namespace {
 struct Direction {
     int64_t prevReading;
     int64_t prevTime;
-    int32_t bps = -7;  // anything but the expected, so a missed write shows
+    int64_t bps = -7;  // anything but the expected, so a missed write shows
     int32_t pct = -7;
 };
 
-// A fresh reading `seconds` after a baseline taken at t = 1000.
-Direction Step(int64_t baseline, int64_t reading, int64_t seconds, int32_t linkSpeed)
+// A fresh reading of a 32-bit (or 64-bit) counter `seconds` after a baseline taken at t = 1000.
+Direction Step(int64_t baseline, int64_t reading, int64_t seconds, int64_t linkSpeed, int counter64 = 0)
 {
     Direction d{baseline, 1000};
-    UpdateDirection(1, reading, 1000 + seconds, linkSpeed, &d.prevReading, &d.prevTime, &d.bps, &d.pct);
+    UpdateDirection(1, counter64, reading, 1000 + seconds, linkSpeed, &d.prevReading, &d.prevTime, &d.bps, &d.pct);
     return d;
 }
 
@@ -26,7 +26,8 @@ TEST(RateCalc, WorkedFigures)
     struct Case {
         const char *name;
         int64_t previous, latest, seconds;
-        int32_t linkSpeed, bps, pct;
+        int64_t linkSpeed, bps;
+        int32_t pct;
     } cases[] = {
         {"steady 100,000 bit/s", 1000000, 4750000, 300, 1000000, 100000, 10},
         {"counter wrap", 4294000000, 1032704, 300, 1000000, 53333, 5},
@@ -40,7 +41,8 @@ TEST(RateCalc, WorkedFigures)
         {"step from 4294967295 to 0 is one octet", 4294967295, 0, 8, 1000000, 1, 0},
         {"link speed 0 keeps the rate", 0, 3750000, 300, 0, 100000, 0},
         {"negative link speed keeps the rate", 0, 3750000, 300, -5, 100000, 0},
-        {"rate saturates at int32", 0, 4000000000, 1, 2000000000, INT32_MAX, 107},
+        {"rate past int32 on a 100 Gbit/s link", 0, 4000000000, 1, 100000000000, 32000000000, 32},
+        {"the same on a 2 Gbit/s link is out of range", 0, 4000000000, 1, 2000000000, 0, 1600},
         {"percentage saturates on a tiny link", 0, 4000000000, 1, 1, 0, INT32_MAX},
     };
     for (const Case &c : cases) {
@@ -54,17 +56,45 @@ TEST(RateCalc, WorkedFigures)
     }
 }
 
+TEST(RateCalc, SixtyFourBitReadings)
+{
+    const int64_t kTen = INT64_C(10000000000);
+    struct Case {
+        const char *name;
+        int64_t previous, latest, seconds, linkSpeed, bps;
+        int32_t pct;
+    } cases[] = {
+        // 348,750,000,000 octets: the low 32 bits pass 2^32 81 times.
+        {"9.3 Gbit/s on 10 Gbit/s", INT64_C(1000000000000), INT64_C(1348750000000), 300, kTen, 9300000000, 93},
+        {"lower reading is a reset, not a wrap", 4294000000, 1032704, 300, 1000000, 0, 0},
+        {"reset to 0", INT64_C(5000000000000), 0, 300, kTen, 0, 0},
+        {"no change", INT64_C(5000000000000), INT64_C(5000000000000), 300, kTen, 0, 0},
+        {"difference x 8 past int64", 0, INT64_C(3458764513820540928), 6, INT64_MAX, INT64_C(4611686018427387904), 50},
+        {"rate saturates at int64", 0, INT64_MAX, 1, INT64_MAX, INT64_MAX, 100},
+        {"percentage saturates at int32", 0, INT64_MAX, 1, 1, 0, INT32_MAX},
+        {"151 percent of 999,999,999,999 drops the rate", 0, INT64_C(188750000000000), 1000, INT64_C(999999999999), 0, 151},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Direction d = Step(c.previous, c.latest, c.seconds, c.linkSpeed, 1);
+        EXPECT_EQ(c.bps, d.bps);
+        EXPECT_EQ(c.pct, d.pct);
+        EXPECT_EQ(c.latest, d.prevReading);  // a reset is the new baseline too
+        EXPECT_EQ(1000 + c.seconds, d.prevTime);
+    }
+}
+
 TEST(RateCalc, NoFreshReadingKeepsTheBaseline)
 {
     Direction d{1000000, 1000};
-    UpdateDirection(0, 9999999, 1300, 1000000, &d.prevReading, &d.prevTime, &d.bps, &d.pct);
+    UpdateDirection(0, 0, 9999999, 1300, 1000000, &d.prevReading, &d.prevTime, &d.bps, &d.pct);
     EXPECT_EQ(0, d.bps);
     EXPECT_EQ(0, d.pct);
     EXPECT_EQ(1000000, d.prevReading);
     EXPECT_EQ(1000, d.prevTime);
 
     // The next fresh reading spans both intervals: a steady 100,000 bit/s stays so.
-    UpdateDirection(1, 1000000 + 7500000, 1600, 1000000, &d.prevReading, &d.prevTime, &d.bps, &d.pct);
+    UpdateDirection(1, 0, 1000000 + 7500000, 1600, 1000000, &d.prevReading, &d.prevTime, &d.bps, &d.pct);
     EXPECT_EQ(100000, d.bps);
     EXPECT_EQ(10, d.pct);
 }
@@ -72,7 +102,7 @@ TEST(RateCalc, NoFreshReadingKeepsTheBaseline)
 TEST(RateCalc, FirstFreshReadingOnlyTakesTheBaseline)
 {
     Direction d{0, 0};  // never read
-    UpdateDirection(1, 123456789, 1300, 1000000, &d.prevReading, &d.prevTime, &d.bps, &d.pct);
+    UpdateDirection(1, 0, 123456789, 1300, 1000000, &d.prevReading, &d.prevTime, &d.bps, &d.pct);
     EXPECT_EQ(0, d.bps);
     EXPECT_EQ(0, d.pct);
     EXPECT_EQ(123456789, d.prevReading);

@@ -24,7 +24,7 @@ protected:
     }
 
     // Fills record i; the name is copied as the configuration reader would store it.
-    static void SetRecord(int i, const char *name, int32_t linkSpeed, int32_t bpsIn, int32_t bpsOut)
+    static void SetRecord(int i, const char *name, int64_t linkSpeed, int64_t bpsIn, int64_t bpsOut)
     {
         InterfaceRecord *rec = &g_interfaces[i];
         memset(rec->strName, 0, sizeof rec->strName);
@@ -98,7 +98,7 @@ TEST_F(History, PercentagesAreRecomputedFromTheRates)
 {
     struct Case {
         const char *name;
-        int32_t linkSpeed, bpsIn, bpsOut;
+        int64_t linkSpeed, bpsIn, bpsOut;
         const char *columns;
     };
     const Case cases[] = {
@@ -110,6 +110,9 @@ TEST_F(History, PercentagesAreRecomputedFromTheRates)
         {"speed zero", 0, 5000, 7000, ",0,0"},
         {"speed negative", -100, 5000, 7000, ",0,0"},
         {"quotient past int32", 1, INT_MAX, INT_MIN, ",214748364700,-214748364800"},
+        {"9.3 Gbit/s of 10 Gbit/s", 10000000000, 9300000000, 999999999, ",93,9"},
+        {"product past int64", INT64_MAX, INT64_MAX, INT64_MIN, ",100,-100"},
+        {"quotient past int64", 1, INT64_MAX, INT64_MIN, ",9223372036854775807,-9223372036854775808"},
     };
     int32_t i = 0;
     for (const Case &c : cases) {

@@ -1,0 +1,23 @@
+// The counter query and the log replaced too, for the tests of the poll alone.
+#include "poll/snmpquery.h"
+#include "records/log.h"
+#include "tests/poll/poll_fakes.h"
+
+std::atomic<int64_t> g_replyValue;
+
+int SnmpGetCounter(vsnmp::HWND hWnd, unsigned int wMsg, int64_t *pCounter, const char *strDeviceIP,
+                   const char *strDeviceCommunity, const char *strOid)
+{
+    g_fake.queries.push_back({strDeviceIP, strDeviceCommunity, strOid, hWnd, wMsg, g_replyValue.load()});
+    g_replyValue.store(777);  // what a reply leaves behind; the poll must clear it
+    int64_t answer = g_fake.next < g_fake.answers.size() ? g_fake.answers[g_fake.next++] : 0;
+    if (answer == 0)
+        return 0;
+    *pCounter = answer;
+    return 1;
+}
+
+void WriteLog(const char *message, const char *detail)
+{
+    g_fake.log.push_back(std::string(message) + "," + (detail ? detail : ""));
+}
