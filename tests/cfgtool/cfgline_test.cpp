@@ -101,7 +101,8 @@ TEST(CfgLine, LoadsBackIntoTheSameFields)
         {"eth0", "192.0.2.10", "public", 100000000, 2, 0},
         {"lo", "127.0.0.1", "c", 10000000, 1, 1},
         // Every field at its widest; the OIDs' widest is 33 of 40.
-        {"ABCDEFGHIJKLMNO", "255.255.255.255", "ABCDEFGHIJ", 2147483647, 4294967295u, 1},
+        {"ABCDEFGHIJKLMNO", "255.255.255.255", "ABCDEFGHIJ", CFG_SPEED_MAX, 4294967295u, 1},
+        {"10G", "192.0.2.1", "public", INT64_C(10000000000), 3, 1},
         {"x", "10.0.0.1", "community", 0, 4294967295u, 0},
     };
     std::string text;
@@ -116,8 +117,8 @@ TEST(CfgLine, LoadsBackIntoTheSameFields)
     InterfaceRecord rec[MAX_INTERFACES];
     char data[CONFIG_MAX_CHARS];
     int n = TextModeTranslate(text.data(), text.size(), data, CONFIG_MAX_CHARS);
-    ASSERT_EQ(4, ScanConfig(data, n, rec));
-    for (int k = 0; k < 4; k++) {
+    ASSERT_EQ(5, ScanConfig(data, n, rec));
+    for (int k = 0; k < 5; k++) {
         const Case &c = cases[k];
         char in[41], out[41];
         CounterOids(c.ifIndex, c.hc, in, out);
