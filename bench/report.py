@@ -371,8 +371,8 @@ w("")
 w("Peers: net-snmp `snmpd` natively on 127.0.0.11 to 127.0.0.20 (one per address, community "
   "\"vellbench\", the loopback interface's octet counters); the device that does not answer is "
   f"{one(machine, 'silent', '(none)')} in a network namespace of the run's own that drops echo requests. "
-  "The two fuzzers ran at nice 10, one core each at most, beside the soak, the idle measurement and the "
-  "flood; the codec, latency, probe and cycle figures were taken before they started.")
+  "The two fuzzers ran at nice 10, one core each at most, beside the soak and the idle measurement; the "
+  "codec, latency, probe, cycle and flood figures were taken before they started.")
 w("")
 w("## Results")
 w("")

@@ -80,7 +80,7 @@ class QueryUnderFlood : public InTempDir {};
 TEST_F(QueryUnderFlood, TakesTheRealReplyAfterTenThousandBadDatagrams)
 {
     ScriptedAgent agent;
-    ASSERT_TRUE(agent.StartInRange(20, 11)) << "no free address for the agent";
+    ASSERT_TRUE(agent.StartInRange(29, 21)) << "no free address for the agent";
     const std::string reply = Response(Hex("41 04 00 BC 61 4E"));  // Counter32 12345678
     const std::vector<std::string> bad = BadDatagrams(reply);
 
@@ -173,7 +173,7 @@ TEST_F(QueryUnderFlood, LargeRepliesThatHoldNoNumberStayUnderTheCeiling)
     const int kReplies = 10000;
     const long long kCeilingBytes = 8 << 20;
     ScriptedAgent agent;
-    ASSERT_TRUE(agent.StartInRange(20, 11)) << "no free address for the agent";
+    ASSERT_TRUE(agent.StartInRange(29, 21)) << "no free address for the agent";
     const std::string reply = Response(Hex("41 04 00 BC 61 4E"));  // Counter32 12345678
 
     ProcStat stat;
