@@ -379,24 +379,20 @@ TEST_F(SnmpQuery, StartupFailureReturnsAtOnce)
 
 TEST_F(SnmpQuery, SendFailureIsLoggedAndWaitsInFull)
 {
-    SetRefusals(REFUSE_SEND);
-    int64_t counter = 77;
-    EXPECT_EQ(0, Query(&counter));
-    EXPECT_EQ(77, counter);
-    EXPECT_EQ(kFullWait, g_sleeps);
-    EXPECT_EQ(std::vector<std::string>{"SNMP Send Message failure"}, LogMessages());
-    Datagram d;
-    EXPECT_FALSE(agent_.Receive(&d, 0));
-}
-
-TEST_F(SnmpQuery, NoThreadForTheReceiverIsASendFailure)
-{
-    SetRefusals(REFUSE_THREAD);
-    int64_t counter = 77;
-    EXPECT_EQ(0, Query(&counter));
-    EXPECT_EQ(77, counter);
-    EXPECT_EQ(kFullWait, g_sleeps);
-    EXPECT_EQ(std::vector<std::string>{"SNMP Send Message failure"}, LogMessages());
+    // A refused send, and a receiver thread that cannot be had, fail the send step.
+    for (unsigned refusal : {REFUSE_SEND, REFUSE_THREAD}) {
+        SCOPED_TRACE(refusal);
+        SetRefusals(refusal);
+        ::remove("vellarylog.txt");
+        g_sleeps.clear();
+        int64_t counter = 77;
+        EXPECT_EQ(0, Query(&counter));
+        EXPECT_EQ(77, counter);
+        EXPECT_EQ(kFullWait, g_sleeps);
+        EXPECT_EQ(std::vector<std::string>{"SNMP Send Message failure"}, LogMessages());
+        Datagram d;
+        EXPECT_FALSE(agent_.Receive(&d, 0));
+    }
 }
 
 TEST_F(SnmpQuery, RequestsFromTheDevicesOwnPortAreNoReplies)
