@@ -1,8 +1,6 @@
 // The socket calls both platforms share, and the IPv4 text rule.
 #include "snmp/udp.h"
 
-#include <cstring>
-
 #include "snmp/sockets.h"
 
 namespace vsnmp {
@@ -12,8 +10,7 @@ namespace {
 
 sockaddr_in MakeAddress(uint32_t addr, uint16_t port)
 {
-    sockaddr_in sa;
-    memset(&sa, 0, sizeof sa);
+    sockaddr_in sa = {};
     sa.sin_family = AF_INET;
     sa.sin_addr.s_addr = htonl(addr);
     sa.sin_port = htons(port);
@@ -74,9 +71,8 @@ long UdpSocket::Receive(uint8_t *buf, size_t cap, uint32_t *addr, uint16_t *port
 {
     if (!open_)
         return RECV_ERROR;
-    sockaddr_in sa;
+    sockaddr_in sa = {};
     SockLen salen = sizeof sa;
-    memset(&sa, 0, sizeof sa);
     auto n = recvfrom(Fd(handle_), reinterpret_cast<char *>(buf), static_cast<IoLen>(cap > kMaxIo ? kMaxIo : cap),
                       kRecvFlags, reinterpret_cast<sockaddr *>(&sa), &salen);
     if (n < 0)

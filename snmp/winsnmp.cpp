@@ -58,14 +58,10 @@ struct Object {
     uint32_t addr = 0;
     uint16_t port = 0;
     int32_t version = ber::VERSION_1;
-    // context
-    std::vector<uint8_t> community;
-    // PDU, and its bindings (also those of a list, which SnmpGetVb points into)
-    int pduType = 0;
-    int32_t requestId = 0;
-    int errorStatus = 0;
-    int errorIndex = 0;
-    std::vector<ber::VarBind> bindings;
+    // the parts of a message that each kind holds: a context's community, a
+    // PDU's type, id, status, index and bindings, a list's bindings (which
+    // SnmpGetVb points into)
+    ber::Message msg;
 };
 
 // The sessions whose receivers run. Lock held.
@@ -275,15 +271,6 @@ bool Connect(Session *s, uint32_t addr, uint16_t port)
     return true;
 }
 
-// Whether the calling thread is the receiver of a session. Lock held.
-bool OnReceiverThread(Library &lib)
-{
-    for (Session *s : RunningSessions(lib.objects))
-        if (s->thread.get_id() == std::this_thread::get_id())
-            return true;
-    return false;
-}
-
 }  // namespace
 
 SNMPAPI_STATUS SnmpStartup(smiLPUINT32 nMajorVersion, smiLPUINT32 nMinorVersion, smiLPUINT32 nLevel,
@@ -311,9 +298,12 @@ SNMPAPI_STATUS SnmpCleanup()
 {
     // 0: refused, 1: an outer use ended, 2: the last use ends here.
     int step = Locked(0, [](Library &lib) {
-        // Joining our own thread would never end.
-        if (lib.uses == 0 || lib.closing || (lib.uses == 1 && OnReceiverThread(lib)))
+        if (lib.uses == 0 || lib.closing)
             return 0;
+        // Joining our own thread would never end.
+        for (Session *s : RunningSessions(lib.objects))
+            if (lib.uses == 1 && s->thread.get_id() == std::this_thread::get_id())
+                return 0;
         if (lib.uses > 1) {
             lib.uses--;
             return 1;
@@ -417,7 +407,7 @@ HSNMP_VBL SnmpCreateVbl(HSNMP_SESSION session, smiLPCOID name, smiLPCVALUE value
                 return HSNMP_VBL(nullptr);
             ber::VarBind vb;
             vb.name.assign(name->ptr, name->ptr + name->len);
-            vbl.bindings.push_back(std::move(vb));
+            vbl.msg.bindings.push_back(std::move(vb));
         }
         return Handle<HSNMP_VBL>(Add(lib, std::move(vbl)));
     });
@@ -431,15 +421,15 @@ HSNMP_PDU SnmpCreatePdu(HSNMP_SESSION session, smiINT PDU_type, smiINT32 request
             return HSNMP_PDU(nullptr);
         Object pdu;
         pdu.kind = Kind::Pdu;
-        pdu.pduType = PDU_type;
-        pdu.requestId = request_id;
-        pdu.errorStatus = error_status;
-        pdu.errorIndex = error_index;
+        pdu.msg.pduType = static_cast<uint8_t>(PDU_type);
+        pdu.msg.requestId = request_id;
+        pdu.msg.errorStatus = error_status;
+        pdu.msg.errorIndex = error_index;
         if (varbindlist) {
             Object *vbl = Find(lib, Id(varbindlist), Kind::Vbl);
             if (!vbl)
                 return HSNMP_PDU(nullptr);
-            pdu.bindings = vbl->bindings;
+            pdu.msg.bindings = vbl->msg.bindings;
         }
         return Handle<HSNMP_PDU>(Add(lib, std::move(pdu)));
     });
@@ -474,7 +464,7 @@ HSNMP_CONTEXT SnmpStrToContext(HSNMP_SESSION session, smiLPCOCTETS string)
             return HSNMP_CONTEXT(nullptr);
         Object context;
         context.kind = Kind::Context;
-        context.community.assign(string->ptr, string->ptr + string->len);
+        context.msg.community.assign(string->ptr, string->ptr + string->len);
         return Handle<HSNMP_CONTEXT>(Add(lib, std::move(context)));
     });
 }
@@ -494,14 +484,9 @@ SNMPAPI_STATUS SnmpSendMsg(HSNMP_SESSION session, HSNMP_ENTITY srcEntity, HSNMP_
         if (s->connected && (s->peerAddr != dst->addr || s->peerPort != dst->port))
             return SNMPAPI_FAILURE;
 
-        ber::Message msg;
+        ber::Message msg = pdu->msg;
         msg.version = dst->version;
-        msg.community = ctx->community;
-        msg.pduType = static_cast<uint8_t>(pdu->pduType);
-        msg.requestId = pdu->requestId;
-        msg.errorStatus = pdu->errorStatus;
-        msg.errorIndex = pdu->errorIndex;
-        msg.bindings = pdu->bindings;
+        msg.community = ctx->msg.community;
         std::vector<uint8_t> buf(kMaxDatagram);
         size_t len = 0;
         if (ber::EncodeMessage(msg, buf.data(), buf.size(), &len) != ber::BER_OK)
@@ -533,11 +518,11 @@ SNMPAPI_STATUS SnmpRecvMsg(HSNMP_SESSION session, LPHSNMP_ENTITY srcEntity, LPHS
             // community replacing the last, so no flood can pile them up.
             Object *ctx = Find(lib, s->receivedContext, Kind::Context);
             if (ctx) {
-                ctx->community = std::move(msg.community);
+                ctx->msg.community = std::move(msg.community);
             } else {
                 Object fresh;
                 fresh.kind = Kind::Context;
-                fresh.community = std::move(msg.community);
+                fresh.msg.community = std::move(msg.community);
                 s->receivedContext = Add(lib, std::move(fresh));
             }
             *context = Handle<HSNMP_CONTEXT>(s->receivedContext);
@@ -549,11 +534,7 @@ SNMPAPI_STATUS SnmpRecvMsg(HSNMP_SESSION session, LPHSNMP_ENTITY srcEntity, LPHS
         if (PDU) {
             Object pdu;
             pdu.kind = Kind::Pdu;
-            pdu.pduType = msg.pduType;
-            pdu.requestId = msg.requestId;
-            pdu.errorStatus = msg.errorStatus;
-            pdu.errorIndex = msg.errorIndex;
-            pdu.bindings = std::move(msg.bindings);
+            pdu.msg = std::move(msg);
             *PDU = Handle<HSNMP_PDU>(Add(lib, std::move(pdu)));
         }
         return SNMPAPI_SUCCESS;
@@ -570,20 +551,20 @@ SNMPAPI_STATUS SnmpGetPduData(HSNMP_PDU PDU, smiLPINT PDU_type, smiLPINT32 reque
         if (varbindlist) {
             Object vbl;
             vbl.kind = Kind::Vbl;
-            vbl.bindings = pdu->bindings;
+            vbl.msg.bindings = pdu->msg.bindings;
             uintptr_t id = Add(lib, std::move(vbl));
             if (id == 0)
                 return SNMPAPI_FAILURE;
             *varbindlist = Handle<HSNMP_VBL>(id);
         }
         if (PDU_type)
-            *PDU_type = pdu->pduType;
+            *PDU_type = pdu->msg.pduType;
         if (request_id)
-            *request_id = pdu->requestId;
+            *request_id = pdu->msg.requestId;
         if (error_status)
-            *error_status = pdu->errorStatus;
+            *error_status = pdu->msg.errorStatus;
         if (error_index)
-            *error_index = pdu->errorIndex;
+            *error_index = pdu->msg.errorIndex;
         return SNMPAPI_SUCCESS;
     });
 }
@@ -592,9 +573,9 @@ SNMPAPI_STATUS SnmpGetVb(HSNMP_VBL vbl, smiUINT32 index, smiLPOID name, smiLPVAL
 {
     return Locked(SNMPAPI_FAILURE, [&](Library &lib) {
         Object *list = Find(lib, Id(vbl), Kind::Vbl);
-        if (!list || index < 1 || index > list->bindings.size())
+        if (!list || index < 1 || index > list->msg.bindings.size())
             return SNMPAPI_FAILURE;
-        ber::VarBind &vb = list->bindings[index - 1];
+        ber::VarBind &vb = list->msg.bindings[index - 1];
         if (name) {
             name->len = static_cast<smiUINT32>(vb.name.size());
             name->ptr = vb.name.data();
