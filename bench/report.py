@@ -82,11 +82,11 @@ def HandleNote(label, s, start, end):
     steady = changed is not None and all(counts[r] == end.get("handles") for r in rounds if r >= changed)
     note = (f"The {label} soak ends with {end.get('handles')} handles against {start.get('handles')} at its start "
             f"({text}).")
-    if diff == {"Event": 1} and steady:
-        note += (f" It appeared by round {changed} and the count stayed there to the end: the threads library "
-                 "creates a lock's wait event the first time two threads meet at that lock (here the query's "
-                 "thread and the stack's receiver) and keeps it with the lock, so it comes once, in whichever "
-                 "round that first happens, and does not grow.")
+    if set(diff) == {"Event"} and diff["Event"] > 0 and steady:
+        note += (f" They appeared by round {changed} and the count stayed there to the end: a lock creates its "
+                 "wait event the first time two threads meet at it (here the query's thread and the stack's "
+                 "receiver, at the stack's table lock or the heap's) and keeps it with the lock, so each comes "
+                 "once, in whichever round that first happens, and does not grow.")
     else:
         note += " This is growth and must be looked into."
     return note
