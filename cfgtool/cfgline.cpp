@@ -57,11 +57,8 @@ void MakeUniqueName(char name[CFG_NAME_WIDTH + 1], uint32_t ifIndex, const char 
                     int count)
 {
     char suffix[16];
-    if (name[0] == '\0') {
+    if (name[0] == '\0')
         snprintf(name, CFG_NAME_WIDTH + 1, "if%" PRIu32, ifIndex);
-        if (!Taken(name, taken, count))
-            return;
-    }
     if (!Taken(name, taken, count))
         return;
     int n = snprintf(suffix, sizeof suffix, "#%" PRIu32, ifIndex);

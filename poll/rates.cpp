@@ -1,5 +1,7 @@
 #include "poll/rates.h"
 
+#include <limits>
+
 namespace {
 
 // Products of 64-bit values (octets × 8, bits × 100) need more than 64 bits.
@@ -7,22 +9,15 @@ typedef __int128 Wide;
 
 const Wide kCounterSpan = Wide(1) << 32;  // one pass of a Counter32
 
-int64_t SaturateInt64(Wide value)
+// value cut to the range of T.
+template <typename T>
+T Saturate(Wide value)
 {
-    if (value > INT64_MAX)
-        return INT64_MAX;
-    if (value < INT64_MIN)
-        return INT64_MIN;
-    return static_cast<int64_t>(value);
-}
-
-int32_t SaturateInt32(Wide value)
-{
-    if (value > INT32_MAX)
-        return INT32_MAX;
-    if (value < INT32_MIN)
-        return INT32_MIN;
-    return static_cast<int32_t>(value);
+    if (value > std::numeric_limits<T>::max())
+        return std::numeric_limits<T>::max();
+    if (value < std::numeric_limits<T>::min())
+        return std::numeric_limits<T>::min();
+    return static_cast<T>(value);
 }
 
 }  // namespace
@@ -44,10 +39,10 @@ void UpdateDirection(int fresh, int counter64, int64_t reading, int64_t curTime,
         Wide octets = Wide(reading) - *prevReading;
         if (reading < *prevReading)
             octets += kCounterSpan;
-        int64_t rate = SaturateInt64(octets * 8 / elapsed);
+        int64_t rate = Saturate<int64_t>(octets * 8 / elapsed);
         int32_t percent = 0;
         if (linkSpeed > 0)
-            percent = SaturateInt32(Wide(rate) * 100 / linkSpeed);
+            percent = Saturate<int32_t>(Wide(rate) * 100 / linkSpeed);
         if (percent < 0 || percent > 150)
             rate = 0;
         *bps = rate;
