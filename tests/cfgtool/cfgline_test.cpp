@@ -74,10 +74,7 @@ TEST(CfgSpeed, ExactWherePossible)
         int64_t speed;
     } cases[] = {
         {"10 Gbit/s past ifSpeed's ceiling", 1, 4294967295u, 1, 10000, INT64_C(10000000000)},
-        {"100 Mbit/s", 1, 100000000, 1, 100, 100000000},
-        {"no ifXTable", 1, 10000000, 0, 0, 10000000},
         {"1.544 Mbit/s, which ifHighSpeed rounds to 2", 1, 1544000, 1, 2, 1544000},
-        {"64 kbit/s, which ifHighSpeed rounds to 0", 1, 64000, 1, 0, 64000},
         {"ifSpeed 0, ifHighSpeed known", 1, 0, 1, 25000, INT64_C(25000000000)},
         {"neither knows", 1, 0, 1, 0, 0},
         {"saturated without ifHighSpeed", 1, 4294967295u, 0, 0, 4294967295},
@@ -98,12 +95,10 @@ TEST(CfgLine, LoadsBackIntoTheSameFields)
         uint32_t ifIndex;
         int hc;
     } cases[] = {
-        {"eth0", "192.0.2.10", "public", 100000000, 2, 0},
         {"lo", "127.0.0.1", "c", 10000000, 1, 1},
         // Every field at its widest; the OIDs' widest is 33 of 40.
         {"ABCDEFGHIJKLMNO", "255.255.255.255", "ABCDEFGHIJ", CFG_SPEED_MAX, 4294967295u, 1},
         {"10G", "192.0.2.1", "public", INT64_C(10000000000), 3, 1},
-        {"x", "10.0.0.1", "community", 0, 4294967295u, 0},
     };
     std::string text;
     for (const Case &c : cases) {
@@ -117,8 +112,8 @@ TEST(CfgLine, LoadsBackIntoTheSameFields)
     InterfaceRecord rec[MAX_INTERFACES];
     char data[CONFIG_MAX_CHARS];
     int n = TextModeTranslate(text.data(), text.size(), data, CONFIG_MAX_CHARS);
-    ASSERT_EQ(5, ScanConfig(data, n, rec));
-    for (int k = 0; k < 5; k++) {
+    ASSERT_EQ(3, ScanConfig(data, n, rec));
+    for (int k = 0; k < 3; k++) {
         const Case &c = cases[k];
         char in[41], out[41];
         CounterOids(c.ifIndex, c.hc, in, out);
@@ -129,7 +124,7 @@ TEST(CfgLine, LoadsBackIntoTheSameFields)
         EXPECT_EQ(in, std::string(FieldValue(rec[k].strOidIn).str));
         EXPECT_EQ(out, std::string(FieldValue(rec[k].strOidOut).str));
     }
-    EXPECT_EQ("1.3.6.1.2.1.31.1.1.1.10.4294967295", std::string(FieldValue(rec[2].strOidOut).str));
+    EXPECT_EQ("1.3.6.1.2.1.31.1.1.1.10.4294967295", std::string(FieldValue(rec[1].strOidOut).str));
 }
 
 }  // namespace

@@ -28,18 +28,6 @@ std::string IntegerTlv(int64_t value)
     return Tlv(0x02, content);
 }
 
-std::string UnsignedTlv(uint8_t tag, uint64_t value)
-{
-    std::string content;
-    do {
-        content.insert(content.begin(), static_cast<char>(value & 0xFF));
-        value >>= 8;
-    } while (value != 0);
-    if (content[0] & 0x80)
-        content.insert(content.begin(), '\0');
-    return Tlv(tag, content);
-}
-
 std::string OctetsTlv(const std::string &text)
 {
     return Tlv(0x04, text);

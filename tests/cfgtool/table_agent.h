@@ -19,7 +19,6 @@ Oid ParseOid(const std::string &text);
 
 // Value TLVs.
 std::string IntegerTlv(int64_t value);
-std::string UnsignedTlv(uint8_t tag, uint64_t value);  // Gauge32 0x42, Counter64 0x46, ...
 std::string OctetsTlv(const std::string &text);
 
 class TableAgent {

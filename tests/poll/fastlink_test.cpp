@@ -42,7 +42,7 @@ void AnswerFirstWait(unsigned int milliseconds)
     ASSERT_TRUE(g_agent->Receive(&request, kLandMs));
     g_requests.push_back(request.bytes);
     ASSERT_LT(g_nextValue, g_values.size());
-    g_agent->SendTo(request, ReplyTo(request.bytes, Counter64(g_values[g_nextValue++])));
+    g_agent->SendTo(request, ReplyTo(request.bytes, UnsignedTlv(0x46, g_values[g_nextValue++])));
     WaitFor([] { return g_replyValue.load() != 0; }, kLandMs);
 }
 

@@ -66,14 +66,7 @@ std::string Response(const std::string &valueTlv, int errorStatus, int errorInde
     return Tlv(0x30, Hex("02 01 00") + Tlv(0x04, "public") + Tlv(0xA2, pdu));
 }
 
-std::string ResponseV2c(const std::string &valueTlv)
-{
-    std::string name = Hex("06 0B 2B 06 01 02 01 1F 01 01 01 06 01");
-    std::string pdu = Hex("02 01 01 02 01 00 02 01 00") + Tlv(0x30, Tlv(0x30, name + valueTlv));
-    return Tlv(0x30, Hex("02 01 01") + Tlv(0x04, "public") + Tlv(0xA2, pdu));
-}
-
-std::string Counter64(uint64_t value)
+std::string UnsignedTlv(uint8_t tag, uint64_t value)
 {
     std::string octets;
     do {
@@ -82,7 +75,7 @@ std::string Counter64(uint64_t value)
     } while (value > 0);
     if (static_cast<unsigned char>(octets[0]) & 0x80)
         octets.insert(octets.begin(), '\0');
-    return Tlv(0x46, octets);
+    return Tlv(tag, octets);
 }
 
 ScriptedAgent::ScriptedAgent()

@@ -30,11 +30,8 @@ const char kIfInOctets2[] = "1.3.6.1.2.1.2.2.1.10.2";
 // 1.3.6.1.2.1.2.2.1.10.2 holding valueTlv.
 std::string Response(const std::string &valueTlv, int errorStatus = 0, int errorIndex = 0);
 
-// The same over SNMPv2c, for one binding of 1.3.6.1.2.1.31.1.1.1.6.1 (ifHCInOctets.1).
-std::string ResponseV2c(const std::string &valueTlv);
-
-// A Counter64 value, in the fewest octets BER allows.
-std::string Counter64(uint64_t value);
+// An unsigned value (Gauge32 0x42, Counter64 0x46, ...) in the fewest octets BER allows.
+std::string UnsignedTlv(uint8_t tag, uint64_t value);
 
 class ScriptedAgent {
 public:

@@ -154,46 +154,6 @@ TEST_F(SnmpQuery, VersionFollowsTheObject)
     }
 }
 
-TEST_F(SnmpQuery, HcCounterValuesAndExceptions)
-{
-    const struct {
-        const char *name;
-        std::string value;
-        int64_t expected;  // 0: no reading, full wait
-        const char *log;
-    } cases[] = {
-        {"9.3 Gbit/s for 300 s, in octets", Counter64(348750000000), 348750000000, nullptr},
-        {"a value past 2^32", Counter64(4294967296), 4294967296, nullptr},
-        {"2^63", Counter64(UINT64_C(9223372036854775808)), 0, nullptr},
-        {"noSuchObject", Hex("80 00"), 0, "No such name."},
-        {"noSuchInstance", Hex("81 00"), 0, "No such name."},
-        {"endOfMibView", Hex("82 00"), 0, "No such name."},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        g_replyValue = 0;
-        g_sleeps.clear();
-        ::remove("vellarylog.txt");
-        int64_t counter = 77;
-        if (c.expected != 0) {
-            AnswerAt(1, {ResponseV2c(c.value)});
-            EXPECT_EQ(1, Query(&counter, "public", kHcInOctets1));
-            EXPECT_EQ(c.expected, counter);
-            EXPECT_FALSE(FileExists("vellarylog.txt"));
-        } else {
-            AnswerAt(1, {ResponseV2c(c.value), kMarker}, c.log ? 2 : 1);
-            EXPECT_EQ(0, Query(&counter, "public", kHcInOctets1));
-            EXPECT_EQ(77, counter);
-            EXPECT_EQ(kFullWait, g_sleeps);
-            std::vector<std::string> expected;
-            if (c.log)
-                expected.push_back(c.log);
-            expected.push_back("SnmpRecvMsg failure");
-            EXPECT_EQ(expected, LogMessages());
-        }
-    }
-}
-
 TEST_F(SnmpQuery, ReplyAfterOneSecondEndsTheThirdSleep)
 {
     AnswerAt(3, {Response(Hex("41 02 04 D2"))});
