@@ -6,17 +6,12 @@
 
 #include <cstring>
 
+#include "snmp/berio.h"
+
 namespace vsnmp {
 namespace ber {
 
-namespace {
-
-struct Cursor {
-    const uint8_t *p;
-    const uint8_t *end;
-
-    size_t Left() const { return static_cast<size_t>(end - p); }
-};
+namespace io {
 
 // Reads a definite length: short form, or long form of one to four octets.
 int ReadLength(Cursor *c, size_t *len)
@@ -203,7 +198,7 @@ int ReadPdu(Cursor *c, Message *msg)
     if (c->Left() < 1)
         return BER_ERR_OUT_OF_DATA;
     uint8_t tag = *c->p;
-    if (tag < TAG_GET_REQUEST || tag > TAG_SET_REQUEST)
+    if ((tag < TAG_GET_REQUEST || tag > TAG_SET_REQUEST) && tag != TAG_REPORT)
         return BER_ERR_UNEXPECTED_TAG;
     Cursor pdu;
     int rc = ReadAny(c, &msg->pduType, &pdu);
@@ -226,14 +221,6 @@ int ReadPdu(Cursor *c, Message *msg)
     }
     return pdu.Left() == 0 ? BER_OK : BER_ERR_LENGTH_MISMATCH;
 }
-
-// Backwards writer over buf[0..cap): p moves down from the end; ok stays false
-// once anything did not fit.
-struct Writer {
-    uint8_t *start;
-    uint8_t *p;
-    bool ok;
-};
 
 void PutBytes(Writer *w, const uint8_t *bytes, size_t n)
 {
@@ -303,7 +290,33 @@ void PutOid(Writer *w, const std::vector<uint32_t> &ids)
     PutHeader(w, TAG_OID, Since(*w, mark));
 }
 
-}  // namespace
+int PutPdu(Writer *w, const Message &msg)
+{
+    uint8_t *end = w->p;
+    uint8_t *listEnd = w->p;
+    for (size_t k = msg.bindings.size(); k-- > 0;) {
+        const VarBind &vb = msg.bindings[k];
+        if (!IsEncodableOid(vb.name.data(), vb.name.size()))
+            return BER_ERR_INVALID_VALUE;
+        // Requests carry NULL values only.
+        if (vb.value.tag != TAG_NULL)
+            return BER_ERR_INVALID_VALUE;
+        uint8_t *vbEnd = w->p;
+        PutHeader(w, TAG_NULL, 0);
+        PutOid(w, vb.name);
+        PutHeader(w, TAG_SEQUENCE, Since(*w, vbEnd));
+    }
+    PutHeader(w, TAG_SEQUENCE, Since(*w, listEnd));
+    PutInteger(w, TAG_INTEGER, msg.errorIndex);
+    PutInteger(w, TAG_INTEGER, msg.errorStatus);
+    PutInteger(w, TAG_INTEGER, msg.requestId);
+    PutHeader(w, msg.pduType, Since(*w, end));
+    return BER_OK;
+}
+
+}  // namespace io
+
+using namespace io;
 
 bool IsEncodableOid(const uint32_t *ids, size_t count)
 {
@@ -365,24 +378,9 @@ int EncodeMessage(const Message &msg, uint8_t *buf, size_t cap, size_t *len)
     Writer w = {buf, buf + cap, true};
     uint8_t *end = w.p;
 
-    uint8_t *listEnd = w.p;
-    for (size_t k = msg.bindings.size(); k-- > 0;) {
-        const VarBind &vb = msg.bindings[k];
-        if (!IsEncodableOid(vb.name.data(), vb.name.size()))
-            return BER_ERR_INVALID_VALUE;
-        // Requests carry NULL values only.
-        if (vb.value.tag != TAG_NULL)
-            return BER_ERR_INVALID_VALUE;
-        uint8_t *vbEnd = w.p;
-        PutHeader(&w, TAG_NULL, 0);
-        PutOid(&w, vb.name);
-        PutHeader(&w, TAG_SEQUENCE, Since(w, vbEnd));
-    }
-    PutHeader(&w, TAG_SEQUENCE, Since(w, listEnd));
-    PutInteger(&w, TAG_INTEGER, msg.errorIndex);
-    PutInteger(&w, TAG_INTEGER, msg.errorStatus);
-    PutInteger(&w, TAG_INTEGER, msg.requestId);
-    PutHeader(&w, msg.pduType, Since(w, end));
+    int rc = PutPdu(&w, msg);
+    if (rc != BER_OK)
+        return rc;
     PutBytes(&w, msg.community.data(), msg.community.size());
     PutHeader(&w, TAG_OCTET_STRING, msg.community.size());
     PutInteger(&w, TAG_INTEGER, msg.version);

@@ -41,6 +41,7 @@ const uint8_t TAG_GET_REQUEST = 0xA0;
 const uint8_t TAG_GET_NEXT_REQUEST = 0xA1;
 const uint8_t TAG_GET_RESPONSE = 0xA2;
 const uint8_t TAG_SET_REQUEST = 0xA3;
+const uint8_t TAG_REPORT = 0xA8;  // SNMPv3's answer when a request fails its security
 
 const size_t MAX_OID_LEN = 128;  // sub-identifiers of one object identifier
 
@@ -72,7 +73,7 @@ struct Message {
 };
 
 // Decodes exactly one SNMPv1 or SNMPv2c message (version 0 or 1, a Get, GetNext,
-// Response or Set PDU) from data[0..size). Returns BER_OK and fills *msg, or the
+// Response, Set or Report PDU) from data[0..size). Returns BER_OK and fills *msg, or the
 // first error met (*msg then unspecified). Never reads outside data[0..size) and
 // never recurses.
 int DecodeMessage(const uint8_t *data, size_t size, Message *msg);
