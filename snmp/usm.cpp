@@ -140,5 +140,35 @@ bool AesCfb(bool encrypt, const uint8_t *key, size_t keyLen, const uint8_t *iv, 
     return true;
 }
 
+bool MakeUserKeys(AuthProtocol auth, const char *authPassword, PrivProtocol priv, const char *privPassword,
+                  UserKeys *user)
+{
+    user->auth = auth;
+    user->priv = priv;
+    if (priv != PRIV_NONE && auth == AUTH_NONE)
+        return false;
+    if (auth != AUTH_NONE &&
+        !PasswordToKey(auth, reinterpret_cast<const uint8_t *>(authPassword), strlen(authPassword), user->authKu))
+        return false;
+    // The privacy password is hashed with the authentication protocol's hash.
+    return priv == PRIV_NONE ||
+           PasswordToKey(auth, reinterpret_cast<const uint8_t *>(privPassword), strlen(privPassword), user->privKu);
+}
+
+bool LocalizeKeys(const UserKeys &user, const uint8_t *engineId, size_t engineIdLen, Keys *keys)
+{
+    keys->auth = user.auth;
+    keys->priv = user.priv;
+    if (user.auth == AUTH_NONE)
+        return true;
+    if (!LocalizeKey(user.auth, user.authKu, engineId, engineIdLen, keys->authKey))
+        return false;
+    if (user.priv == PRIV_NONE)
+        return true;
+    uint8_t kul[MAX_KEY];
+    return LocalizeKey(user.auth, user.privKu, engineId, engineIdLen, kul) &&
+           PrivKey(user.auth, user.priv, kul, engineId, engineIdLen, keys->privKey);
+}
+
 }  // namespace usm
 }  // namespace vsnmp

@@ -51,5 +51,30 @@ bool AesCfb(bool encrypt, const uint8_t *key, size_t keyLen, const uint8_t *iv, 
             size_t len);
 void AesIv(uint32_t boots, uint32_t time, const uint8_t *salt, uint8_t *iv);
 
+// A user's passwords turned into keys (Ku): the million bytes of hashing each,
+// independent of any engine, done once per user.
+struct UserKeys {
+    AuthProtocol auth = AUTH_NONE;
+    PrivProtocol priv = PRIV_NONE;
+    uint8_t authKu[MAX_KEY] = {};
+    uint8_t privKu[MAX_KEY] = {};
+};
+
+// The keys a message to or from one engine uses.
+struct Keys {
+    AuthProtocol auth = AUTH_NONE;
+    PrivProtocol priv = PRIV_NONE;
+    uint8_t authKey[MAX_KEY] = {};
+    uint8_t privKey[MAX_PRIV_KEY] = {};
+};
+
+// Ku for both passwords (a password is not used when its protocol is NONE).
+// False when a password that is used is empty, or the platform refuses.
+bool MakeUserKeys(AuthProtocol auth, const char *authPassword, PrivProtocol priv, const char *privPassword,
+                  UserKeys *user);
+
+// The user's keys localised to one engine: the authentication key and the AES key.
+bool LocalizeKeys(const UserKeys &user, const uint8_t *engineId, size_t engineIdLen, Keys *keys);
+
 }  // namespace usm
 }  // namespace vsnmp

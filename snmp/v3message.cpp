@@ -138,7 +138,7 @@ int DecodeMessage(const uint8_t *data, size_t size, Received *msg)
     return BER_OK;
 }
 
-bool VerifyMac(const uint8_t *data, size_t size, const Received &msg, const Keys &keys)
+bool VerifyMac(const uint8_t *data, size_t size, const Received &msg, const usm::Keys &keys)
 {
     size_t macLen = usm::MacLength(keys.auth);
     if (macLen == 0 || msg.macLength != macLen || msg.macOffset + macLen > size)
@@ -156,7 +156,7 @@ bool VerifyMac(const uint8_t *data, size_t size, const Received &msg, const Keys
     return diff == 0;
 }
 
-int OpenScopedPdu(const Received &msg, const Keys &keys, ScopedPdu *scoped)
+int OpenScopedPdu(const Received &msg, const usm::Keys &keys, ScopedPdu *scoped)
 {
     if (!(msg.header.flags & FLAG_PRIV))
         return DecodeScopedPdu(msg.scoped, msg.scopedLength, scoped);
@@ -172,7 +172,7 @@ int OpenScopedPdu(const Received &msg, const Keys &keys, ScopedPdu *scoped)
     return DecodeScopedPdu(plain.data(), plain.size(), scoped);
 }
 
-int EncodeMessage(const Header &header, const ScopedPdu &scoped, const Keys &keys, const uint8_t *salt, uint8_t *buf,
+int EncodeMessage(const Header &header, const ScopedPdu &scoped, const usm::Keys &keys, const uint8_t *salt, uint8_t *buf,
                   size_t cap, size_t *len)
 {
     bool auth = (header.flags & FLAG_AUTH) != 0, priv = (header.flags & FLAG_PRIV) != 0;

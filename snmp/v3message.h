@@ -26,14 +26,6 @@ enum {
     V3_ERR_SECURITY = -20,  // flags, model or parameters that the security model cannot take
 };
 
-// A user's keys for one engine.
-struct Keys {
-    usm::AuthProtocol auth = usm::AUTH_NONE;
-    usm::PrivProtocol priv = usm::PRIV_NONE;
-    uint8_t authKey[usm::MAX_KEY] = {};
-    uint8_t privKey[usm::MAX_PRIV_KEY] = {};
-};
-
 // The header data and security parameters of a message.
 struct Header {
     int32_t msgId = 0;
@@ -58,7 +50,7 @@ struct ScopedPdu {
 // fills the authentication parameters. BER_ERR_BUFFER_TOO_SMALL,
 // BER_ERR_INVALID_VALUE (see ber::EncodeMessage) or V3_ERR_SECURITY (flags the
 // keys cannot serve, or the platform refused) otherwise.
-int EncodeMessage(const Header &header, const ScopedPdu &scoped, const Keys &keys, const uint8_t *salt, uint8_t *buf,
+int EncodeMessage(const Header &header, const ScopedPdu &scoped, const usm::Keys &keys, const uint8_t *salt, uint8_t *buf,
                   size_t cap, size_t *len);
 
 // A received message taken apart, its security not yet checked.
@@ -78,12 +70,12 @@ struct Received {
 int DecodeMessage(const uint8_t *data, size_t size, Received *msg);
 
 // True when the message's MAC is the one keys.authKey gives the datagram.
-bool VerifyMac(const uint8_t *data, size_t size, const Received &msg, const Keys &keys);
+bool VerifyMac(const uint8_t *data, size_t size, const Received &msg, const usm::Keys &keys);
 
 // Decrypts the scoped PDU when the message is encrypted (under keys.privKey,
 // with the message's boots, time and salt) and decodes it. BER_OK, a BER_ERR_
 // code, or V3_ERR_SECURITY when it cannot be decrypted.
-int OpenScopedPdu(const Received &msg, const Keys &keys, ScopedPdu *scoped);
+int OpenScopedPdu(const Received &msg, const usm::Keys &keys, ScopedPdu *scoped);
 
 // Decodes a scoped PDU from data[0..size); bytes after it are allowed (a
 // sender may pad what it encrypts).
