@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include "config/v3users.h"
+
 namespace {
 
 const int kSpeedWidth = 12;
@@ -119,5 +121,7 @@ int LoadConfig(InterfaceRecord *interfaces)
     int n = TextModeTranslate(raw, rawLen, fileinput, CONFIG_MAX_CHARS);
     int count = ScanConfig(fileinput, n, interfaces);
     fclose(cfgfile);
+    // The records' labels are known from here on.
+    LoadV3Users();
     return count;
 }
