@@ -34,7 +34,9 @@ const char *SplitLine(const char *p, const char *end, Line *line)
         char scratch[kFieldChars + 1];
         char *out = f < kFields ? line->field[f] : scratch;
         size_t len = 0;
+        bool zero = false;
         auto put = [&](char c) {
+            zero = zero || c == '\0';
             if (len < kFieldChars)
                 out[len] = c;
             len++;
@@ -60,6 +62,9 @@ const char *SplitLine(const char *p, const char *end, Line *line)
             for (; p < end && *p != ','; p++)
                 put(*p);
         }
+        // A zero byte would end the text early wherever it is used.
+        if (zero)
+            return "a field holds a zero byte";
         if (f < kFields)
             line->length[f] = len;
         if (p == end)
