@@ -15,8 +15,9 @@ public:
     ~SnmpdAgent() { Stop(); }
 
     // Starts snmpd on the first of 127.0.0.<firstHost>..<lastHost> it can bind and
-    // waits until it answers. Returns false when none worked.
-    bool Start(int firstHost, int lastHost);
+    // waits until it answers, with extraConfig's lines (createUser, say) added to
+    // its configuration. Returns false when none worked.
+    bool Start(int firstHost, int lastHost, const std::string &extraConfig = "");
     void Stop();
 
     const std::string &Address() const { return address_; }
@@ -28,6 +29,7 @@ private:
     bool TryStart(const std::string &address);
 
     std::filesystem::path dir_;
+    std::string extraConfig_;
     pid_t pid_ = 0;
     std::string address_;
 };

@@ -28,8 +28,9 @@ std::string RunCommand(const std::string &command)
     return out;
 }
 
-bool SnmpdAgent::Start(int firstHost, int lastHost)
+bool SnmpdAgent::Start(int firstHost, int lastHost, const std::string &extraConfig)
 {
+    extraConfig_ = extraConfig;
     dir_ = fs::temp_directory_path() / ("vellary-snmpd-" + std::to_string(getpid()) + "-" + std::to_string(firstHost));
     fs::create_directories(dir_);
     for (int host = firstHost; host <= lastHost; host++) {
@@ -69,7 +70,7 @@ bool SnmpdAgent::TryStart(const std::string &address)
     fs::path log = dir_ / ("snmpd-" + address + ".log");
     WriteFile(conf, "agentaddress udp:" + address + ":161\n"
                     "rocommunity " + kCommunity + " 127.0.0.0/8\n"
-                    "[snmp] persistentDir " + (dir_ / "state").string() + "\n");
+                    "[snmp] persistentDir " + (dir_ / "state").string() + "\n" + extraConfig_);
     pid_t pid = fork();
     if (pid == 0) {
         setenv("MIBS", "", 1);
