@@ -76,6 +76,20 @@ void Accumulate(GraphPoint *p, const Bin &b, Graph *g)
     g->count++;
 }
 
+// Where the graphs end: the last row in file order, or a later time written before it
+// within a day (the clock set back, as when summer time ends). A clock that ran far
+// ahead for a while does not move the end.
+int64_t EndTime(const History *h)
+{
+    int64_t end = h->lastT;
+    for (int i = 0; i < h->dayCount; i++) {
+        int64_t t = h->day[i].key;
+        if (t > end && t - h->lastT <= 86400)
+            end = t;
+    }
+    return end;
+}
+
 }  // namespace
 
 int64_t PeriodSeconds(Period period)
@@ -133,8 +147,9 @@ int BuildGraph(const History *h, Period period, Graph *g)
     g->rows = 0;
     g->avgIn = g->avgOut = 0;
     g->maxIn = g->maxOut = 0;
-    g->t1 = h->lastT;
-    g->t0 = h->lastT - PeriodSeconds(period);
+    int64_t end = EndTime(h);
+    g->t1 = end;
+    g->t0 = end - PeriodSeconds(period);
     if (h->rows == 0)
         return 0;
 
@@ -156,7 +171,7 @@ int BuildGraph(const History *h, Period period, Graph *g)
     } else {
         const Ring &ring = kRings[period];
         const Bin *bins = RingBins(h, period);
-        int64_t lastKey = h->lastT / ring.width;
+        int64_t lastKey = end / ring.width;
         int64_t firstKey = lastKey - ring.count + 1;
         g->t0 = firstKey * ring.width;
         g->t1 = (lastKey + 1) * ring.width;

@@ -46,7 +46,7 @@ struct History {
     Bin year[400];   // 400 days
     int64_t rows;
     int64_t firstT;
-    int64_t lastT;  // the last row in file order: where every graph ends
+    int64_t lastT;  // the last row in file order: where the graphs end (see BuildGraph)
     int32_t lastIn;
     int32_t lastOut;
     int64_t lines;
@@ -80,7 +80,8 @@ struct Graph {
     int32_t maxOut;
 };
 
-// The graph of one period, ending at the history's last row. Returns its number of points.
+// The graph of one period, ending at the last row in file order, or at a later row
+// written before it within a day (a clock set back). Returns its number of points.
 int BuildGraph(const History *h, Period period, Graph *g);
 
 // Seconds a period spans.
