@@ -113,12 +113,19 @@ void HistoryAddRow(History *h, const HistoryRow &row)
     // A bin's slot holds whichever bin last wrote to it: after a clock set back the
     // rows go on into the earlier bins, and the present wins over an old excursion.
     for (int p = PERIOD_WEEK; p < PERIOD_COUNT; p++) {
+        if (row.t >= h->binStart[p] && row.t < h->binEnd[p]) {
+            AddToBin(h->bin[p], row);
+            continue;
+        }
         int64_t key = row.t / kRings[p].width;
         Bin *b = &RingBins(h, static_cast<Period>(p))[key % kRings[p].count];
         if (b->key == key)
             AddToBin(b, row);
         else
             StartBin(b, key, row);
+        h->bin[p] = b;
+        h->binStart[p] = key * kRings[p].width;
+        h->binEnd[p] = h->binStart[p] + kRings[p].width;
     }
     if (h->rows == 0)
         h->firstT = row.t;

@@ -44,6 +44,10 @@ struct History {
     Bin week[336];   // 7 days of 30 minutes
     Bin month[372];  // 31 days of 2 hours
     Bin year[400];   // 400 days
+    // The bin the last row went into, per period: the next rows mostly go there too.
+    int64_t binStart[PERIOD_COUNT];
+    int64_t binEnd[PERIOD_COUNT];
+    Bin *bin[PERIOD_COUNT];
     int64_t rows;
     int64_t firstT;
     int64_t lastT;  // the last row in file order: where the graphs end (see BuildGraph)

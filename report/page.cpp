@@ -145,11 +145,12 @@ void SpeedText(char *buf, size_t cap, int64_t speed)
         snprintf(buf, cap, "%" PRId64 " %s", whole, kUnits[unit]);
         return;
     }
-    char decimals[24];
-    snprintf(decimals, sizeof decimals, "%03" PRId64, frac);
-    for (int i = 2; i > 0 && decimals[i] == '0'; i--)
-        decimals[i] = '\0';
-    snprintf(buf, cap, "%" PRId64 ".%s %s", whole, decimals, kUnits[unit]);
+    char number[48];
+    snprintf(number, sizeof number, "%" PRId64 ".%03d", whole, static_cast<int>(frac));
+    size_t len = strlen(number);
+    while (number[len - 1] == '0')
+        number[--len] = '\0';
+    snprintf(buf, cap, "%s %s", number, kUnits[unit]);
 }
 
 // "dd-mm-yyyy hh:mm" of local seconds.
@@ -270,6 +271,15 @@ void TimeAxis(Out *out, const Graph &g, Period period)
     }
 }
 
+// A point of a line as "x,y" in tenths, without the floating-point print: a page
+// holds thousands of them.
+void PutPoint(Out *out, const char *before, double x, double y)
+{
+    long tx = x > 0 ? static_cast<long>(x * 10 + 0.5) : 0;
+    long ty = y > 0 ? static_cast<long>(y * 10 + 0.5) : 0;
+    Put(out, "%s%ld.%ld,%ld.%ld", before, tx / 10, tx % 10, ty / 10, ty % 10);
+}
+
 // The points of one direction: a line for each run without a gap, a dot for a lone
 // point; under In's lines a light area.
 void Series(Out *out, const Graph &g, bool in, int scale)
@@ -288,13 +298,13 @@ void Series(Out *out, const Graph &g, bool in, int scale)
             if (in) {
                 Put(out, "<path class=\"area\" d=\"M%.1f,%d", X(g, g.points[i].t), kTop + kPlotH);
                 for (int k = i; k < j; k++)
-                    Put(out, "L%.1f,%.1f", X(g, g.points[k].t), Y(g.points[k].in, scale));
+                    PutPoint(out, "L", X(g, g.points[k].t), Y(g.points[k].in, scale));
                 Put(out, "L%.1f,%dZ\"/>\n", X(g, g.points[j - 1].t), kTop + kPlotH);
             }
             Put(out, "<polyline class=\"%s\" points=\"", cls);
             for (int k = i; k < j; k++) {
                 double v = in ? g.points[k].in : g.points[k].out;
-                Put(out, "%s%.1f,%.1f", k == i ? "" : " ", X(g, g.points[k].t), Y(v, scale));
+                PutPoint(out, k == i ? "" : " ", X(g, g.points[k].t), Y(v, scale));
             }
             Put(out, "\"/>\n");
         }
@@ -345,7 +355,7 @@ void FileName(Out *out, const PageEntry &e)
 
 void SummaryRow(Out *out, const PageEntry &e, int index)
 {
-    char speed[40];
+    char speed[64];
     SpeedText(speed, sizeof speed, e.rec->linkSpeed);
     Put(out, "<tr><td class=\"name\"><a href=\"#if%d\">", index + 1);
     Name(out, e);
@@ -408,7 +418,7 @@ void BadRows(Out *out, const PageEntry &e)
 void Section(Out *out, const PageEntry *entries, int index)
 {
     const PageEntry &e = entries[index];
-    char speed[40];
+    char speed[64];
     SpeedText(speed, sizeof speed, e.rec->linkSpeed);
     Put(out, "<section id=\"if%d\">\n<h2>", index + 1);
     Name(out, e);

@@ -15,7 +15,7 @@ void TakeLine(LineSplitter *s, const char *p, int64_t n, int64_t length)
         length--;
     }
     HistoryRow row;
-    if (n == length && ParseHistoryRow(p, p + n, &row)) {
+    if (n == length && ParseHistoryRow(p, p + n, &row, &s->memo)) {
         HistoryAddRow(s->h, row);
         return;
     }
@@ -30,6 +30,7 @@ void TakeLine(LineSplitter *s, const char *p, int64_t n, int64_t length)
 void SplitterStart(LineSplitter *s, History *h)
 {
     s->h = h;
+    s->memo.days = -1;
     s->line = 1;
     s->kept = 0;
     s->length = 0;

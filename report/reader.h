@@ -14,6 +14,7 @@ ReadResult ReadHistory(const char *path, History *h);
 // Feeds the bytes of a file to h line by line, as ReadHistory does; a test's way in.
 struct LineSplitter {
     History *h;
+    DateMemo memo;
     int64_t line;      // number of the line being gathered
     int32_t kept;      // its bytes in held[] so far
     int64_t length;    // its whole length so far (a long line is not kept whole)

@@ -1,6 +1,8 @@
 // By hand and without a copy: millions of rows pass through here on every run.
 #include "report/row.h"
 
+#include <cstring>
+
 #include "report/dates.h"
 
 namespace {
@@ -45,18 +47,23 @@ bool Percent(const char **pp, const char *end, char stop, int32_t *value)
 
 }  // namespace
 
-int ParseHistoryRow(const char *p, const char *end, HistoryRow *row)
+int ParseHistoryRow(const char *p, const char *end, HistoryRow *row, DateMemo *memo)
 {
     // "dd-mm-yyyy,hh,hh:mm:ss," is 23 characters, then two numbers of one or more.
     if (end - p < 26)
         return 0;
-    int day, month, year, hour, hour2, minute, second;
-    if (!Digits(p, 2, &day) || p[2] != '-' || !Digits(p + 3, 2, &month) || p[5] != '-' ||
-        !Digits(p + 6, 4, &year) || p[10] != ',' || !Digits(p + 11, 2, &hour) || p[13] != ',' ||
-        !Digits(p + 14, 2, &hour2) || p[16] != ':' || !Digits(p + 17, 2, &minute) || p[19] != ':' ||
-        !Digits(p + 20, 2, &second) || p[22] != ',')
-        return 0;
-    if (year < 1970 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month) || hour > 23 ||
+    if (memo->days < 0 || memcmp(p, memo->text, sizeof memo->text) != 0) {
+        int day, month, year;
+        if (!Digits(p, 2, &day) || p[2] != '-' || !Digits(p + 3, 2, &month) || p[5] != '-' ||
+            !Digits(p + 6, 4, &year) || year < 1970 || month < 1 || month > 12 || day < 1 ||
+            day > DaysInMonth(year, month))
+            return 0;
+        memcpy(memo->text, p, sizeof memo->text);
+        memo->days = DaysFromCivil(year, month, day);
+    }
+    int hour, hour2, minute, second;
+    if (p[10] != ',' || !Digits(p + 11, 2, &hour) || p[13] != ',' || !Digits(p + 14, 2, &hour2) || p[16] != ':' ||
+        !Digits(p + 17, 2, &minute) || p[19] != ':' || !Digits(p + 20, 2, &second) || p[22] != ',' || hour > 23 ||
         hour2 != hour || minute > 59 || second > 59)
         return 0;
     const char *q = p + 23;
@@ -66,7 +73,7 @@ int ParseHistoryRow(const char *p, const char *end, HistoryRow *row)
     q++;
     if (!Percent(&q, end, '\0', &out) || q != end)
         return 0;
-    row->t = DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
+    row->t = memo->days * 86400 + hour * 3600 + minute * 60 + second;
     row->in = in;
     row->out = out;
     return 1;

@@ -63,14 +63,26 @@ TEST(HistoryRowParse, Table)
         SCOPED_TRACE(c.name);
         // Copied to a buffer of the exact length, so a read past the end is caught.
         std::vector<char> text(c.text, c.text + strlen(c.text));
-        HistoryRow row = {};
-        EXPECT_EQ(c.ok, ParseHistoryRow(text.data(), text.data() + text.size(), &row));
-        if (c.ok) {
-            EXPECT_EQ(c.t, row.t);
-            EXPECT_EQ(c.in, row.in);
-            EXPECT_EQ(c.out, row.out);
+        // Twice: the second time the date comes from the memo.
+        DateMemo memo = {{}, -1};
+        for (int pass = 0; pass < 2; pass++) {
+            HistoryRow row = {};
+            EXPECT_EQ(c.ok, ParseHistoryRow(text.data(), text.data() + text.size(), &row, &memo));
+            if (c.ok) {
+                EXPECT_EQ(c.t, row.t);
+                EXPECT_EQ(c.in, row.in);
+                EXPECT_EQ(c.out, row.out);
+            }
         }
     }
+}
+
+TEST(HistoryRowParse, ZeroBytesAreNoDate)
+{
+    const char zeros[] = "\0\0\0\0\0\0\0\0\0\0,00,00:00:00,1,2";
+    DateMemo memo = {{}, -1};
+    HistoryRow row;
+    EXPECT_EQ(0, ParseHistoryRow(zeros, zeros + sizeof zeros - 1, &row, &memo));
 }
 
 TEST(Dates, RoundTripOverFourCenturies)
