@@ -4,6 +4,7 @@
 #include "report/page.h"
 
 #include <cinttypes>
+#include <cmath>
 #include <cstdarg>
 #include <cstring>
 
@@ -275,8 +276,8 @@ void TimeAxis(Out *out, const Graph &g, Period period)
 // holds thousands of them.
 void PutPoint(Out *out, const char *before, double x, double y)
 {
-    long tx = x > 0 ? static_cast<long>(x * 10 + 0.5) : 0;
-    long ty = y > 0 ? static_cast<long>(y * 10 + 0.5) : 0;
+    long tx = x > 0 ? lround(x * 10) : 0;
+    long ty = y > 0 ? lround(y * 10) : 0;
     Put(out, "%s%ld.%ld,%ld.%ld", before, tx / 10, tx % 10, ty / 10, ty % 10);
 }
 

@@ -73,7 +73,7 @@ int ParseHistoryRow(const char *p, const char *end, HistoryRow *row, DateMemo *m
     q++;
     if (!Percent(&q, end, '\0', &out) || q != end)
         return 0;
-    row->t = memo->days * 86400 + hour * 3600 + minute * 60 + second;
+    row->t = memo->days * 86400 + int64_t{hour} * 3600 + int64_t{minute} * 60 + second;
     row->in = in;
     row->out = out;
     return 1;
