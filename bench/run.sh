@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Measures the monitor and writes docs/performance.md: query latency, cycle time,
-# SNMPv3 against SNMPv2c, the flood, soak, idle cost, codec and fuzzing. Takes about
-# 40 minutes: the three 30-minute fuzz runs (nice 10, sharing the two cores) start
-# once the timed figures are taken, and go on beside the soak and the idle measurement.
+# SNMPv3 against SNMPv2c, the flood, soak, idle cost, codec, the report over two years
+# of history, and fuzzing. Takes about 40 minutes: the three 30-minute fuzz runs (nice
+# 10, sharing the two cores) start once the timed figures are taken, and go on beside
+# the soak and the idle measurement.
 #   bench/run.sh
 # Shorter runs for trying the script out (the report says what was used):
 #   FUZZ_SECONDS=60 SOAK_ROUNDS=500 WINE_SOAK_ROUNDS=100 IDLE_SECONDS=10 V3_FIRST=5 bench/run.sh
@@ -45,10 +46,10 @@ wine_env() {
 
 # ---- builds --------------------------------------------------------------------
 note "building (native Release, windows Release)"
-win_targets=(netbench flood_test idle_ref vellary cycle_bench cycle_ui)
+win_targets=(netbench flood_test idle_ref vellary cycle_bench cycle_ui vellary-report)
 {
   run cmake --preset bench-native -Wno-dev >/dev/null &&
-    run cmake --build --preset bench-native -j2 --target netbench codec_bench flood_test
+    run cmake --build --preset bench-native -j2 --target netbench codec_bench flood_test vellary-report
 } || { fail "native build"; exit 1; }
 {
   run cmake --preset bench-windows -Wno-dev >/dev/null &&
@@ -76,12 +77,37 @@ windows=$root/build/bench-windows
   echo "wine_soak_rounds=$WINE_SOAK_ROUNDS"
   echo "idle_seconds=$IDLE_SECONDS"
   echo "queries=$QUERIES"
+  echo "hyperfine=$(hyperfine --version 2>/dev/null)"
 } >"$results/machine.txt"
 
 # ---- codec, on a quiet machine ---------------------------------------------------
 note "codec"
 run "$native/bench/codec_bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
   --benchmark_out="$results/codec.json" --benchmark_out_format=json >/dev/null || fail "codec benchmark"
+
+# ---- the report: ten interfaces with two years of 5-minute rows each ---------------
+note "vellary-report over 10 x 2 years of history, against cat of the same files"
+rdir=$work/report
+mkdir -p "$rdir"
+for n in 01 02 03 04 05 06 07 08 09 10; do
+  printf 'if%s,192.0.2.%d,public,1000000000,1.3.6.1.2.1.2.2.1.10.1,1.3.6.1.2.1.2.2.1.16.1,\r\n' "$n" "${n#0}"
+done >"$rdir/vellary.cfg"
+echo "node tests/report/history.mjs --days 730 if01.csv ... if10.csv" >>"$commands"
+(cd "$rdir" && node "$root/tests/report/history.mjs" --days 730 if{01..10}.csv) || fail "report: history"
+{
+  echo "report_bytes=$(cat "$rdir"/*.csv | wc -c)"
+  echo "report_rows=$(($(cat "$rdir"/*.csv | grep -c '') - 10))"
+} >"$results/report.txt"
+(cd "$rdir" && run hyperfine -N --warmup 3 --runs 30 --export-json "$results/report-native.json" \
+  "cat $(echo if{01..10}.csv)" "$native/report/vellary-report -o $rdir/page.html") >/dev/null ||
+  fail "report benchmark (native)"
+wine_env
+# The second command only starts and ends the program (a usage error): Wine's share of the time.
+(cd "$rdir" && run hyperfine -i --warmup 2 --runs 10 --export-json "$results/report-wine.json" \
+  "$root/scripts/wine-run $windows/report/vellary-report.exe -o page-wine.html" \
+  "$root/scripts/wine-run $windows/report/vellary-report.exe -o page-empty.html --no-such-option") >/dev/null ||
+  fail "report benchmark (Wine)"
+wineserver -k 2>/dev/null
 
 # ---- peers: ten snmpd agents and a device that never answers ---------------------
 agent_pids=()

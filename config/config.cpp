@@ -103,14 +103,12 @@ int TextModeTranslate(const char *raw, size_t rawLen, char *out, int outCap)
     return n;
 }
 
-int LoadConfig(InterfaceRecord *interfaces)
+int ReadConfigFile(const char *path, InterfaceRecord *interfaces)
 {
     // Binary read with the text-mode rules applied here, so every build loads a file alike.
-    FILE *cfgfile = fopen(CONFIG_FILE_NAME, "rb");
-    if (!cfgfile) {
-        ShowConfigError(L"Failed to open configuration file", L"ERROR");
-        return 0;
-    }
+    FILE *cfgfile = fopen(path, "rb");
+    if (!cfgfile)
+        return -1;
 
     // 4999 characters take at most twice as many bytes when every one is a CR LF pair,
     // plus one to see whether a last CR is followed by its LF.
@@ -121,6 +119,16 @@ int LoadConfig(InterfaceRecord *interfaces)
     int n = TextModeTranslate(raw, rawLen, fileinput, CONFIG_MAX_CHARS);
     int count = ScanConfig(fileinput, n, interfaces);
     fclose(cfgfile);
+    return count;
+}
+
+int LoadConfig(InterfaceRecord *interfaces)
+{
+    int count = ReadConfigFile(CONFIG_FILE_NAME, interfaces);
+    if (count < 0) {
+        ShowConfigError(L"Failed to open configuration file", L"ERROR");
+        return 0;
+    }
     // The records' labels are known from here on.
     LoadV3Users();
     return count;

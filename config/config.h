@@ -11,6 +11,10 @@
 // message box and gives 0. Then reads the SNMPv3 users (config/v3users.h).
 int LoadConfig(InterfaceRecord *interfaces);
 
+// Reads the configuration file at path as LoadConfig does, without a word to the
+// user: returns the number of records completed, or -1 when it cannot be opened.
+int ReadConfigFile(const char *path, InterfaceRecord *interfaces);
+
 // Applies text-mode reading to raw file bytes: CR LF becomes LF and a Ctrl-Z
 // ends the data. Writes at most outCap characters and returns how many.
 int TextModeTranslate(const char *raw, size_t rawLen, char *out, int outCap);

@@ -3,29 +3,36 @@
 # device, and the Windows program runs under Wine watching that device's real
 # interfaces while some traffic flows over the loopback interface. Ctrl-C stops
 # everything the demo started; the history files and the log stay in build/demo.
+# After each cycle vellary-report.exe draws the history as build/demo/vellary-report.html.
 #
 #   scripts/demo.sh            the program as shipped: first poll after 5 s, then every 5 minutes
 #   scripts/demo.sh --quick    a demo-only build: first poll after 2 s, then every 10 s
+#   scripts/demo.sh --history  first 7 days of made-up rows for interfaces without history
+#                              (either way: scripts/demo.sh --quick --history)
 set -uo pipefail
 cd "$(dirname "$0")/.."
 top=$PWD
 . scripts/lib.sh
 
 program=vellary
-case ${1:-} in
-  '') ;;
-  --quick) program=vellary-quick ;;
-  *) sed -n '2,9s/^# \{0,1\}//p' "$0"; exit 2 ;;
-esac
+history=0
+for arg in "$@"; do
+  case $arg in
+    --quick) program=vellary-quick ;;
+    --history) history=1 ;;
+    *) sed -n '2,13s/^# \{0,1\}//p' "$0"; exit 2 ;;
+  esac
+done
 
 sudo=
 [ "$(id -u)" -eq 0 ] || sudo=sudo  # snmpd listens on port 161
 ensure_packages "${BUILD_PACKAGES[@]}" || exit 1
 
-echo "== building $program.exe and vellary-cfg.exe"
+echo "== building $program.exe, vellary-cfg.exe and vellary-report.exe"
 cmake --preset windows -Wno-dev >/dev/null &&
-  cmake --build --preset windows --target "$program" vellary-cfg >/dev/null || exit 1
+  cmake --build --preset windows --target "$program" vellary-cfg vellary-report >/dev/null || exit 1
 exe=$top/build/windows/app/$program.exe
+report=$top/build/windows/report/vellary-report.exe
 
 demo=$top/build/demo
 mkdir -p "$demo/screenshots"
@@ -48,7 +55,7 @@ stop() {
   [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
   wait 2>/dev/null
   echo "history files and log in $demo:"
-  ls "$demo" | grep -E '\.csv$|^vellarylog\.txt$' | sed 's/^/  /'
+  ls "$demo" | grep -E '\.csv$|^vellarylog\.txt$|^vellary-report\.html$' | sed 's/^/  /'
   [ -f "$demo/vellarylog.txt" ] || echo "  (no vellarylog.txt: nothing failed)"
   exit 0
 }
@@ -56,10 +63,12 @@ trap stop INT TERM EXIT
 
 # --- the demo device ---------------------------------------------------------
 community=demo
+setter=demo-set-$$  # a loopback-only write community, to switch the counter cache off below
 agent=
 for n in 77 78 79 76 75; do
   a=127.0.0.$n
-  printf 'agentAddress udp:%s:161\nrocommunity %s default\n' "$a" "$community" >snmpd.conf
+  printf 'agentAddress udp:%s:161\nrocommunity %s default\nrwcommunity %s 127.0.0.0/8\n' \
+    "$a" "$community" "$setter" >snmpd.conf
   mkdir -p snmpd-state
   $sudo env SNMP_PERSISTENT_DIR="$demo/snmpd-state" snmpd -f -C -c "$demo/snmpd.conf" -Lf "$demo/snmpd.log" &
   pid=$!
@@ -73,6 +82,11 @@ for n in 77 78 79 76 75; do
 done
 [ -n "$agent" ] || { echo "could not start snmpd on 127.0.0.75-79 port 161" >&2; exit 1; }
 echo "== demo device: snmpd on $agent, community \"$community\""
+# The interface counters fresh at every request (nsCacheTimeout of the ifTable 0),
+# not from a cache reloaded every 3 s: In and Out of the loopback, read 0.2 s apart,
+# then measure the same interval.
+snmpset -v2c -c "$setter" -t 1 -r 2 "$agent" 1.3.6.1.4.1.8072.1.5.3.1.2.1.3.6.1.2.1.2.2 i 0 >/dev/null ||
+  echo "   (could not turn off snmpd's counter cache: In and Out may disagree)" 
 
 # --- Wine and a screen ------------------------------------------------------
 # The screen comes before the first Wine program: the prefix's desktop lives as
@@ -100,6 +114,14 @@ wine "$top/build/windows/cfgtool/vellary-cfg.exe" "$agent" "$community" >vellary
 count=$(grep -c '' vellary.cfg)
 echo "== vellary.cfg from vellary-cfg.exe: $count interfaces"
 sed 's/\r$//; s/^/  /' vellary.cfg
+
+if [ "$history" -eq 1 ]; then
+  # Not for a link of speed 0: the monitor writes 0 % for it whatever the traffic.
+  names=$(awk -F, '$4 > 0 { print $1 ".csv" }' vellary.cfg)
+  echo "== 7 days of made-up history for: $(echo $names)"
+  # shellcheck disable=SC2086  # one file name per interface
+  node "$top/tests/report/history.mjs" --days 7 $names || exit 1
+fi
 
 # The loopback interface's speed as the agent gives it; the traffic below is
 # sized to it, so its percentages stay in range.
@@ -137,28 +159,39 @@ wine "$exe" >"$demo/wine.log" 2>&1 &
 monitor=$!
 echo "== monitor running (Ctrl-C stops the demo)"
 
-if [ "$headless" -eq 1 ]; then
-  echo "   no display: screenshots after each cycle go to $demo/screenshots"
-  first=5
-  [ "$program" = vellary-quick ] && first=2
-  last=$(sed -n '$s/,.*//p' vellary.cfg).csv
-  rows() { echo $(($(grep -c '' "$last" 2>/dev/null || echo 1) - 1)); }
-  before=$(rows)  # history of earlier runs stays; count this run's rows only
-  shot() { import -window root -crop 500x350+300+50 +repage "screenshots/cycle-$1.png" && echo "   screenshots/cycle-$1.png"; }
-  timeout 60 xdotool search --sync --name '^Vellary - SNMP Monitor$' >/dev/null
-  # The first cycle writes no history: its screenshot is taken by time.
-  sleep $((first + 1 + count))
-  shot 01
-  cycle=1
-  while kill -0 "$monitor" 2>/dev/null; do
-    done_rows=$(($(rows) - before))
-    if [ "$done_rows" -ge "$cycle" ]; then
-      sleep 1
-      cycle=$((done_rows + 1))
-      shot "$(printf '%02d' "$cycle")"
-    fi
+# The page of graphs, after each cycle, and a picture of it beside the window's.
+draw() {
+  wine "$report" >/dev/null 2>"$demo/report.log" || { sed 's/^/   /' "$demo/report.log"; return; }
+  local height=$(($(grep -c "" vellary.cfg) * 640 + 200))
+  chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run --disable-background-networking \
+    --disable-component-update --disable-sync --hide-scrollbars --user-data-dir="$demo/chromium" \
+    --window-size=1340,$height --screenshot="$demo/screenshots/report-$1.png" "file://$demo/vellary-report.html" \
+    >/dev/null 2>&1 && echo "   screenshots/report-$1.png"
+}
+[ "$headless" -eq 1 ] && echo "   no display: screenshots after each cycle go to $demo/screenshots"
+echo "   after each cycle the history is drawn in $demo/vellary-report.html"
+first=5
+[ "$program" = vellary-quick ] && first=2
+last=$(sed -n '$s/,.*//p' vellary.cfg).csv
+rows() { echo $(($(grep -c '' "$last" 2>/dev/null || echo 1) - 1)); }
+before=$(rows)  # history of earlier runs stays; count this run's rows only
+shot() {
+  [ "$headless" -eq 1 ] || return 0
+  import -window root -crop 500x350+300+50 +repage "screenshots/cycle-$1.png" && echo "   screenshots/cycle-$1.png"
+}
+timeout 60 xdotool search --sync --name '^Vellary - SNMP Monitor$' >/dev/null
+# The first cycle writes no history: its screenshot is taken by time.
+sleep $((first + 1 + count))
+shot 01
+draw 01
+cycle=1
+while kill -0 "$monitor" 2>/dev/null; do
+  done_rows=$(($(rows) - before))
+  if [ "$done_rows" -ge "$cycle" ]; then
     sleep 1
-  done
-else
-  wait "$monitor"
-fi
+    cycle=$((done_rows + 1))
+    shot "$(printf '%02d' "$cycle")"
+    draw "$(printf '%02d' "$cycle")"
+  fi
+  sleep 1
+done

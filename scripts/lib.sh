@@ -43,6 +43,6 @@ ensure_wine_prefix() {
 
 BUILD_PACKAGES=(cmake ninja-build g++ clang libgtest-dev googletest libbenchmark-dev
   g++-mingw-w64-x86-64-posix wine wine64 fonts-wine xvfb xauth snmpd snmp iproute2 procps
-  iputils-ping imagemagick xdotool libssl-dev)
+  iputils-ping imagemagick xdotool chromium nodejs libssl-dev)
 # What bench/run.sh needs beyond the builds.
-BENCH_PACKAGES=(python3)
+BENCH_PACKAGES=(python3 hyperfine)

@@ -4,14 +4,16 @@
 # own), through several poll cycles. The first agent's loopback interface is shown
 # twice, through its 32-bit counters and through its 64-bit (HC) ones. Checks the
 # log, the history files, the window's status images and the two rows' figures;
-# leaves a screenshot in the artefact folder.
+# leaves a screenshot in the artefact folder. Then vellary-report.exe draws the
+# history files the program wrote: its summary must give the rows' percentages.
 #
-# e2e.sh <program.exe> <artefact folder> <later period in seconds> <read_table.exe>
+# e2e.sh <program.exe> <artefact folder> <later period in seconds> <read_table.exe> <vellary-report.exe>
 set -uo pipefail
 exe=$(realpath "$1")
 artefacts=$(realpath -m "$2")
 period=$3
 reader=$(realpath "$4")
+report=$(realpath "$5")
 cycles=3
 
 skip() { echo "SKIPPED: $*"; exit 77; }
@@ -185,6 +187,8 @@ if ! pair_agrees; then
 fi
 import -window root "$artefacts/e2e-window.png"
 echo "screenshot: $artefacts/e2e-window.png"
+# The report while the program runs: the history files are open to both.
+(cd "$run" && wine "$report" -o "$work/during.html") || fail "vellary-report.exe failed while the program ran"
 
 # File > Exit from the keyboard; it is handled between cycles.
 window=$(xdotool search --name '^Vellary - SNMP Monitor$' | head -1)
@@ -259,6 +263,20 @@ echo "status pixels: green $green, red $red, yellow $yellow"
 [ "$green" -ge 1200 ] || fail "fewer green pixels ($green) than four status images"
 [ "$red" -ge 300 ] && [ "$red" -lt 900 ] || fail "not one red status image ($red red pixels)"
 [ "$yellow" -lt 100 ] || fail "a yellow status image after the cycle ($yellow pixels)"
+
+# The report of what the program wrote: now, average and maximum of each interface's rows.
+(cd "$run" && wine "$report" -o "$work/report.html") || fail "vellary-report.exe failed"
+for name in Alpha AlphaHC Dead Beta Gamma; do
+  shown=$(grep -o "<tr><td class=\"name\"><a href=\"#if[0-9]*\">$name</a>.*</tr>" "$work/report.html" |
+    sed 's/<\/td>/|/g; s/<[^>]*>//g' | cut -d'|' -f3-8 | tr '|' ' ')
+  want=$(tail -n +2 "$run/$name.csv" | tr -d '\r' | awk -F, '
+    { n++; si += $4; so += $5; if (n == 1 || $4 > mi) mi = $4; if (n == 1 || $5 > mo) mo = $5; li = $4; lo = $5 }
+    END { printf "%d %.2f %d %d %.2f %d", li, si / n, mi, lo, so / n, mo }')
+  echo "report of $name (now, average, maximum of In, then of Out): $shown; rows: $want"
+  echo "$shown $want" | awk '{ for (i = 1; i <= 6; i++) if ($i == "" || ($i - $(i + 6)) ^ 2 > 0.0026) exit 1 }' ||
+    fail "the report of $name shows $shown, its rows give $want"
+done
+cp "$work/report.html" "$artefacts/e2e-report.html"
 
 if [ "$failed" -ne 0 ]; then
   cp -r "$run" "$artefacts/e2e-run"

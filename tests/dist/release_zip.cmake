@@ -3,7 +3,7 @@
 # configuration, and nothing else.
 #
 # cmake -DCPACK=... -DCONFIG=<CPackConfig.cmake> -DOUT=<folder> -DVERSION=x.y.z
-#       -DPROGRAM=<vellary.exe> -DWALKER=0|1 -DEXAMPLE=<vellary.cfg> -P release_zip.cmake
+#       -DPROGRAM=<vellary.exe> -DWALKER=0|1 -DREPORT=0|1 -DEXAMPLE=<vellary.cfg> -P release_zip.cmake
 
 function(fail text)
   message(FATAL_ERROR "release zip: ${text}")
@@ -31,10 +31,15 @@ string(STRIP "${listing}" listing)
 string(REPLACE "\n" ";" entries "${listing}")
 list(FILTER entries EXCLUDE REGEX "/$")
 list(SORT entries)
-set(expected README.txt vellary.cfg vellary.exe)
+# The console tools, each expected as soon as it is part of the build.
+set(tools)
 if(WALKER)
-  list(APPEND expected vellary-cfg.exe)
+  list(APPEND tools vellary-cfg.exe)
 endif()
+if(REPORT)
+  list(APPEND tools vellary-report.exe)
+endif()
+set(expected README.txt vellary.cfg vellary.exe ${tools})
 list(TRANSFORM expected PREPEND ${name}/)
 list(SORT expected)
 if(NOT entries STREQUAL expected)
@@ -53,12 +58,12 @@ execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${dir}/vellary.exe ${P
 if(differ)
   fail("vellary.exe is not the program built as ${PROGRAM}")
 endif()
-if(WALKER)
-  file(READ ${dir}/vellary-cfg.exe magic LIMIT 2 HEX)
+foreach(tool IN LISTS tools)
+  file(READ ${dir}/${tool} magic LIMIT 2 HEX)
   if(NOT magic STREQUAL "4d5a")
-    fail("vellary-cfg.exe is not a Windows program")
+    fail("${tool} is not a Windows program")
   endif()
-endif()
+endforeach()
 # The tests load this same file with the program's reader.
 execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${dir}/vellary.cfg ${EXAMPLE} RESULT_VARIABLE differ)
 if(differ)

@@ -1,0 +1,32 @@
+// What the report needs of the platform: history files read while the monitor
+// appends to them, and the page put in place in one step.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+enum OpenResult { OPEN_OK, OPEN_MISSING, OPEN_NOT_FILE, OPEN_FAILED };
+
+struct SharedFile {
+    intptr_t handle;
+    int64_t size;  // at opening: what is read, however the file grows meanwhile
+};
+
+// Opens a regular file for reading with read, write and delete sharing, so the
+// monitor can go on appending. Anything but a regular file (a device, a pipe, a
+// folder) is OPEN_NOT_FILE and is not left open.
+OpenResult OpenShared(const char *path, SharedFile *file);
+
+// Reads up to cap bytes (at most 1 MiB at a time). Returns the count, 0 at the end, -1 on an error.
+int ReadShared(SharedFile *file, char *buffer, int cap);
+
+void CloseShared(SharedFile *file);
+
+// Puts the file temp in place of path, replacing any file there in one step.
+// Returns 1 on success, 0 when it could not (temp is then still there).
+int ReplaceWith(const char *temp, const char *path);
+
+// The working folder, for the page to name. Returns 0 (and an empty text) when it cannot tell.
+int CurrentFolder(char *buffer, size_t cap);
+
+unsigned long CurrentProcessId();

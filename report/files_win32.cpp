@@ -1,0 +1,61 @@
+#include <windows.h>
+
+#include <direct.h>
+
+#include "report/files.h"
+
+OpenResult OpenShared(const char *path, SharedFile *file)
+{
+    HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+            return OPEN_MISSING;
+        // A folder refuses to open as a file.
+        DWORD attributes = GetFileAttributesA(path);
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) ? OPEN_NOT_FILE
+                                                                                                  : OPEN_FAILED;
+    }
+    LARGE_INTEGER size;
+    if (GetFileType(h) != FILE_TYPE_DISK || !GetFileSizeEx(h, &size)) {
+        CloseHandle(h);
+        return OPEN_NOT_FILE;
+    }
+    file->handle = reinterpret_cast<intptr_t>(h);
+    file->size = size.QuadPart;
+    return OPEN_OK;
+}
+
+int ReadShared(SharedFile *file, char *buffer, int cap)
+{
+    DWORD got = 0;
+    if (!ReadFile(reinterpret_cast<HANDLE>(file->handle), buffer, static_cast<DWORD>(cap), &got, nullptr))
+        return -1;
+    return static_cast<int>(got);
+}
+
+void CloseShared(SharedFile *file)
+{
+    CloseHandle(reinterpret_cast<HANDLE>(file->handle));
+    file->handle = 0;
+}
+
+int ReplaceWith(const char *temp, const char *path)
+{
+    return MoveFileExA(temp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+int CurrentFolder(char *buffer, size_t cap)
+{
+    if (cap > 0 && _getcwd(buffer, static_cast<int>(cap)))
+        return 1;
+    if (cap > 0)
+        buffer[0] = '\0';
+    return 0;
+}
+
+unsigned long CurrentProcessId()
+{
+    return GetCurrentProcessId();
+}

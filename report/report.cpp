@@ -1,0 +1,145 @@
+#include "report/report.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "config/config.h"
+#include "records/localtime.h"
+#include "report/files.h"
+#include "report/page.h"
+#include "report/reader.h"
+
+namespace {
+
+// One history per interface at most, all read before the page is written.
+History g_histories[MAX_INTERFACES];
+InterfaceRecord g_records[MAX_INTERFACES];
+PageEntry g_entries[MAX_INTERFACES];
+PageInfo g_info;
+
+bool SameLetters(const char *a, const char *b, size_t n)
+{
+    for (size_t i = 0; i < n; i++)
+        if (toupper(static_cast<unsigned char>(a[i])) != toupper(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+bool IsDeviceName(const char *stem, size_t len)
+{
+    // Windows opens these devices whatever extension follows, and ignores blanks before it.
+    while (len > 0 && stem[len - 1] == ' ')
+        len--;
+    static const char *const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+    for (const char *device : kDevices)
+        if (len == strlen(device) && SameLetters(stem, device, len))
+            return true;
+    return len == 4 && (SameLetters(stem, "COM", 3) || SameLetters(stem, "LPT", 3)) && stem[3] >= '0' &&
+           stem[3] <= '9';
+}
+
+int Fail(const char *format, const char *what)
+{
+    fprintf(stderr, "vellary-report: ");
+    fprintf(stderr, format, what);
+    fputc('\n', stderr);
+    return 1;
+}
+
+// The page goes to a file of its own first, so a browser or a mail never gets half of it.
+int WritePageFile(const char *path)
+{
+    char temp[1100];
+    int len = snprintf(temp, sizeof temp, "%s.%lu.tmp", path, CurrentProcessId());
+    if (len < 0 || static_cast<size_t>(len) >= sizeof temp)
+        return Fail("the output path %s is too long", path);
+    FILE *f = fopen(temp, "wb");
+    if (!f) {
+        fprintf(stderr, "vellary-report: cannot write %s (%s): check that its folder exists and may be written to\n",
+                path, strerror(errno));
+        return 1;
+    }
+    int written = WritePage(f, g_entries, &g_info);
+    int closed = fclose(f) == 0;
+    if (!written || !closed) {
+        remove(temp);
+        return Fail("could not write the whole page to %s (is the disk full?); the page there is unchanged", path);
+    }
+    if (!ReplaceWith(temp, path)) {
+        remove(temp);
+        return Fail("could not put the new page in place of %s (is it a folder, or read-only?); the page there is "
+                    "unchanged",
+                    path);
+    }
+    return 0;
+}
+
+}  // namespace
+
+int HistoryFileName(const InterfaceRecord *rec, char *buf, size_t cap)
+{
+    size_t len = FieldLength(rec->strName, sizeof rec->strName);
+    snprintf(buf, cap, "%s.csv", FieldValue(rec->strName).str);
+    if (len == 0 || strlen(buf) != len + 4)
+        return 0;
+    size_t stem = len;
+    for (size_t i = 0; i < len; i++) {
+        unsigned char c = static_cast<unsigned char>(rec->strName[i]);
+        if (c < 0x20 || c == 0x7F || strchr("\\/:*?\"<>|", c))
+            return 0;
+        if (c == '.' && stem == len)
+            stem = i;
+    }
+    return !IsDeviceName(rec->strName, stem);
+}
+
+int RunReport(int argc, char **argv)
+{
+    const char *output = REPORT_DEFAULT_OUTPUT;
+    for (int i = 1; i < argc; i++) {
+        if (strcmp(argv[i], "-o") == 0 && i + 1 < argc && argv[i + 1][0]) {
+            output = argv[++i];
+        } else {
+            fputs("usage: vellary-report [-o FILE]\n"
+                  "Run in the monitor's folder: reads vellary.cfg and the history files, and writes one HTML page "
+                  "of graphs (" REPORT_DEFAULT_OUTPUT " unless -o names another file).\n",
+                  stderr);
+            return 1;
+        }
+    }
+
+    CurrentFolder(g_info.folder, sizeof g_info.folder);
+    memset(g_records, 0, sizeof g_records);
+    int count = ReadConfigFile(CONFIG_FILE_NAME, g_records);
+    if (count < 0)
+        return Fail("cannot open " CONFIG_FILE_NAME " in %s: run vellary-report in the monitor's folder",
+                    g_info.folder[0] ? g_info.folder : "the working folder");
+    g_info.count = count;
+    ReadLocalTime(&g_info.made);
+
+    for (int i = 0; i < count; i++) {
+        PageEntry *e = &g_entries[i];
+        e->rec = &g_records[i];
+        e->nameValid = HistoryFileName(e->rec, e->fileName, sizeof e->fileName);
+        e->hist = nullptr;
+        e->read = READ_MISSING;
+        e->sharesWith = -1;
+        if (!e->nameValid)
+            continue;
+        // Two interfaces of one name write one file: it is read once.
+        for (int j = 0; j < i && e->sharesWith < 0; j++)
+            if (g_entries[j].nameValid && strcmp(g_entries[j].fileName, e->fileName) == 0)
+                e->sharesWith = j;
+        if (e->sharesWith >= 0) {
+            e->read = g_entries[e->sharesWith].read;
+            e->hist = g_entries[e->sharesWith].hist;
+            continue;
+        }
+        e->read = ReadHistory(e->fileName, &g_histories[i]);
+        if (e->read == READ_OK || e->read == READ_CUT_SHORT)
+            e->hist = &g_histories[i];
+    }
+    return WritePageFile(output);
+}

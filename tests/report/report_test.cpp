@@ -1,0 +1,336 @@
+// The report's steps in-process: rows, lines across blocks, the periods' bins and
+// the program's failures. The page in a real browser is browser.mjs's job.
+#include "report/report.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "report/aggregate.h"
+#include "report/dates.h"
+#include "report/files.h"
+#include "report/reader.h"
+#include "report/row.h"
+#include "tests/support/files.h"
+
+namespace {
+
+int64_t At(int year, int month, int day, int hour, int minute, int second)
+{
+    return DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
+}
+
+struct RowCase {
+    const char *name;
+    const char *text;
+    int ok;
+    int64_t t;
+    int32_t in;
+    int32_t out;
+};
+
+const RowCase kRows[] = {
+    {"as the monitor writes it", "05-12-2026,14,14:08:07,12,3", 1, At(2026, 12, 5, 14, 8, 7), 12, 3},
+    {"midnight, leap day", "29-02-2028,00,00:00:00,0,0", 1, At(2028, 2, 29, 0, 0, 0), 0, 0},
+    {"negative and large", "01-01-1970,23,23:59:59,-5,150", 1, 86399, -5, 150},
+    {"beyond int32 saturates", "05-12-2026,14,14:08:07,99999999999999999999,-3000000000", 1,
+     At(2026, 12, 5, 14, 8, 7), INT32_MAX, INT32_MIN},
+    {"re-saved with slashes", "05/12/2026,14,14:08:07,12,3", 0, 0, 0, 0},
+    {"re-saved with semicolons", "05-12-2026;14;14:08:07;12;3", 0, 0, 0, 0},
+    {"year first", "2026-12-05,14,14:08:07,12,3", 0, 0, 0, 0},
+    {"seconds dropped", "05-12-2026,14,14:08,12,3", 0, 0, 0, 0},
+    {"hour column differs", "05-12-2026,15,14:08:07,12,3", 0, 0, 0, 0},
+    {"31 February", "31-02-2026,14,14:08:07,12,3", 0, 0, 0, 0},
+    {"29 February of 2100", "29-02-2100,14,14:08:07,12,3", 0, 0, 0, 0},
+    {"minute 60", "05-12-2026,14,14:60:07,12,3", 0, 0, 0, 0},
+    {"before 1970", "31-12-1969,14,14:08:07,12,3", 0, 0, 0, 0},
+    {"truncated after In", "05-12-2026,14,14:08:07,12", 0, 0, 0, 0},
+    {"truncated after its comma", "05-12-2026,14,14:08:07,12,", 0, 0, 0, 0},
+    {"a decimal point", "05-12-2026,14,14:08:07,12.5,3", 0, 0, 0, 0},
+    {"a sixth column", "05-12-2026,14,14:08:07,12,3,4", 0, 0, 0, 0},
+    {"a blank", "05-12-2026,14,14:08:07, 12,3", 0, 0, 0, 0},
+    {"a lone minus", "05-12-2026,14,14:08:07,-,3", 0, 0, 0, 0},
+    {"the header", HISTORY_HEADER, 0, 0, 0, 0},
+    {"empty", "", 0, 0, 0, 0},
+};
+
+TEST(HistoryRowParse, Table)
+{
+    for (const RowCase &c : kRows) {
+        SCOPED_TRACE(c.name);
+        // Copied to a buffer of the exact length, so a read past the end is caught.
+        std::vector<char> text(c.text, c.text + strlen(c.text));
+        // Twice: the second time the date comes from the memo.
+        DateMemo memo = {{}, -1};
+        for (int pass = 0; pass < 2; pass++) {
+            HistoryRow row = {};
+            EXPECT_EQ(c.ok, ParseHistoryRow(text.data(), text.data() + text.size(), &row, &memo));
+            if (c.ok) {
+                EXPECT_EQ(c.t, row.t);
+                EXPECT_EQ(c.in, row.in);
+                EXPECT_EQ(c.out, row.out);
+            }
+        }
+    }
+}
+
+TEST(HistoryRowParse, ZeroBytesAreNoDate)
+{
+    const char zeros[] = "\0\0\0\0\0\0\0\0\0\0,00,00:00:00,1,2";
+    DateMemo memo = {{}, -1};
+    HistoryRow row;
+    EXPECT_EQ(0, ParseHistoryRow(zeros, zeros + sizeof zeros - 1, &row, &memo));
+}
+
+TEST(Dates, RoundTripOverFourCenturies)
+{
+    for (int64_t days = 0; days < 146097 * 2; days += 13) {
+        CivilDate d = CivilFromDays(days);
+        ASSERT_EQ(days, DaysFromCivil(d.year, d.month, d.day));
+    }
+    EXPECT_EQ(6, CivilFromDays(DaysFromCivil(2026, 12, 5)).weekday);  // a Saturday
+}
+
+// What a history comes to, fed as one piece or in pieces of every size.
+struct Fed {
+    History h;
+    std::string Summary() const
+    {
+        std::string s = "rows " + std::to_string(h.rows) + " bad " + std::to_string(h.badRows) + " lines " +
+                         std::to_string(h.lines) + " last " + std::to_string(h.lastT) + "," +
+                         std::to_string(h.lastIn) + "," + std::to_string(h.lastOut) + ";";
+        for (int i = 0; i < h.badNamed; i++)
+            s += " " + std::to_string(h.bad[i].line) + ":" + std::to_string(h.bad[i].length) + ":" +
+                 std::string(h.bad[i].text, strnlen(h.bad[i].text, BAD_TEXT_MAX));
+        return s;
+    }
+};
+
+void Feed(const std::string &bytes, size_t piece, Fed *fed)
+{
+    HistoryReset(&fed->h);
+    LineSplitter s;
+    SplitterStart(&s, &fed->h);
+    for (size_t at = 0; at < bytes.size(); at += piece)
+        SplitterFeed(&s, bytes.data() + at, static_cast<int64_t>(std::min(piece, bytes.size() - at)));
+    SplitterEnd(&s);
+}
+
+TEST(HistoryLines, PiecesOfEverySizeReadAsTheWhole)
+{
+    std::string bytes = std::string(HISTORY_HEADER) + "\r\n05-12-2026,14,14:08:07,12,3" + "\r\n" +
+                        "\r\n05/12/2026 14:13,11,4" + "\r\n" + HISTORY_HEADER + "\r\n" + std::string(300, 'x') +
+                        "\n05-12-2026,14,14:18:07,10,5" + "\r\n05-12-2026,14,14:2";
+    Fed whole;
+    Feed(bytes, bytes.size(), &whole);
+    EXPECT_EQ("rows 2 bad 5 lines 8 last " + std::to_string(At(2026, 12, 5, 14, 18, 7)) +
+                  ",10,5; 3:0: 4:21:05/12/2026 14:13,11,4 5:25:" HISTORY_HEADER " 6:300:" + std::string(80, 'x') +
+                  " 8:18:05-12-2026,14,14:2",
+              whole.Summary());
+    for (size_t piece = 1; piece < bytes.size(); piece++) {
+        Fed fed;
+        Feed(bytes, piece, &fed);
+        ASSERT_EQ(whole.Summary(), fed.Summary()) << "pieces of " << piece;
+    }
+}
+
+TEST(HistoryLines, ALineOfTenMegabytesIsOneBadLine)
+{
+    std::string bytes = std::string(HISTORY_HEADER) + "\r\n" + std::string(10 << 20, '7') +
+                        "\r\n05-12-2026,14,14:08:07,12,3";
+    Fed fed;
+    Feed(bytes, 1 << 20, &fed);
+    EXPECT_EQ(1, fed.h.rows);
+    EXPECT_EQ(1, fed.h.badRows);
+    EXPECT_EQ((10 << 20) + 1, fed.h.bad[0].length);  // its CR included: the line is not a row anyway
+}
+
+class Aggregate : public ::testing::Test {
+protected:
+    void SetUp() override { HistoryReset(&h_); }
+    void Row(int64_t t, int32_t in, int32_t out)
+    {
+        HistoryRow row = {t, in, out};
+        HistoryAddRow(&h_, row);
+    }
+    const Graph &Build(Period period)
+    {
+        BuildGraph(&h_, period, &g_);
+        return g_;
+    }
+    History h_;
+    Graph g_;
+};
+
+TEST_F(Aggregate, GapsAndAClockSetBackStartNewLines)
+{
+    int64_t t = At(2026, 10, 25, 0, 0, 0);
+    for (int i = 0; i < 12; i++)  // 00:00 to 00:55
+        Row(t + i * 300, 10, 5);
+    for (int i = 0; i < 6; i++)  // after 16 minutes without a row: 01:11 to 01:36
+        Row(t + 4260 + i * 300, 20, 5);
+    for (int i = 0; i < 6; i++)  // the clock set back an hour: 00:40 to 01:05 again
+        Row(t + 2400 + i * 300, 30, 5);
+    const Graph &g = Build(PERIOD_DAY);
+    ASSERT_EQ(24, g.count);  // the repeated rows are points of their own, in file order
+    std::vector<int> starts;
+    for (int i = 0; i < g.count; i++)
+        if (g.points[i].breakBefore)
+            starts.push_back(i);
+    EXPECT_EQ((std::vector<int>{0, 12, 18}), starts);
+    for (int i = 1; i < g.count; i++)
+        EXPECT_TRUE(g.points[i].breakBefore || g.points[i - 1].t < g.points[i].t) << "a line to the left at " << i;
+    EXPECT_DOUBLE_EQ((12 * 10 + 6 * 20 + 6 * 30) / 24.0, g.avgIn);
+    EXPECT_EQ(30, g.maxIn);
+    EXPECT_EQ(t + 4260 + 5 * 300, g.t1);  // the first pass's end, though written before the last row
+    // The repeated rows join the 30-minute bins of the first pass.
+    const Graph &w = Build(PERIOD_WEEK);
+    EXPECT_DOUBLE_EQ((6 * 10 + 4 * 30) / 10.0, w.points[1].in);  // 00:30 to 00:59
+}
+
+TEST_F(Aggregate, FastRowsShareAPointAndTheWindowEndsAtTheLastRow)
+{
+    int64_t t = At(2026, 12, 5, 0, 0, 0);
+    Row(t - 3 * 86400, 90, 90);  // three days back: out of the 24 hours, in the week
+    for (int i = 0; i < 30; i++)  // a row every 10 s, as the demo's quick build writes them
+        Row(t + i * 10, i, 2 * i);
+    Row(t + 365 * 86400, 99, 99);  // a clock a year ahead for one row...
+    Row(t + 600, 40, 40);          // ...and back: the graphs end here, not a year ahead
+    const Graph &g = Build(PERIOD_DAY);
+    ASSERT_EQ(3, g.count);
+    EXPECT_EQ(t, g.points[0].t);
+    EXPECT_DOUBLE_EQ(7.0, g.points[0].in);  // rows 0 to 14, the first 150 s
+    EXPECT_DOUBLE_EQ(44.0, g.points[1].out);
+    EXPECT_EQ(40, g.maxIn);
+    EXPECT_EQ(t + 600 - 86400, g.t0);
+    const Graph &w = Build(PERIOD_WEEK);
+    EXPECT_EQ(90, w.maxIn);
+    EXPECT_EQ(2, w.count);
+    EXPECT_TRUE(w.points[1].breakBefore);
+    EXPECT_EQ(32, w.rows);
+}
+
+TEST_F(Aggregate, BinsAtTheWindowsEdgesAndOldRowsLeaveTheRings)
+{
+    int64_t t = At(2024, 1, 1, 0, 0, 0);
+    for (int d = 0; d < 800; d++) {
+        Row(t + d * 86400 + 3600, d % 100, 1);
+        Row(t + d * 86400 + 7200, d % 100 + 2, 1);
+    }
+    const Graph &y = Build(PERIOD_YEAR);
+    ASSERT_EQ(400, y.count);
+    EXPECT_EQ(t + 400 * 86400, y.t0);
+    EXPECT_DOUBLE_EQ(1.0, y.points[0].in);  // day 400: 0 and 2
+    EXPECT_DOUBLE_EQ(100.0, y.points[399].in);  // day 799: 99 and 101
+    EXPECT_EQ(800, y.rows);
+    const Graph &m = Build(PERIOD_MONTH);
+    EXPECT_EQ(62, m.count);  // two 2-hour bins a day
+    EXPECT_FALSE(m.points[1].breakBefore);
+    EXPECT_TRUE(m.points[2].breakBefore);
+}
+
+struct NameCase {
+    const char *name;
+    int valid;
+};
+
+TEST(HistoryFileNames, WhatWindowsCannotOpenIsRefused)
+{
+    const NameCase kNames[] = {
+        {"Uplink", 1},   {"eth0.100", 1}, {"COM10", 1},        {"CONSOLE", 1}, {"FifteenCharName", 1},
+        {"", 0},         {"a/b", 0},      {"a\\b", 0},         {"c:x", 0},     {"what?", 0},
+        {"a|b", 0},      {"\"q\"", 0},    {"tab\there", 0},    {"CON", 0},     {"con.x", 0},
+        {"nul", 0},      {"COM1", 0},     {"lpt9 .old", 0},    {"AUX ", 0},
+    };
+    for (const NameCase &c : kNames) {
+        SCOPED_TRACE(c.name);
+        InterfaceRecord rec = {};
+        memcpy(rec.strName, c.name, strlen(c.name));
+        char file[24];
+        EXPECT_EQ(c.valid, HistoryFileName(&rec, file, sizeof file));
+        if (c.valid) {
+            EXPECT_EQ(std::string(c.name) + ".csv", file);
+        }
+    }
+}
+
+class ReportRun : public InTempDir {
+protected:
+    static int Run(std::vector<std::string> args)
+    {
+        std::vector<char *> argv;
+        static char program[] = "vellary-report";
+        argv.push_back(program);
+        for (std::string &a : args)
+            argv.push_back(&a[0]);
+        return RunReport(static_cast<int>(argv.size()), argv.data());
+    }
+    static std::string Line(const char *name)
+    {
+        return std::string(name) + ",192.0.2.1,public,100000000,1.3.6.1.2.1.2.2.1.10.1,1.3.6.1.2.1.2.2.1.16.1,\r\n";
+    }
+};
+
+TEST_F(ReportRun, MissingConfigurationFailsWithoutAPage)
+{
+    EXPECT_EQ(1, Run({}));
+    EXPECT_FALSE(FileExists(REPORT_DEFAULT_OUTPUT));
+}
+
+TEST_F(ReportRun, AnOutputThatCannotBeWrittenKeepsTheOldPage)
+{
+    WriteFile("vellary.cfg", Line("Uplink"));
+    WriteFile("page.html", "old");
+    std::filesystem::create_directory("folder");
+    WriteFile("folder/inside", "");
+    EXPECT_EQ(1, Run({"-o", "no-such-folder/page.html"}));
+    EXPECT_EQ(1, Run({"-o", "folder"}));  // a folder in the way of the rename
+    EXPECT_EQ(1, Run({"-x"}));
+    EXPECT_EQ("old", ReadFile("page.html"));
+    EXPECT_EQ(0, Run({"-o", "page.html"}));
+    EXPECT_NE("old", ReadFile("page.html"));
+    for (const auto &entry : std::filesystem::directory_iterator(dir_))
+        EXPECT_EQ(std::string::npos, entry.path().string().find(".tmp")) << entry.path();
+}
+
+TEST_F(ReportRun, SharedMissingGarbageAndUnnamedHistories)
+{
+    WriteFile("vellary.cfg", Line("Twin") + Line("Twin") + Line("Gone") + Line("a:b") + Line("Junk"));
+    WriteFile("Twin.csv", std::string(HISTORY_HEADER) + "\r\n05-12-2026,14,14:08:07,12,3\r\n05-12-2026,14,14:08:09,40,7");
+    std::string junk(3 << 20, '\0');
+    for (size_t i = 0; i < junk.size(); i++)
+        junk[i] = static_cast<char>((i * 2654435761u) >> 13);
+    WriteFile("Junk.csv", junk);
+    ASSERT_EQ(0, Run({}));
+    std::string page = ReadFile(REPORT_DEFAULT_OUTPUT);
+    EXPECT_NE(std::string::npos, page.find("Twin.csv, shared with <a href=\"#if1\">Twin</a> (interface 1)"));
+    EXPECT_NE(std::string::npos, page.find("Twin.csv, 2 rows from 05-12-2026 14:08 to 05-12-2026 14:08."));
+    EXPECT_NE(std::string::npos, page.find("Gone.csv does not exist yet"));
+    EXPECT_NE(std::string::npos, page.find("<h2>a:b</h2>"));
+    EXPECT_NE(std::string::npos, page.find("This name cannot be a file name"));
+    EXPECT_NE(std::string::npos, page.find("<li>Junk.csv line 1: <code>"));
+    size_t graphs = 0;  // the twins' four, once; none of the others has a row
+    for (size_t at = page.find("<svg"); at != std::string::npos; at = page.find("<svg", at + 1))
+        graphs++;
+    EXPECT_EQ(4u, graphs);
+}
+
+TEST_F(ReportRun, HistoryStaysOpenForTheMonitorToAppend)
+{
+    WriteFile("Uplink.csv", HISTORY_HEADER);
+    SharedFile file;
+    ASSERT_EQ(OPEN_OK, OpenShared("Uplink.csv", &file));
+    FILE *monitor = fopen("Uplink.csv", "a+b");
+    ASSERT_NE(nullptr, monitor);
+    EXPECT_EQ(4u, fwrite("\r\nxx", 1, 4, monitor));
+    EXPECT_EQ(0, fclose(monitor));
+    char buffer[64];
+    EXPECT_EQ(static_cast<int>(sizeof HISTORY_HEADER - 1), ReadShared(&file, buffer, static_cast<int>(file.size)));
+    CloseShared(&file);
+    EXPECT_EQ(OPEN_NOT_FILE, OpenShared(".", &file));
+}
+
+}  // namespace
