@@ -77,7 +77,12 @@ const TypeInfo *FindType(int ifType)
 
 bool SameText(const Table &table, uint32_t at, uint32_t len, const char *text)
 {
-    return len == strlen(text) && memcmp(TextAt(table, at), text, len) == 0;
+    // Some agents send C strings: the text ends at a NUL, as the line's name does.
+    const char *octets = TextAt(table, at);
+    const void *nul = memchr(octets, 0, len);
+    if (nul)
+        len = static_cast<uint32_t>(static_cast<const char *>(nul) - octets);
+    return len == strlen(text) && memcmp(octets, text, len) == 0;
 }
 
 // ifIndex of a text of decimal digits that fits 32 bits, else 0.

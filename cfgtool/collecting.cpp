@@ -15,6 +15,7 @@ namespace {
 
 const smiUINT32 kMaxOid = 128;  // sub-identifiers, as many as the stack decodes
 const int kMaxColumns = 9;
+const uint32_t kMaxText = 255;  // octets of an ifDescr or ifName kept
 
 enum Field { kIndex, kDescr, kType, kSpeed, kStatus, kName, kHighSpeed, kHcIn, kHcOut };
 
@@ -181,7 +182,11 @@ void StoreCell(Walk *walk, ColumnWalk *col, uint32_t ifIndex, const smiVALUE &va
     case SNMP_SYNTAX_OCTETS: {
         std::vector<uint8_t> &text = walk->table->text;
         cell.textAt = static_cast<uint32_t>(text.size());
+        // A DisplayString holds at most 255; more is an agent's excess and
+        // would only make the rows weigh more.
         cell.textLen = value.value.string.ptr ? value.value.string.len : 0;
+        if (cell.textLen > kMaxText)
+            cell.textLen = kMaxText;
         text.insert(text.end(), value.value.string.ptr, value.value.string.ptr + cell.textLen);
         break;
     }

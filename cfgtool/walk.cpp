@@ -45,7 +45,9 @@ int ReadOptions(int argc, const char *const *argv, Options *opt, FILE *err)
             opt->list = true;
             continue;
         }
-        if (strcmp(arg, "-o") == 0 && k + 1 < argc) {
+        if (strcmp(arg, "-o") == 0) {
+            if (k + 1 == argc)
+                return Fail(err, "vellary-cfg: -o needs the name of the file to write\n%s", kUsage);
             opt->path = argv[++k];
             continue;
         }
@@ -98,7 +100,7 @@ int WalkDevice(Asking *asking, const Options &opt, FILE *out, FILE *err)
                     "address, that the device's SNMP agent is running and reachable on UDP port 161, and the "
                     "community: an agent does not answer a wrong one\n",
                     asking->host, ASK_TRIES, TryIntervalMs());
-    static Table table;
+    Table table;
     if (CollectTable(asking, opt.list, ifNumber, &table, err))
         return 1;
     if (opt.list)
