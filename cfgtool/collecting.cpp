@@ -39,10 +39,6 @@ const Column kColumns[kMaxColumns] = {
     {"ifHCOutOctets", "1.3.6.1.2.1.31.1.1.1.10", kHcOut, true, true},
 };
 
-const smiUINT32 kHcInIds[] = {1, 3, 6, 1, 2, 1, 31, 1, 1, 1, 6};
-const smiUINT32 kHcOutIds[] = {1, 3, 6, 1, 2, 1, 31, 1, 1, 1, 10};
-const smiUINT32 kHcLen = 11;
-
 // One row's value in one column.
 struct Cell {
     uint32_t ifIndex;
@@ -52,21 +48,19 @@ struct Cell {
     smiUINT32 syntax;
 };
 
-struct ColumnWalk {
-    const Column *column;
-    smiUINT32 prefix[kMaxOid];
-    smiUINT32 prefixLen;
-    smiUINT32 current[kMaxOid];  // the last name it had, where its next request starts
-    smiUINT32 currentLen;
-    bool active;
-    long steps;
-    std::vector<Cell> cells;
-};
-
-// An object identifier kept whole, for the checks across columns.
+// An object identifier kept whole.
 struct Name {
     smiUINT32 ids[kMaxOid];
     smiUINT32 len;
+};
+
+struct ColumnWalk {
+    const Column *column;
+    Name prefix;
+    Name current;  // the last name it had, where its next request starts
+    bool active;
+    long steps;
+    std::vector<Cell> cells;
 };
 
 struct Walk {
@@ -92,9 +86,14 @@ int CompareOids(const smiUINT32 *a, smiUINT32 aLen, const smiUINT32 *b, smiUINT3
     return aLen < bLen ? -1 : aLen > bLen ? 1 : 0;
 }
 
-bool StartsWith(const smiOID &name, const smiUINT32 *prefix, smiUINT32 prefixLen)
+int Compare(const Name &a, const Name &b)
 {
-    return name.len >= prefixLen && CompareOids(name.ptr, prefixLen, prefix, prefixLen) == 0;
+    return CompareOids(a.ids, a.len, b.ids, b.len);
+}
+
+bool StartsWith(const smiOID &name, const Name &prefix)
+{
+    return name.len >= prefix.len && CompareOids(name.ptr, prefix.len, prefix.ids, prefix.len) == 0;
 }
 
 void Keep(const smiOID &from, Name *to)
@@ -208,7 +207,7 @@ int TakeBinding(Walk *walk, const Answer &answer, smiUINT32 i, const int *active
         return AgentFault(walk, "answered with an object that could not be read");
     if (value.syntax == SNMP_SYNTAX_ENDOFMIBVIEW) {
         // Nothing follows the last name of this slot in the agent's view.
-        if (walk->viewEnd.len == 0 || CompareOids(last->ids, last->len, walk->viewEnd.ids, walk->viewEnd.len) < 0)
+        if (walk->viewEnd.len == 0 || Compare(*last, walk->viewEnd) < 0)
             walk->viewEnd = *last;
         col->active = false;
     } else if (value.syntax == SNMP_SYNTAX_NOSUCHOBJECT || value.syntax == SNMP_SYNTAX_NOSUCHINSTANCE) {
@@ -224,11 +223,10 @@ int TakeBinding(Walk *walk, const Answer &answer, smiUINT32 i, const int *active
             return AgentFault(walk, what);
         }
         Keep(name, last);
-        if (CompareOids(name.ptr, name.len, walk->highest.ids, walk->highest.len) > 0)
+        if (Compare(*last, walk->highest) > 0)
             walk->highest = *last;
     }
-    if (walk->viewEnd.len > 0 &&
-        CompareOids(walk->highest.ids, walk->highest.len, walk->viewEnd.ids, walk->viewEnd.len) > 0) {
+    if (walk->viewEnd.len > 0 && Compare(walk->highest, walk->viewEnd) > 0) {
         char end[160], after[160], what[400];
         OidText(walk->viewEnd.ids, walk->viewEnd.len, end, sizeof end);
         OidText(walk->highest.ids, walk->highest.len, after, sizeof after);
@@ -237,7 +235,7 @@ int TakeBinding(Walk *walk, const Answer &answer, smiUINT32 i, const int *active
     }
     if (!col->active || value.syntax == SNMP_SYNTAX_ENDOFMIBVIEW)
         return 0;
-    if (!StartsWith(name, col->prefix, col->prefixLen)) {
+    if (!StartsWith(name, col->prefix)) {
         col->active = false;
         return 0;
     }
@@ -246,11 +244,10 @@ int TakeBinding(Walk *walk, const Answer &answer, smiUINT32 i, const int *active
                     "vellary-cfg: the walk of %s at %s went on past %d interfaces without ending: the agent is "
                     "faulty, or the device has more interfaces than vellary-cfg reads\n",
                     col->column->label, walk->asking->host, WALK_MAX_ROWS);
-    memcpy(col->current, last->ids, last->len * sizeof col->current[0]);
-    col->currentLen = last->len;
+    col->current = *last;
     // A row's instance is one sub-identifier, its ifIndex (1 or more).
-    if (name.len == col->prefixLen + 1 && name.ptr[col->prefixLen] != 0)
-        StoreCell(walk, col, name.ptr[col->prefixLen], value);
+    if (name.len == col->prefix.len + 1 && name.ptr[col->prefix.len] != 0)
+        StoreCell(walk, col, name.ptr[col->prefix.len], value);
     return 0;
 }
 
@@ -304,11 +301,8 @@ int TakeAnswer(Walk *walk, const Answer &answer, const int *active, int n, int r
     if (answer.count == 0)
         return AgentFault(walk, "answered a request for the interface table with no objects");
     Name slotLast[kMaxColumns];
-    for (int k = 0; k < n; k++) {
-        const ColumnWalk &col = walk->columns[active[k]];
-        slotLast[k].len = col.currentLen;
-        memcpy(slotLast[k].ids, col.current, col.currentLen * sizeof col.current[0]);
-    }
+    for (int k = 0; k < n; k++)
+        slotLast[k] = walk->columns[active[k]].current;
     size_t bytes = 0;
     for (smiUINT32 i = 0; i < answer.count; i++) {
         if (TakeBinding(walk, answer, i, active, n, slotLast))
@@ -344,8 +338,8 @@ int WalkColumns(Walk *walk)
             ColumnWalk &col = walk->columns[c];
             if (!col.active)
                 continue;
-            names[n].len = col.currentLen;
-            names[n].ptr = col.current;
+            names[n].len = col.current.len;
+            names[n].ptr = col.current.ids;
             active[n++] = c;
         }
         if (n == 0)
@@ -485,9 +479,8 @@ int CollectTable(Asking *asking, int withCounters, uint32_t ifNumber, Table *tab
             return StackFailure(&walk);
         }
         col.column = &column;
-        col.prefixLen = col.currentLen = oid.len;
-        memcpy(col.prefix, oid.ptr, oid.len * sizeof col.prefix[0]);
-        memcpy(col.current, oid.ptr, oid.len * sizeof col.current[0]);
+        Keep(oid, &col.prefix);
+        col.current = col.prefix;
         col.active = true;
         col.steps = 0;
     }
@@ -508,15 +501,22 @@ int CollectCounters(Asking *asking, const Table &table, const int *chosen, int c
         hc[k] = asking->version == ASK_V2C ? HC_ABSENT : HC_NO_V2C;
     if (asking->version != ASK_V2C || count == 0)
         return 0;
-    smiUINT32 ids[2 * WALK_MAX_LINES][kHcLen + 1];
+    Name ids[2 * WALK_MAX_LINES];
     smiOID names[2 * WALK_MAX_LINES] = {};
     int n = 0;
     for (int k = 0; k < count && k < WALK_MAX_LINES; k++) {
-        for (int dir = 0; dir < 2; dir++) {
-            memcpy(ids[n], dir ? kHcOutIds : kHcInIds, sizeof kHcInIds);
-            ids[n][kHcLen] = table.rows[chosen[k]].ifIndex;
-            names[n].len = kHcLen + 1;
-            names[n].ptr = ids[n];
+        for (const Column &column : kColumns) {
+            smiOID oid;
+            if (!column.counter)
+                continue;
+            if (SnmpStrToOid(column.oid, &oid) == SNMPAPI_FAILURE) {
+                asking->failedCall = "SnmpStrToOid";
+                return SendFailure(asking, err);
+            }
+            Keep(oid, &ids[n]);
+            ids[n].ids[ids[n].len++] = table.rows[chosen[k]].ifIndex;
+            names[n].len = ids[n].len;
+            names[n].ptr = ids[n].ids;
             n++;
         }
     }
