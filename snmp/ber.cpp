@@ -203,7 +203,8 @@ int ReadPdu(Cursor *c, Message *msg)
     if (c->Left() < 1)
         return BER_ERR_OUT_OF_DATA;
     uint8_t tag = *c->p;
-    if (tag < TAG_GET_REQUEST || tag > TAG_SET_REQUEST)
+    bool bulk = tag == TAG_GET_BULK_REQUEST && msg->version == VERSION_2C;
+    if ((tag < TAG_GET_REQUEST || tag > TAG_SET_REQUEST) && !bulk)
         return BER_ERR_UNEXPECTED_TAG;
     Cursor pdu;
     int rc = ReadAny(c, &msg->pduType, &pdu);
@@ -362,6 +363,8 @@ int DecodeMessage(const uint8_t *data, size_t size, Message *msg)
 
 int EncodeMessage(const Message &msg, uint8_t *buf, size_t cap, size_t *len)
 {
+    if (msg.pduType == TAG_GET_BULK_REQUEST && msg.version != VERSION_2C)
+        return BER_ERR_INVALID_VALUE;
     Writer w = {buf, buf + cap, true};
     uint8_t *end = w.p;
 

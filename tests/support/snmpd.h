@@ -15,8 +15,9 @@ public:
     ~SnmpdAgent() { Stop(); }
 
     // Starts snmpd on the first of 127.0.0.<firstHost>..<lastHost> it can bind and
-    // waits until it answers. Returns false when none worked.
-    bool Start(int firstHost, int lastHost);
+    // waits until it answers. With onlyVersion ("v1" or "v2c") it answers that
+    // version only. Returns false when none worked.
+    bool Start(int firstHost, int lastHost, const char *onlyVersion = nullptr);
     void Stop();
 
     const std::string &Address() const { return address_; }
@@ -27,6 +28,8 @@ public:
 private:
     bool TryStart(const std::string &address);
 
+    std::string version_ = "v2c";  // that Get asks in
+    std::string access_;            // the configuration's lines for the community
     std::filesystem::path dir_;
     pid_t pid_ = 0;
     std::string address_;
