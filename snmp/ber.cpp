@@ -123,7 +123,7 @@ int ParseOid(Cursor content, std::vector<uint32_t> *ids)
         if (first) {
             uint32_t arc = v < 40 ? 0 : v < 80 ? 1 : 2;
             ids->push_back(arc);
-            ids->push_back(static_cast<uint32_t>(v - arc * 40));
+            ids->push_back(static_cast<uint32_t>(v - uint64_t{arc} * 40));
             first = false;
         } else {
             ids->push_back(static_cast<uint32_t>(v));

@@ -57,11 +57,14 @@ typedef smiVALUE *smiLPVALUE;
 typedef const smiVALUE *smiLPCVALUE;
 
 // Handles are opaque; each kind is a type of its own, and 0 is never a valid one.
+// The tag names are the ones WinSNMP's headers declare.
+// NOLINTBEGIN(bugprone-reserved-identifier)
 struct HSNMP_SESSION__;
 struct HSNMP_ENTITY__;
 struct HSNMP_CONTEXT__;
 struct HSNMP_PDU__;
 struct HSNMP_VBL__;
+// NOLINTEND(bugprone-reserved-identifier)
 typedef HSNMP_SESSION__ *HSNMP_SESSION;
 typedef HSNMP_ENTITY__ *HSNMP_ENTITY;
 typedef HSNMP_CONTEXT__ *HSNMP_CONTEXT;
