@@ -6,9 +6,10 @@
 # the soak and the idle measurement.
 #   bench/run.sh
 # Shorter runs for trying the script out (the report says what was used):
-#   FUZZ_SECONDS=60 SOAK_ROUNDS=500 WINE_SOAK_ROUNDS=100 IDLE_SECONDS=10 V3_FIRST=5 bench/run.sh
-# Needs root: snmpd on port 161 of 127.0.0.11-20, a network namespace
-# (vel-bench-<pid>) for the device that does not answer, raw ICMP.
+#   FUZZ_SECONDS=60 SOAK_ROUNDS=500 WINE_SOAK_ROUNDS=100 IDLE_SECONDS=10 WALK_ROUNDS=3 V3_FIRST=5 bench/run.sh
+# Needs root: snmpd on port 161 of 127.0.0.11-20, network namespaces
+# (vel-bench-<pid>) for the device that does not answer and (vel-bwalk-<pid>)
+# for the device with 1,500 interfaces, raw ICMP.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 . scripts/lib.sh
@@ -19,6 +20,7 @@ WINE_SOAK_ROUNDS=${WINE_SOAK_ROUNDS:-2000}
 IDLE_SECONDS=${IDLE_SECONDS:-60}
 QUERIES=${QUERIES:-200}
 V3_FIRST=${V3_FIRST:-20}  # processes, each timing its first SNMPv3 query
+WALK_ROUNDS=${WALK_ROUNDS:-11}
 COMMUNITY=vellbench
 
 ensure_packages "${BUILD_PACKAGES[@]}" "${BENCH_PACKAGES[@]}" || exit 1
@@ -49,7 +51,7 @@ note "building (native Release, windows Release)"
 win_targets=(netbench flood_test idle_ref vellary cycle_bench cycle_ui vellary-report)
 {
   run cmake --preset bench-native -Wno-dev >/dev/null &&
-    run cmake --build --preset bench-native -j2 --target netbench codec_bench flood_test vellary-report
+    run cmake --build --preset bench-native -j2 --target netbench codec_bench flood_test vellary-report vellary-cfg
 } || { fail "native build"; exit 1; }
 {
   run cmake --preset bench-windows -Wno-dev >/dev/null &&
@@ -78,6 +80,7 @@ windows=$root/build/bench-windows
   echo "idle_seconds=$IDLE_SECONDS"
   echo "queries=$QUERIES"
   echo "hyperfine=$(hyperfine --version 2>/dev/null)"
+  echo "walk_rounds=$WALK_ROUNDS"
 } >"$results/machine.txt"
 
 # ---- codec, on a quiet machine ---------------------------------------------------
@@ -113,12 +116,15 @@ wineserver -k 2>/dev/null
 agent_pids=()
 ns=vel-bench-$$
 link=velb$$
+. tests/cfgtool/big_device.sh
+bigns=vel-bwalk-$$
 cleanup() {
   local pid
   for pid in "${agent_pids[@]}"; do kill "$pid" 2>/dev/null; done
   for pid in "${agent_pids[@]}"; do wait "$pid" 2>/dev/null; done
   ip link del "$link" 2>/dev/null
   ip netns del "$ns" 2>/dev/null
+  big_device_down "$bigns" "$work/big"
   if [ -n "${WINEPREFIX:-}" ]; then wineserver -k 2>/dev/null; fi
 }
 trap cleanup EXIT
@@ -294,6 +300,48 @@ grep -o 'large: .*' "$work/flood-native.out" | tr ' ' '\n' | grep = >"$results/l
 grep -o 'flood: .*' "$work/flood-wine.out" | tr -d '\r' | tr ' ' '\n' | grep = >"$results/flood-wine.txt"
 grep -o 'large: .*' "$work/flood-wine.out" | tr -d '\r' | tr ' ' '\n' | grep = >"$results/large-wine.txt"
 wineserver -k 2>/dev/null
+
+# ---- walk of a big device, on a quiet machine: vellary-cfg against snmpbulkwalk ----------
+note "walk of 1,500 interfaces: vellary-cfg against snmpbulkwalk over the same columns, $WALK_ROUNDS rounds"
+mkdir -p "$work/big"
+columns="1.3.6.1.2.1.2.2.1.1 1.3.6.1.2.1.2.2.1.2 1.3.6.1.2.1.2.2.1.3 1.3.6.1.2.1.2.2.1.5 1.3.6.1.2.1.2.2.1.8"
+columns="$columns 1.3.6.1.2.1.31.1.1.1.1 1.3.6.1.2.1.31.1.1.1.15"
+bulkwalk() {
+  local column
+  for column in $columns; do
+    in_device "$bigns" snmpbulkwalk -v2c -c $COMMUNITY -m '' -On 127.0.0.1 "$column" >/dev/null || return 1
+  done
+}
+ourwalk() { in_device "$bigns" "$native/cfgtool/vellary-cfg" 127.0.0.1 $COMMUNITY >/dev/null 2>&1; }
+# timed <key> <command...>: wall time and round trips (UDP datagrams received in
+# the namespace, a request and its reply each) of one run.
+timed() {
+  local key=$1 t0 d0 us
+  shift
+  d0=$(datagrams_in "$bigns")
+  t0=$(date +%s%N)
+  "$@" || fail "walk of the big device: $key"
+  us=$((($(date +%s%N) - t0) / 1000))
+  printf '%s_ms=%d.%03d\n' "$key" $((us / 1000)) $((us % 1000))
+  echo "${key}_round_trips=$((($(datagrams_in "$bigns") - d0) / 2))"
+}
+if why=$(big_device_up "$bigns" 1500 $COMMUNITY "$work/big"); then
+  {
+    echo "interfaces=1500"
+    # Alternating, so whichever meets snmpd's reload of its interface list does not always pay.
+    for round in $(seq "$WALK_ROUNDS"); do
+      if [ $((round % 2)) -eq 1 ]; then
+        timed ours ourwalk; timed bulk bulkwalk
+      else
+        timed bulk bulkwalk; timed ours ourwalk
+      fi
+    done
+  } >"$results/walk-big.txt"
+  echo "(in namespace $bigns, 1,500 ifb links, snmpd on 127.0.0.1) build/bench-native/cfgtool/vellary-cfg 127.0.0.1 $COMMUNITY; against: for each of the seven columns snmpbulkwalk -v2c -c $COMMUNITY -m '' -On 127.0.0.1 COLUMN; round trips from the namespace's Udp InDatagrams / 2" >>"$commands"
+else
+  fail "the big device: $why"
+fi
+big_device_down "$bigns" "$work/big"
 
 # ---- fuzzing, in the background from here on: the timed figures above are taken ---
 # ---- without them; soak and idle CPU time do not depend on a free core ----------------

@@ -27,8 +27,28 @@ bool SameName(const char *a, const char *b)
     return Lower(*a) == Lower(*b);
 }
 
+// Names Windows keeps for devices, whatever follows a dot: a history file
+// "NUL.csv" would go nowhere.
+bool Reserved(const char *name)
+{
+    static const char *const kDevices[] = {"con",  "prn",  "aux",  "nul",  "com1", "com2", "com3", "com4",
+                                           "com5", "com6", "com7", "com8", "com9", "lpt1", "lpt2", "lpt3",
+                                           "lpt4", "lpt5", "lpt6", "lpt7", "lpt8", "lpt9"};
+    size_t stem = strcspn(name, ".");
+    for (const char *device : kDevices) {
+        size_t k = 0;
+        while (k < stem && device[k] && Lower(name[k]) == device[k])
+            k++;
+        if (k == stem && device[k] == '\0')
+            return true;
+    }
+    return false;
+}
+
 bool Taken(const char *name, const char (*taken)[CFG_NAME_WIDTH + 1], int count)
 {
+    if (Reserved(name))
+        return true;
     for (int k = 0; k < count; k++)
         if (SameName(name, taken[k]))
             return true;
@@ -56,16 +76,26 @@ void CleanName(const uint8_t *octets, size_t len, char name[CFG_NAME_WIDTH + 1])
 void MakeUniqueName(char name[CFG_NAME_WIDTH + 1], uint32_t ifIndex, const char (*taken)[CFG_NAME_WIDTH + 1],
                     int count)
 {
-    char suffix[16];
     if (name[0] == '\0')
         snprintf(name, CFG_NAME_WIDTH + 1, "if%" PRIu32, ifIndex);
-    if (!Taken(name, taken, count))
-        return;
-    int n = snprintf(suffix, sizeof suffix, "#%" PRIu32, ifIndex);
-    size_t keep = strlen(name);
-    if (keep > CFG_NAME_WIDTH - static_cast<size_t>(n))
-        keep = CFG_NAME_WIDTH - static_cast<size_t>(n);
-    memcpy(name + keep, suffix, static_cast<size_t>(n) + 1);
+    // A suffix cannot help where the part before a dot is what Windows keeps.
+    char *dot = strchr(name, '.');
+    if (dot && Reserved(name))
+        *dot = '_';
+    char stem[CFG_NAME_WIDTH + 1];
+    memcpy(stem, name, sizeof stem);
+    // "#" and the index, then "#" the index "-2", "-3", ...: at most count + 1
+    // tries, since each earlier name rules out at most one.
+    for (int attempt = 1; Taken(name, taken, count); attempt++) {
+        char suffix[24];
+        int n = attempt == 1 ? snprintf(suffix, sizeof suffix, "#%" PRIu32, ifIndex)
+                             : snprintf(suffix, sizeof suffix, "#%" PRIu32 "-%d", ifIndex, attempt);
+        size_t keep = strlen(stem);
+        if (keep > CFG_NAME_WIDTH - static_cast<size_t>(n))
+            keep = CFG_NAME_WIDTH - static_cast<size_t>(n);
+        memcpy(name, stem, keep);
+        memcpy(name + keep, suffix, static_cast<size_t>(n) + 1);
+    }
 }
 
 int64_t ChooseSpeed(int hasSpeed, uint32_t ifSpeed, int hasHighSpeed, uint32_t highSpeed)

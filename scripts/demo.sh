@@ -110,7 +110,7 @@ fi
 
 # Its interfaces that are up, written by vellary-cfg.exe: the walker a Windows
 # user runs, from the build the demo makes anyway.
-wine "$top/build/windows/cfgtool/vellary-cfg.exe" "$agent" "$community" >vellary.cfg || exit 1
+wine "$top/build/windows/cfgtool/vellary-cfg.exe" -o vellary.cfg "$agent" "$community" || exit 1
 count=$(grep -c '' vellary.cfg)
 echo "== vellary.cfg from vellary-cfg.exe: $count interfaces"
 sed 's/\r$//; s/^/  /' vellary.cfg

@@ -118,7 +118,7 @@ int ParseOid(Cursor content, std::vector<uint32_t> *ids)
         if (first) {
             uint32_t arc = v < 40 ? 0 : v < 80 ? 1 : 2;
             ids->push_back(arc);
-            ids->push_back(static_cast<uint32_t>(v - arc * 40));
+            ids->push_back(static_cast<uint32_t>(v - uint64_t{arc} * 40));
             first = false;
         } else {
             ids->push_back(static_cast<uint32_t>(v));
@@ -198,7 +198,8 @@ int ReadPdu(Cursor *c, Message *msg)
     if (c->Left() < 1)
         return BER_ERR_OUT_OF_DATA;
     uint8_t tag = *c->p;
-    if ((tag < TAG_GET_REQUEST || tag > TAG_SET_REQUEST) && tag != TAG_REPORT)
+    bool bulk = tag == TAG_GET_BULK_REQUEST && msg->version == VERSION_2C;
+    if ((tag < TAG_GET_REQUEST || tag > TAG_SET_REQUEST) && !bulk && tag != TAG_REPORT)
         return BER_ERR_UNEXPECTED_TAG;
     Cursor pdu;
     int rc = ReadAny(c, &msg->pduType, &pdu);
@@ -375,6 +376,8 @@ int DecodeMessage(const uint8_t *data, size_t size, Message *msg)
 
 int EncodeMessage(const Message &msg, uint8_t *buf, size_t cap, size_t *len)
 {
+    if (msg.pduType == TAG_GET_BULK_REQUEST && msg.version != VERSION_2C)
+        return BER_ERR_INVALID_VALUE;
     Writer w = {buf, buf + cap, true};
     uint8_t *end = w.p;
 

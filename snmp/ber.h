@@ -41,6 +41,8 @@ const uint8_t TAG_GET_REQUEST = 0xA0;
 const uint8_t TAG_GET_NEXT_REQUEST = 0xA1;
 const uint8_t TAG_GET_RESPONSE = 0xA2;
 const uint8_t TAG_SET_REQUEST = 0xA3;
+const uint8_t TAG_GET_BULK_REQUEST = 0xA5;  // SNMPv2c only; its non-repeaters and
+                                            // max-repetitions travel as error status and index
 const uint8_t TAG_REPORT = 0xA8;  // SNMPv3's answer when a request fails its security
 
 const size_t MAX_OID_LEN = 128;  // sub-identifiers of one object identifier
@@ -73,7 +75,8 @@ struct Message {
 };
 
 // Decodes exactly one SNMPv1 or SNMPv2c message (version 0 or 1, a Get, GetNext,
-// Response, Set or Report PDU) from data[0..size). Returns BER_OK and fills *msg, or the
+// Response, Set or Report PDU, or in SNMPv2c a GetBulk PDU) from data[0..size).
+// Returns BER_OK and fills *msg, or the
 // first error met (*msg then unspecified). Never reads outside data[0..size) and
 // never recurses.
 int DecodeMessage(const uint8_t *data, size_t size, Message *msg);
@@ -82,8 +85,8 @@ int DecodeMessage(const uint8_t *data, size_t size, Message *msg);
 // buf[0..cap), writing backwards: on BER_OK the message is the last *len bytes of
 // buf. Fails with BER_ERR_BUFFER_TOO_SMALL when it does not fit, or
 // BER_ERR_INVALID_VALUE for an object identifier that BER cannot carry (fewer
-// than two arcs, first above 2, second above 39 under 0 or 1) or a value that is
-// not NULL.
+// than two arcs, first above 2, second above 39 under 0 or 1), a value that is
+// not NULL, or a GetBulk PDU in an SNMPv1 message.
 int EncodeMessage(const Message &msg, uint8_t *buf, size_t cap, size_t *len);
 
 // True for an object identifier that EncodeMessage can carry.

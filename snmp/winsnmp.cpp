@@ -134,7 +134,8 @@ uintptr_t Id(H handle)
 template <typename H>
 H Handle(uintptr_t id)
 {
-    return reinterpret_cast<H>(id);
+    // A handle is a table key, never dereferenced: nothing to lose to the cast.
+    return reinterpret_cast<H>(id);  // NOLINT(performance-no-int-to-ptr)
 }
 
 // The object behind a handle when it exists and is of that kind. Lock held.
@@ -449,6 +450,20 @@ SNMPAPI_STATUS SnmpStrToOid(LPCSTR string, smiLPOID dstOID)
     });
 }
 
+namespace {
+
+// A binding a request may carry: an object identifier BER can encode, with a
+// NULL value, since requests carry NULL values only.
+bool RequestBinding(smiLPCOID name, smiLPCVALUE value, ber::VarBind *vb)
+{
+    if (!name || !name->ptr || !ber::IsEncodableOid(name->ptr, name->len) || (value && value->syntax != SNMP_SYNTAX_NULL))
+        return false;
+    vb->name.assign(name->ptr, name->ptr + name->len);
+    return true;
+}
+
+}  // namespace
+
 HSNMP_VBL SnmpCreateVbl(HSNMP_SESSION session, smiLPCOID name, smiLPCVALUE value)
 {
     return Locked<HSNMP_VBL>(nullptr, [&](Library &lib) {
@@ -457,14 +472,37 @@ HSNMP_VBL SnmpCreateVbl(HSNMP_SESSION session, smiLPCOID name, smiLPCVALUE value
         Object vbl;
         vbl.kind = Kind::Vbl;
         if (name) {
-            // Requests carry NULL values only.
-            if (!name->ptr || !ber::IsEncodableOid(name->ptr, name->len) || (value && value->syntax != SNMP_SYNTAX_NULL))
-                return HSNMP_VBL(nullptr);
             ber::VarBind vb;
-            vb.name.assign(name->ptr, name->ptr + name->len);
+            if (!RequestBinding(name, value, &vb))
+                return HSNMP_VBL(nullptr);
             vbl.msg.bindings.push_back(std::move(vb));
         }
         return Handle<HSNMP_VBL>(Add(lib, std::move(vbl)));
+    });
+}
+
+SNMPAPI_STATUS SnmpSetVb(HSNMP_VBL vbl, smiUINT32 index, smiLPCOID name, smiLPCVALUE value)
+{
+    return Locked(SNMPAPI_FAILURE, [&](Library &lib) {
+        Object *list = Find(lib, Id(vbl), Kind::Vbl);
+        ber::VarBind vb;
+        if (!list || index > list->msg.bindings.size() || !RequestBinding(name, value, &vb))
+            return SNMPAPI_FAILURE;
+        std::vector<ber::VarBind> &bindings = list->msg.bindings;
+        if (index == 0) {
+            bindings.push_back(std::move(vb));
+            return static_cast<SNMPAPI_STATUS>(bindings.size());
+        }
+        bindings[index - 1] = std::move(vb);
+        return index;
+    });
+}
+
+SNMPAPI_STATUS SnmpCountVbl(HSNMP_VBL vbl)
+{
+    return Locked(SNMPAPI_FAILURE, [&](Library &lib) {
+        Object *list = Find(lib, Id(vbl), Kind::Vbl);
+        return list ? static_cast<SNMPAPI_STATUS>(list->msg.bindings.size()) : SNMPAPI_FAILURE;
     });
 }
 
@@ -472,7 +510,9 @@ HSNMP_PDU SnmpCreatePdu(HSNMP_SESSION session, smiINT PDU_type, smiINT32 request
                         smiINT error_index, HSNMP_VBL varbindlist)
 {
     return Locked<HSNMP_PDU>(nullptr, [&](Library &lib) {
-        if (!Find(lib, Id(session), Kind::Session) || PDU_type < SNMP_PDU_GET || PDU_type > SNMP_PDU_SET)
+        bool bulk = PDU_type == SNMP_PDU_GETBULK;
+        if (!Find(lib, Id(session), Kind::Session) || ((PDU_type < SNMP_PDU_GET || PDU_type > SNMP_PDU_SET) && !bulk) ||
+            (bulk && (error_status < 0 || error_index < 0)))
             return HSNMP_PDU(nullptr);
         Object pdu;
         pdu.kind = Kind::Pdu;

@@ -59,11 +59,14 @@ typedef smiVALUE *smiLPVALUE;
 typedef const smiVALUE *smiLPCVALUE;
 
 // Handles are opaque; each kind is a type of its own, and 0 is never a valid one.
+// The tag names are the ones WinSNMP's headers declare.
+// NOLINTBEGIN(bugprone-reserved-identifier)
 struct HSNMP_SESSION__;
 struct HSNMP_ENTITY__;
 struct HSNMP_CONTEXT__;
 struct HSNMP_PDU__;
 struct HSNMP_VBL__;
+// NOLINTEND(bugprone-reserved-identifier)
 typedef HSNMP_SESSION__ *HSNMP_SESSION;
 typedef HSNMP_ENTITY__ *HSNMP_ENTITY;
 typedef HSNMP_CONTEXT__ *HSNMP_CONTEXT;
@@ -96,9 +99,12 @@ const smiINT SNMP_PDU_GET = 0xA0;
 const smiINT SNMP_PDU_GETNEXT = 0xA1;
 const smiINT SNMP_PDU_RESPONSE = 0xA2;
 const smiINT SNMP_PDU_SET = 0xA3;
+const smiINT SNMP_PDU_GETBULK = 0xA5;
 
 const smiINT SNMP_ERROR_NOERROR = 0;
+const smiINT SNMP_ERROR_TOOBIG = 1;
 const smiINT SNMP_ERROR_NOSUCHNAME = 2;
+const smiINT SNMP_ERROR_GENERR = 5;
 
 // Syntax numbers are the BER tags of the values.
 const smiUINT32 SNMP_SYNTAX_INT = 0x02;
@@ -169,7 +175,16 @@ SNMPAPI_STATUS SnmpStrToOid(LPCSTR string, smiLPOID dstOID);
 // NULL), or an empty list when name is null. Returns 0 on failure.
 HSNMP_VBL SnmpCreateVbl(HSNMP_SESSION session, smiLPCOID name, smiLPCVALUE value);
 
-// A PDU of a copy of varbindlist (empty when it is 0). Returns 0 on failure.
+// Sets the binding at a 1-based index of the list to name with a NULL value, or
+// appends it when index is 0. Returns the binding's index, or 0 on failure.
+SNMPAPI_STATUS SnmpSetVb(HSNMP_VBL vbl, smiUINT32 index, smiLPCOID name, smiLPCVALUE value);
+
+// The number of bindings in a list; 0 also for a bad handle.
+SNMPAPI_STATUS SnmpCountVbl(HSNMP_VBL vbl);
+
+// A PDU of a copy of varbindlist (empty when it is 0). For SNMP_PDU_GETBULK,
+// error_status and error_index are its non-repeaters and max-repetitions, and
+// may not be negative. Returns 0 on failure.
 HSNMP_PDU SnmpCreatePdu(HSNMP_SESSION session, smiINT PDU_type, smiINT32 request_id, smiINT error_status,
                         smiINT error_index, HSNMP_VBL varbindlist);
 
@@ -186,8 +201,8 @@ SNMPAPI_STATUS SnmpSetEntityUser(HSNMP_ENTITY hEntity, const SnmpV3User *user);
 // A context for a community, copied. Returns 0 on failure.
 HSNMP_CONTEXT SnmpStrToContext(HSNMP_SESSION session, smiLPCOCTETS string);
 
-// Sends the PDU as one message in the destination entity's version, once, in one
-// UDP datagram to its address and port (161 unless set), through the session's
+// Sends the PDU as one message in the destination entity's version (a GetBulk
+// PDU only in SNMPv2c), once, in one UDP datagram to its address and port (161 unless set), through the session's
 // socket, connected there on its first send: a session talks to one peer, and
 // only datagrams from that address and port, in that version (and for SNMPv1
 // without SNMPv2's syntaxes), come back to it. The source entity only has to be valid.

@@ -42,7 +42,7 @@ TEST(CfgName, CleanedForTheFieldAndTheHistoryFile)
 
 TEST(CfgName, NoTwoLinesShareAName)
 {
-    char taken[3][CFG_NAME_WIDTH + 1] = {"eth0", "GigabitEthernet", "if9"};
+    char taken[4][CFG_NAME_WIDTH + 1] = {"eth0", "GigabitEthernet", "if9", "eth#3"};
     struct Case {
         const char *name;
         uint32_t ifIndex;
@@ -54,13 +54,23 @@ TEST(CfgName, NoTwoLinesShareAName)
         {"GigabitEthernet", 4294967295u, "Giga#4294967295"},
         {"", 7, "if7"},
         {"", 9, "if9#9"},
+        // Windows keeps these for devices, whatever the case or extension.
+        {"NUL", 5, "NUL#5"},
+        {"com1.x", 6, "com1_x"},
+        {"console", 7, "console"},
     };
     for (const Case &c : cases) {
         char name[CFG_NAME_WIDTH + 1];
         snprintf(name, sizeof name, "%s", c.name);
-        MakeUniqueName(name, c.ifIndex, taken, 3);
+        MakeUniqueName(name, c.ifIndex, taken, 4);
         EXPECT_STREQ(c.unique, name) << c.name;
     }
+    // eth, eth#3, then ETH at index 3: three names, however the suffixes fall.
+    char names[3][CFG_NAME_WIDTH + 1] = {"eth", "eth#3", "ETH"};
+    MakeUniqueName(names[1], 9, names, 1);
+    MakeUniqueName(names[2], 3, names, 2);
+    EXPECT_STREQ("eth#3", names[1]);
+    EXPECT_STREQ("ETH#3-2", names[2]);
 }
 
 TEST(CfgSpeed, ExactWherePossible)

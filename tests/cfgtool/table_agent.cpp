@@ -2,8 +2,6 @@
 
 #include <cstdlib>
 
-#include "snmp/ber.h"
-
 using namespace vsnmp;
 
 Oid ParseOid(const std::string &text)
@@ -46,10 +44,21 @@ static std::string OidTlv(const Oid &ids)
     return Tlv(0x06, content);
 }
 
-bool TableAgent::Start(const std::string &community)
+static std::string Encode(const ber::Message &request, const TableReply &reply)
+{
+    std::string list;
+    for (const auto &b : reply.bindings)
+        list += Tlv(0x30, OidTlv(b.first) + b.second);
+    std::string pdu = IntegerTlv(request.requestId) + IntegerTlv(reply.errorStatus) + IntegerTlv(reply.errorIndex) +
+                      Tlv(0x30, list);
+    std::string community(request.community.begin(), request.community.end());
+    return Tlv(0x30, IntegerTlv(request.version) + OctetsTlv(community) + Tlv(0xA2, pdu));
+}
+
+bool TableAgent::Start(const std::string &community, bool anyPort)
 {
     community_ = community;
-    if (!socket_.Start())
+    if (!(anyPort ? socket_.StartOnOtherPort(0x7F000001) : socket_.Start()))
         return false;
     thread_ = std::thread(&TableAgent::Serve, this);
     return true;
@@ -74,46 +83,87 @@ void TableAgent::Serve()
     }
 }
 
+bool TableAgent::Next(const Oid &name, int32_t version, Oid *next, std::string *value) const
+{
+    auto it = objects_.upper_bound(name);
+    // An SNMPv1 walk passes over the Counter64 objects, which v1 cannot carry.
+    while (version == ber::VERSION_1 && it != objects_.end() && it->second[0] == 0x46)
+        ++it;
+    if (it == objects_.end())
+        return false;
+    *next = it->first;
+    *value = it->second;
+    return true;
+}
+
+TableReply TableAgent::FromTable(const ber::Message &request) const
+{
+    TableReply reply;
+    bool v1 = request.version == ber::VERSION_1;
+    const std::vector<ber::VarBind> &asked = request.bindings;
+    if (request.pduType == ber::TAG_GET_BULK_REQUEST) {
+        // Non-repeaters once, then the repeaters side by side, row after row.
+        size_t nonRepeaters = static_cast<size_t>(request.errorStatus) < asked.size() ? request.errorStatus : asked.size();
+        std::vector<Oid> current;
+        for (const ber::VarBind &vb : asked)
+            current.push_back(vb.name);
+        for (int row = 0; row <= request.errorIndex; row++) {
+            for (size_t k = row == 0 ? 0 : nonRepeaters; k < (row == 0 ? nonRepeaters : asked.size()); k++) {
+                std::string value = Hex("82 00");  // endOfMibView
+                Oid next;
+                if (Next(current[k], request.version, &next, &value))
+                    current[k] = next;
+                reply.bindings.push_back({current[k], value});
+            }
+        }
+        return reply;
+    }
+    for (size_t k = 0; k < asked.size(); k++) {
+        Oid name = asked[k].name;
+        std::string value;
+        if (request.pduType == ber::TAG_GET_NEXT_REQUEST) {
+            if (!Next(asked[k].name, request.version, &name, &value))
+                value = v1 ? "" : Hex("82 00");  // endOfMibView
+        } else {
+            auto it = objects_.find(name);
+            // Counter64 does not exist in SNMPv1.
+            if (it != objects_.end() && !(v1 && it->second[0] == 0x46))
+                value = it->second;
+            else if (!v1)
+                value = Hex("80 00");  // noSuchObject
+        }
+        if (value.empty()) {
+            // noSuchName, the end of a walk in SNMPv1: the request comes back.
+            reply.errorStatus = 2;
+            reply.errorIndex = static_cast<int>(k) + 1;
+            reply.bindings.clear();
+            for (const ber::VarBind &vb : asked)
+                reply.bindings.push_back({vb.name, Hex("05 00")});
+            return reply;
+        }
+        reply.bindings.push_back({name, value});
+    }
+    return reply;
+}
+
 std::string TableAgent::Answer(const std::string &request)
 {
     ber::Message msg;
     if (ber::DecodeMessage(reinterpret_cast<const uint8_t *>(request.data()), request.size(), &msg) != ber::BER_OK ||
-        std::string(msg.community.begin(), msg.community.end()) != community_ || msg.bindings.size() != 1 ||
-        (msg.version == 1 && !v2c))
+        std::string(msg.community.begin(), msg.community.end()) != community_ ||
+        (msg.version == ber::VERSION_2C && !v2c))
         return "";
     requests_++;
-    const Oid &asked = msg.bindings[0].name;
-    Oid name = asked;
-    std::string value;
-    int errorStatus = 0;
-    if (msg.pduType == ber::TAG_GET_NEXT_REQUEST) {
-        if (!getNext || !getNext(asked, &name, &value)) {
-            auto it = objects_.upper_bound(asked);
-            // An SNMPv1 walk passes over the Counter64 objects, which v1 cannot carry.
-            while (msg.version == 0 && it != objects_.end() && it->second[0] == 0x46)
-                ++it;
-            if (it != objects_.end()) {
-                name = it->first;
-                value = it->second;
-            }
-        }
-        if (value.empty() && msg.version == 0)
-            errorStatus = 2;  // noSuchName: the end of the walk in SNMPv1
-        else if (value.empty())
-            value = Hex("82 00");  // endOfMibView
-    } else {
-        auto it = objects_.find(asked);
-        // Counter64 does not exist in SNMPv1.
-        if (it != objects_.end() && !(msg.version == 0 && it->second[0] == 0x46))
-            value = it->second;
-        else if (msg.version == 0)
-            errorStatus = 2;
-        else
-            value = Hex("80 00");  // noSuchObject
+    TableReply reply;
+    if (!script || !script(msg, &reply))
+        reply = FromTable(msg);
+    if (reply.silent)
+        return "";
+    std::string bytes = Encode(msg, reply);
+    if (tooBigAbove > 0 && bytes.size() > tooBigAbove) {
+        TableReply tooBig;
+        tooBig.errorStatus = 1;
+        bytes = Encode(msg, tooBig);
     }
-    if (errorStatus != 0)
-        value = Hex("05 00");
-    std::string pdu = IntegerTlv(msg.requestId) + IntegerTlv(errorStatus) + IntegerTlv(errorStatus ? 1 : 0) +
-                      Tlv(0x30, Tlv(0x30, OidTlv(name) + value));
-    return Tlv(0x30, IntegerTlv(msg.version) + OctetsTlv(community_) + Tlv(0xA2, pdu));
+    return bytes;
 }

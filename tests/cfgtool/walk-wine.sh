@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # vellary-cfg.exe under Wine against snmpd (native): the lines it prints, as
-# written on Windows, and the wait and message of a wrong community.
+# written on Windows, and the tries, message and untouched file of a wrong
+# community.
 #
 # walk-wine.sh <vellary-cfg.exe> <wine-run>
 set -uo pipefail
@@ -59,15 +60,18 @@ tail -n 1 "$work/out" | grep -qF ",1.3.6.1.2.1.31.1.1.1.6.$lo,1.3.6.1.2.1.31.1.1
 echo "lines:"
 sed 's/\r$//; s/^/  /' "$work/out"
 
-# --- a wrong community: no answer, after the query's usual wait ---------------------
+# --- a wrong community: no answer to four tries a second apart in each version ----------
+printf 'edited\r\n' >"$work/vellary.cfg"
 start=$(date +%s%N)
-"$wine_run" "$exe" "$agent" wrong >"$work/out" 2>"$work/err"
+(cd "$work" && "$wine_run" "$exe" -o vellary.cfg "$agent" wrong >"$work/out" 2>"$work/err")
 code=$?
 ms=$((($(date +%s%N) - start) / 1000000))
 [ "$code" -eq 1 ] || fail "wrong community: exit code $code"
 [ -s "$work/out" ] && fail "wrong community: printed $(cat "$work/out")"
-grep -qF "no answer from $agent within 4200 ms" "$work/err" || fail "wrong community: $(cat "$work/err")"
-[ "$ms" -ge 4200 ] && [ "$ms" -le 12000 ] || fail "wrong community: took $ms ms"
+grep -qF "no answer from $agent over SNMPv2c or SNMPv1 (4 tries each, 1000 ms apart)" "$work/err" ||
+  fail "wrong community: $(cat "$work/err")"
+[ "$(cat "$work/vellary.cfg")" = $'edited\r' ] || fail "wrong community: vellary.cfg was changed"
+[ "$ms" -ge 8000 ] && [ "$ms" -le 20000 ] || fail "wrong community: took $ms ms"
 
 [ "$failed" -eq 0 ] || exit 1
 echo "vellary-cfg.exe under Wine: PASSED"

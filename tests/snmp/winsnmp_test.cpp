@@ -349,3 +349,31 @@ TEST_F(SnmpStack, CleanupFromInsideACallbackIsRefused)
     ASSERT_TRUE(WaitFor([] { return result.load() != -1; }, 5000));
     EXPECT_EQ(static_cast<int>(SNMPAPI_FAILURE), result.load());
 }
+
+TEST_F(SnmpStack, GetBulkOfSeveralColumnsGoesInSnmpV2cOnly)
+{
+    HSNMP_SESSION session = SnmpCreateSession(nullptr, 0, Record, &seen_);
+    smiUINT32 descr[] = {1, 3, 6, 1, 2, 1, 2, 2, 1, 2}, type[] = {1, 3, 6, 1, 2, 1, 2, 2, 1, 3};
+    smiOID oids[] = {{10, descr}, {10, type}};
+    HSNMP_VBL vbl = SnmpCreateVbl(session, nullptr, nullptr);
+    EXPECT_EQ(1u, SnmpSetVb(vbl, 0, &oids[1], nullptr));
+    EXPECT_EQ(2u, SnmpSetVb(vbl, 0, &oids[1], nullptr));
+    EXPECT_EQ(1u, SnmpSetVb(vbl, 1, &oids[0], nullptr));  // replaces the first
+    EXPECT_EQ(SNMPAPI_FAILURE, SnmpSetVb(vbl, 4, &oids[0], nullptr));
+    EXPECT_EQ(2u, SnmpCountVbl(vbl));
+    EXPECT_EQ(nullptr, SnmpCreatePdu(session, SNMP_PDU_GETBULK, 1, 0, -1, vbl));
+    HSNMP_PDU pdu = SnmpCreatePdu(session, SNMP_PDU_GETBULK, 1, 0, 10, vbl);
+    ASSERT_NE(nullptr, pdu);
+    HSNMP_ENTITY src = SnmpStrToEntity(session, "127.0.0.1");
+    HSNMP_ENTITY v1 = SnmpStrToEntity(session, agent_.Address().c_str());
+    ASSERT_EQ(SNMPAPI_SUCCESS, SnmpSetTranslateMode(SNMPAPI_UNTRANSLATED_V2));
+    HSNMP_ENTITY v2c = SnmpStrToEntity(session, agent_.Address().c_str());
+    smiOCTETS community = {6, reinterpret_cast<smiLPBYTE>(const_cast<char *>("public"))};
+    HSNMP_CONTEXT context = SnmpStrToContext(session, &community);
+    EXPECT_EQ(SNMPAPI_FAILURE, SnmpSendMsg(session, src, v1, context, pdu));
+    ASSERT_EQ(SNMPAPI_SUCCESS, SnmpSendMsg(session, src, v2c, context, pdu));
+    ASSERT_TRUE(agent_.Receive(&request_, 5000));
+    EXPECT_EQ("30 36 02 01 01 04 06 70 75 62 6C 69 63 A5 29 02 01 01 02 01 00 02 01 0A 30 1E 30 0D 06 09 2B 06 01 02 "
+              "01 02 02 01 02 05 00 30 0D 06 09 2B 06 01 02 01 02 02 01 03 05 00",
+              ToHex(request_.bytes));
+}

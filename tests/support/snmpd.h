@@ -15,9 +15,10 @@ public:
     ~SnmpdAgent() { Stop(); }
 
     // Starts snmpd on the first of 127.0.0.<firstHost>..<lastHost> it can bind and
-    // waits until it answers, with extraConfig's lines (createUser, say) added to
-    // its configuration. Returns false when none worked.
-    bool Start(int firstHost, int lastHost, const std::string &extraConfig = "");
+    // waits until it answers. With onlyVersion ("v1" or "v2c") it answers that
+    // version only; extraConfig's lines (createUser, say) join its configuration.
+    // Returns false when none worked.
+    bool Start(int firstHost, int lastHost, const char *onlyVersion = nullptr, const std::string &extraConfig = "");
     void Stop();
 
     const std::string &Address() const { return address_; }
@@ -28,6 +29,8 @@ public:
 private:
     bool TryStart(const std::string &address);
 
+    std::string version_ = "v2c";  // that Get asks in
+    std::string access_;            // the configuration's lines for the community
     std::filesystem::path dir_;
     std::string extraConfig_;
     pid_t pid_ = 0;

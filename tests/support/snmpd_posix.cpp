@@ -28,9 +28,17 @@ std::string RunCommand(const std::string &command)
     return out;
 }
 
-bool SnmpdAgent::Start(int firstHost, int lastHost, const std::string &extraConfig)
+bool SnmpdAgent::Start(int firstHost, int lastHost, const char *onlyVersion, const std::string &extraConfig)
 {
     extraConfig_ = extraConfig;
+    access_ = "rocommunity " + std::string(kCommunity) + " 127.0.0.0/8\n";
+    version_ = "v2c";
+    if (onlyVersion) {
+        // The community maps to a group of that security model alone.
+        access_ = "com2sec vsec 127.0.0.0/8 " + std::string(kCommunity) + "\ngroup vgrp " + onlyVersion +
+                  " vsec\nview all included .1\naccess vgrp \"\" any noauth exact all none none\n";
+        version_ = onlyVersion;
+    }
     dir_ = fs::temp_directory_path() / ("vellary-snmpd-" + std::to_string(getpid()) + "-" + std::to_string(firstHost));
     fs::create_directories(dir_);
     for (int host = firstHost; host <= lastHost; host++) {
@@ -59,7 +67,7 @@ void SnmpdAgent::Stop()
 std::string SnmpdAgent::Get(const std::string &oid) const
 {
     // SNMPv2c reads the 64-bit counters too; its exceptions come back as words.
-    std::string value = RunCommand("MIBS= snmpget -v2c -c " + std::string(kCommunity) + " -m '' -Oqv -t 2 -r 0 " +
+    std::string value = RunCommand("MIBS= snmpget -" + version_ + " -c " + std::string(kCommunity) + " -m '' -Oqv -t 2 -r 0 " +
                                    address_ + " " + oid + " 2>/dev/null");
     return value.rfind("No Such", 0) == 0 || value.rfind("No more", 0) == 0 ? "" : value;
 }
@@ -68,8 +76,7 @@ bool SnmpdAgent::TryStart(const std::string &address)
 {
     fs::path conf = dir_ / "snmpd.conf";
     fs::path log = dir_ / ("snmpd-" + address + ".log");
-    WriteFile(conf, "agentaddress udp:" + address + ":161\n"
-                    "rocommunity " + kCommunity + " 127.0.0.0/8\n"
+    WriteFile(conf, "agentaddress udp:" + address + ":161\n" + access_ +
                     "[snmp] persistentDir " + (dir_ / "state").string() + "\n" + extraConfig_);
     pid_t pid = fork();
     if (pid == 0) {

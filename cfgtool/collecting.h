@@ -1,0 +1,58 @@
+// Collecting: the device's interface table, its columns walked side by side
+// (GetBulk over SNMPv2c, one GetNext for all of them over SNMPv1), into rows.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <vector>
+
+#include "cfgtool/asking.h"
+
+#define WALK_MAX_LINES 10          // the monitor's ten records
+#define WALK_MAX_ROWS 100000       // interfaces read; a column that goes on past this is refused
+#define WALK_REPLY_BYTES 1400      // a GetBulk reply should fit one datagram on an Ethernet path
+#define WALK_MAX_REPETITIONS 64    // rows asked for in one GetBulk, at most
+
+// One interface. Numbers are 0 where the agent did not say; the texts are the
+// agent's octets, in Table::text.
+struct Row {
+    uint32_t ifIndex;
+    int32_t ifType;
+    int32_t operStatus;
+    int hasSpeed;
+    uint32_t ifSpeed;
+    int hasHighSpeed;
+    uint32_t highSpeed;
+    int hasName;  // ifName answered, possibly empty
+    uint32_t nameAt, descrAt;
+    uint32_t nameLen, descrLen;
+    int hc;  // both 64-bit counters answered Counter64 (walked for the list only)
+};
+
+struct Table {
+    std::vector<Row> rows;  // in ifIndex order
+    std::vector<uint8_t> text;
+    int countersWalked;  // the 64-bit counter columns were walked: Row::hc holds
+};
+
+// Reads the interface table into *table: ifIndex, ifDescr, ifType, ifSpeed,
+// ifOperStatus, ifName and ifHighSpeed, and with withCounters the 64-bit octet
+// counters too (SNMPv2c only). ifNumber (0: unknown) only sizes the progress
+// shown on err once the walk takes longer than about 2 s. An optional column
+// (ifName, ifHighSpeed, the counters) that the agent fails is left out with a
+// note on err. Returns 0, or 1 after a message on err.
+int CollectTable(Asking *asking, int withCounters, uint32_t ifNumber, Table *table, FILE *err);
+
+// Whether the rows chosen serve the 64-bit counters, and if not, why.
+enum HcState { HC_SERVED, HC_NO_V2C, HC_ABSENT, HC_SILENT, HC_REFUSED };
+
+// Asks for both 64-bit counters of the count rows chosen (indices into
+// table.rows, at most WALK_MAX_LINES) in one SNMPv2c GET and sets hc[k] for each. Returns 0, or 1
+// after a message on err when the request could not be sent.
+int CollectCounters(Asking *asking, const Table &table, const int *chosen, int count, int *hc, FILE *err);
+
+// Octets of the text at (at, len) of the table, for printing with "%.*s".
+inline const char *TextAt(const Table &table, uint32_t at)
+{
+    return table.text.empty() ? "" : reinterpret_cast<const char *>(table.text.data()) + at;
+}

@@ -1,4 +1,0 @@
-#include "cfgtool/stdout.h"
-
-// POSIX streams are binary already.
-void SetStdoutBinary() {}

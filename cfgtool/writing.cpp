@@ -1,0 +1,200 @@
+#include "cfgtool/writing.h"
+
+#include <cinttypes>
+#include <cstdarg>
+#include <cstring>
+
+#include "cfgtool/choosing.h"
+#include "cfgtool/files.h"
+
+namespace {
+
+const int kUp = 1;                                // ifOperStatus
+const int64_t kWrapSpeed = INT64_C(100000000);    // above it a 32-bit counter may wrap twice in 5 minutes
+const size_t kPathMax = 1024;
+
+const char *const kStatusNames[] = {"?", "up", "down", "testing", "unknown", "dormant", "notPresent",
+                                    "lowerLayerDown"};
+
+int64_t RowSpeed(const Row &row)
+{
+    return ChooseSpeed(row.hasSpeed, row.ifSpeed, row.hasHighSpeed, row.highSpeed);
+}
+
+// An agent's text as it can be shown on a console: what is not printable ASCII
+// becomes '?', so no escape sequence reaches the terminal.
+void Printable(const Table &table, uint32_t at, uint32_t len, char *buf, size_t cap)
+{
+    const char *text = TextAt(table, at);
+    size_t n = 0;
+    for (uint32_t k = 0; k < len && n + 1 < cap; k++)
+        buf[n++] = text[k] >= 0x20 && text[k] < 0x7F ? text[k] : '?';
+    buf[n] = '\0';
+}
+
+void SpeedText(int64_t speed, char *buf, size_t cap)
+{
+    static const struct {
+        int64_t unit;
+        const char *name;
+    } kUnits[] = {{1000000000, "Gbit/s"}, {1000000, "Mbit/s"}, {1000, "kbit/s"}};
+    for (const auto &u : kUnits) {
+        if (speed > 0 && speed % u.unit == 0) {
+            snprintf(buf, cap, "%" PRId64 " %s", speed / u.unit, u.name);
+            return;
+        }
+    }
+    snprintf(buf, cap, "%" PRId64 " bit/s", speed);
+}
+
+const char *HcReason(int hc)
+{
+    switch (hc) {
+    case HC_NO_V2C:
+        return "the agent does not answer SNMPv2c";
+    case HC_SILENT:
+        return "the agent did not answer the request for its 64-bit counters";
+    case HC_REFUSED:
+        return "the agent refused the request for its 64-bit counters";
+    default:
+        return "the agent has no 64-bit counters for it";
+    }
+}
+
+// Notes on what a line will show wrong, or not at all.
+void NoteLine(const Row &row, const char *name, int hc, int64_t speed, FILE *err)
+{
+    unsigned long index = row.ifIndex;
+    if (row.operStatus != kUp) {
+        const char *status = row.operStatus >= 0 && row.operStatus <= 7 ? kStatusNames[row.operStatus] : "?";
+        Note(err, "vellary-cfg: %s (ifIndex %lu) is not up (ifOperStatus %d, %s): it shows no traffic until it is\n",
+             name, index, row.operStatus, status);
+    }
+    if (speed == 0)
+        Note(err,
+             "vellary-cfg: %s (ifIndex %lu) reports a speed of 0, so its percentages read 0: put the link's "
+             "speed in bit/s in the line's fourth field\n",
+             name, index);
+    if (hc != HC_SERVED && speed > kWrapSpeed)
+        Note(err,
+             "vellary-cfg: %s (ifIndex %lu) runs at %" PRId64 " bit/s on its 32-bit counters, since %s: past "
+             "about 114.5 Mbit/s of traffic they wrap more than once in 5 minutes and the figures read too low\n",
+             name, index, speed, HcReason(hc));
+}
+
+int WriteFile(const char *path, const char *bytes, size_t len, FILE *err)
+{
+    // The old file stays whole until the new one is complete on disk.
+    char temp[kPathMax + 8];
+    if (strlen(path) > kPathMax)
+        return Fail(err, "vellary-cfg: the file name after -o is longer than %d characters\n",
+                    static_cast<int>(kPathMax));
+    snprintf(temp, sizeof temp, "%s.tmp", path);
+    FILE *f = fopen(temp, "wb");
+    bool written = f && fwrite(bytes, 1, len, f) == len && fflush(f) == 0 && SyncFile(f);
+    if (f && fclose(f) != 0)
+        written = false;
+    if (written && MoveOver(temp, path))
+        return 0;
+    if (f)
+        remove(temp);
+    return Fail(err,
+                "vellary-cfg: could not write %s (through %s): check the folder, its access rights and the free "
+                "space; %s is unchanged\n",
+                path, temp, path);
+}
+
+}  // namespace
+
+int Fail(FILE *err, const char *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    vfprintf(err, format, args);
+    va_end(args);
+    return 1;
+}
+
+void Note(FILE *err, const char *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    vfprintf(err, format, args);
+    va_end(args);
+    fflush(err);
+}
+
+int SendFailure(const Asking *asking, FILE *err)
+{
+    return Fail(err,
+                "vellary-cfg: could not send a request to %s (%s failed): check the address, and that this "
+                "system lets programs send UDP datagrams\n",
+                asking->host, asking->failedCall);
+}
+
+void RowName(const Table &table, const Row &row, char name[CFG_NAME_WIDTH + 1])
+{
+    // ifName is the short name the device's own console uses and unique on the
+    // device, where ifDescr is often a product name that ports share, and cut
+    // to 15 characters often all alike.
+    CleanName(reinterpret_cast<const uint8_t *>(TextAt(table, row.nameAt)), row.hasName ? row.nameLen : 0, name);
+    if (name[0] == '\0')
+        CleanName(reinterpret_cast<const uint8_t *>(TextAt(table, row.descrAt)), row.descrLen, name);
+}
+
+int WriteList(const Table &table, FILE *out, FILE *err)
+{
+    int nameWidth = 4, typeWidth = 4;
+    for (const Row &row : table.rows) {
+        int len = static_cast<int>(row.hasName ? row.nameLen : 0);
+        nameWidth = len > nameWidth ? (len < 24 ? len : 24) : nameWidth;
+        const char *type = TypeName(row.ifType);
+        len = type ? static_cast<int>(strlen(type)) : 9;
+        typeWidth = len > typeWidth ? len : typeWidth;
+    }
+    fprintf(out, "%10s  %-*s  %-*s  %-14s  %-13s  %-8s  %s\n", "ifIndex", nameWidth, "Name", typeWidth, "Type",
+            "Status", "Speed", "Counters", "Description");
+    for (const Row &row : table.rows) {
+        char name[256], descr[256], type[16], speed[32];
+        Printable(table, row.nameAt, row.hasName ? row.nameLen : 0, name, sizeof name);
+        Printable(table, row.descrAt, row.descrLen, descr, sizeof descr);
+        snprintf(type, sizeof type, "type %d", static_cast<int>(row.ifType));
+        SpeedText(RowSpeed(row), speed, sizeof speed);
+        const char *status = row.operStatus >= 0 && row.operStatus <= 7 ? kStatusNames[row.operStatus] : "?";
+        fprintf(out, "%10lu  %-*s  %-*s  %-14s  %-13s  %-8s  %s\n", static_cast<unsigned long>(row.ifIndex),
+                nameWidth, name, typeWidth, TypeName(row.ifType) ? TypeName(row.ifType) : type, status, speed,
+                row.hc ? "64-bit" : "32-bit", descr);
+    }
+    if (fflush(out) != 0 || ferror(out))
+        return Fail(err, "vellary-cfg: could not write the list to standard output: check where it goes\n");
+    return 0;
+}
+
+int WriteLines(const Table &table, const int *chosen, const int *hc, int count, const char *host,
+               const char *community, const char *path, FILE *out, FILE *err)
+{
+    char lines[WALK_MAX_LINES * CFG_LINE_MAX];
+    char names[WALK_MAX_LINES][CFG_NAME_WIDTH + 1];
+    size_t len = 0;
+    for (int k = 0; k < count && k < WALK_MAX_LINES; k++) {
+        const Row &row = table.rows[chosen[k]];
+        RowName(table, row, names[k]);
+        MakeUniqueName(names[k], row.ifIndex, names, k);
+        char oidIn[41], oidOut[41];
+        CounterOids(row.ifIndex, hc[k] == HC_SERVED, oidIn, oidOut);
+        int64_t speed = RowSpeed(row);
+        NoteLine(row, names[k], hc[k], speed, err);
+        len += FormatLine(lines + len, sizeof lines - len, names[k], host, community, speed, oidIn, oidOut);
+    }
+    if (path) {
+        if (WriteFile(path, lines, len, err))
+            return 1;
+        Note(err, "vellary-cfg: %d line%s written to %s\n", count, count == 1 ? "" : "s", path);
+        return 0;
+    }
+    // A full disk or a closed pipe must not pass for a written configuration.
+    if (fwrite(lines, 1, len, out) != len || fflush(out) != 0)
+        return Fail(err, "vellary-cfg: could not write the lines to standard output: check where it goes (disk "
+                         "space, the file's access rights)\n");
+    return 0;
+}
