@@ -94,21 +94,25 @@ bool IsName(const char *text, const char *name)
 }
 
 // The protocol a name gives, or what is wrong with it.
+// The protocol a name gives, or what is wrong with it. Each takes the spellings
+// net-snmp's tools take too.
 const char *AuthFromName(const char *name, vsnmp::usm::AuthProtocol *auth)
 {
     using namespace vsnmp::usm;
     static const struct {
         const char *name;
         AuthProtocol auth;
-    } kNames[] = {{"MD5", AUTH_MD5}, {"SHA", AUTH_SHA1}, {"SHA-256", AUTH_SHA256}, {"SHA-384", AUTH_SHA384},
-                  {"SHA-512", AUTH_SHA512}};
+    } kNames[] = {{"MD5", AUTH_MD5},       {"SHA", AUTH_SHA1},       {"SHA1", AUTH_SHA1},
+                  {"SHA-1", AUTH_SHA1},    {"SHA-256", AUTH_SHA256}, {"SHA256", AUTH_SHA256},
+                  {"SHA-384", AUTH_SHA384}, {"SHA384", AUTH_SHA384}, {"SHA-512", AUTH_SHA512},
+                  {"SHA512", AUTH_SHA512}};
     for (const auto &entry : kNames) {
         if (IsName(name, entry.name)) {
             *auth = entry.auth;
             return nullptr;
         }
     }
-    if (IsName(name, "SHA-224"))
+    if (IsName(name, "SHA-224") || IsName(name, "SHA224"))
         return "SHA-224 is not offered (Windows' cryptography has none): use SHA-256, SHA-384 or SHA-512";
     return "unknown authentication protocol: use MD5, SHA, SHA-256, SHA-384 or SHA-512";
 }
@@ -119,8 +123,11 @@ const char *PrivFromName(const char *name, vsnmp::usm::PrivProtocol *priv)
     static const struct {
         const char *name;
         PrivProtocol priv;
-    } kNames[] = {{"AES", PRIV_AES128},    {"AES-192", PRIV_AES192},   {"AES-256", PRIV_AES256},
-                  {"AES-192C", PRIV_AES192C}, {"AES-256C", PRIV_AES256C}};
+    } kNames[] = {{"AES", PRIV_AES128},        {"AES-128", PRIV_AES128},    {"AES128", PRIV_AES128},
+                  {"AES-192", PRIV_AES192},    {"AES192", PRIV_AES192},     {"AES-256", PRIV_AES256},
+                  {"AES256", PRIV_AES256},     {"AES-192C", PRIV_AES192C},  {"AES-192-C", PRIV_AES192C},
+                  {"AES192C", PRIV_AES192C},   {"AES-256C", PRIV_AES256C},  {"AES-256-C", PRIV_AES256C},
+                  {"AES256C", PRIV_AES256C}};
     for (const auto &entry : kNames) {
         if (IsName(name, entry.name)) {
             *priv = entry.priv;
@@ -243,16 +250,16 @@ int ScanV3Users(const char *data, size_t n, V3User *users, int cap, char *errors
     return count;
 }
 
-void LoadV3Users()
+void ReadV3Users(char *errors, size_t errorsCap)
 {
     g_v3UserCount = 0;
     g_v3Unreadable = 0;
-    char errors[V3_ERRORS_CHARS] = "";
+    errors[0] = '\0';
     FILE *file = fopen(V3_CONFIG_FILE_NAME, "rb");
     if (!file) {
         if (errno == ENOENT)
             return;
-        snprintf(errors, sizeof errors, "Failed to open %s", V3_CONFIG_FILE_NAME);
+        snprintf(errors, errorsCap, "Failed to open %s", V3_CONFIG_FILE_NAME);
         g_v3Unreadable = 1;
     } else {
         static char raw[2 * V3_CONFIG_MAX_CHARS + 2];
@@ -263,21 +270,26 @@ void LoadV3Users()
         int n = TextModeTranslate(raw, rawLen, text, V3_CONFIG_MAX_CHARS + 1);
         int whole = 1;
         if (failed)
-            snprintf(errors, sizeof errors, "Failed to read %s", V3_CONFIG_FILE_NAME);
+            snprintf(errors, errorsCap, "Failed to read %s", V3_CONFIG_FILE_NAME);
         else if (n > V3_CONFIG_MAX_CHARS)
-            snprintf(errors, sizeof errors, "%s is longer than %d characters", V3_CONFIG_FILE_NAME,
-                     V3_CONFIG_MAX_CHARS);
+            snprintf(errors, errorsCap, "%s is longer than %d characters", V3_CONFIG_FILE_NAME, V3_CONFIG_MAX_CHARS);
         else
-            g_v3UserCount = ScanV3Users(text, static_cast<size_t>(n), g_v3Users, MAX_V3_USERS, errors, sizeof errors,
-                                        &whole);
+            g_v3UserCount =
+                ScanV3Users(text, static_cast<size_t>(n), g_v3Users, MAX_V3_USERS, errors, errorsCap, &whole);
         g_v3Unreadable = failed || n > V3_CONFIG_MAX_CHARS || !whole;
         memset(raw, 0, sizeof raw);
         memset(text, 0, sizeof text);
     }
     if (g_v3Unreadable) {
         size_t used = strlen(errors);
-        snprintf(errors + used, sizeof errors - used, "\nNo interface is polled until it can be read whole.");
+        snprintf(errors + used, errorsCap - used, "\nNo interface is polled until it can be read whole.");
     }
+}
+
+void LoadV3Users()
+{
+    char errors[V3_ERRORS_CHARS];
+    ReadV3Users(errors, sizeof errors);
     if (errors[0]) {
         wchar_t wide[V3_ERRORS_CHARS];
         size_t k = 0;

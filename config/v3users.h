@@ -43,7 +43,11 @@ extern int g_v3Unreadable;
 int ScanV3Users(const char *data, size_t n, V3User *users, int cap, char *errors, size_t errorsCap, int *whole);
 
 // Reads vellary-v3.cfg from the working directory into g_v3Users, when there is
-// one, and shows what is wrong in one message box. Without the file, no users.
+// one; what is wrong with it goes into errors (zero-ended, empty when nothing is).
+// Without the file, no users.
+void ReadV3Users(char *errors, size_t errorsCap);
+
+// ReadV3Users, then what is wrong in one message box.
 void LoadV3Users();
 
 // The user whose label equals community, valid or not (an invalid one for every

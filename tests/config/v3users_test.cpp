@@ -44,6 +44,7 @@ TEST(V3UsersScan, GoodLines)
     } const cases[] = {
         {"core,monitor,SHA-256,authpass1,AES,privpass1", "core|monitor|3|authpass1|1|privpass1"},
         {"edge,mon,sha-512,authpass1,aes-256c,privpass1", "edge|mon|5|authpass1|5|privpass1"},
+        {"ns,mon,SHA256,authpass1,AES-192-C,privpass1", "ns|mon|3|authpass1|4|privpass1"},
         {"lab,mon,MD5,authpass1,,", "lab|mon|1|authpass1|0|"},
         {"open,guest,,,,", "open|guest|0||0|"},
         {"q,\"a,b\",SHA,\"pa,ss\"\"word\",AES-192,\"\"\"12345678\"", "q|a,b|2|pa,ss\"word|2|\"12345678"},
