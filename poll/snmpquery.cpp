@@ -8,6 +8,7 @@
 #include <cstring>
 #include <thread>
 
+#include "config/v3users.h"
 #include "poll/counters.h"
 #include "records/log.h"
 
@@ -39,6 +40,26 @@ void LogFromCallback(CallbackLine kind)
         WriteLog(kCallbackMessages[kind], nullptr);
 }
 
+// SNMPv3's reasons for a failed request, in the stack's order from
+// SNMPAPI_V3_UNKNOWN_USER on; each is logged at most once per query, with the
+// device's address, which the query sets before it sends.
+const char *const kV3Messages[] = {"SNMPv3 unknown user",        "SNMPv3 wrong password",
+                                   "SNMPv3 unsupported security level", "SNMPv3 decryption error",
+                                   "SNMPv3 unknown engine",      "SNMPv3 not in time window",
+                                   "SNMPv3 authentication failure"};
+const int kV3Kinds = sizeof kV3Messages / sizeof kV3Messages[0];
+std::atomic<unsigned> g_v3Logged;
+char g_v3Device[32];
+
+void LogV3Failure(WPARAM wParam)
+{
+    if (wParam < SNMPAPI_V3_UNKNOWN_USER || wParam >= SNMPAPI_V3_UNKNOWN_USER + kV3Kinds)
+        return;
+    unsigned kind = static_cast<unsigned>(wParam - SNMPAPI_V3_UNKNOWN_USER);
+    if (!(g_v3Logged.fetch_or(1u << kind) & (1u << kind)))
+        WriteLog(kV3Messages[kind], g_v3Device);
+}
+
 }  // namespace
 
 int SnmpGetCounter(HWND hWnd, unsigned int wMsg, int64_t *pCounter, const char *strDeviceIP,
@@ -53,6 +74,12 @@ int SnmpGetCounter(HWND hWnd, unsigned int wMsg, int64_t *pCounter, const char *
     _smiOID.len = 0;
     _smiOID.ptr = nullptr;
     HSNMP_VBL hVbl = nullptr;
+
+    // A community that is a label of vellary-v3.cfg names an SNMPv3 user; the
+    // label itself is never sent, and a bad line's label is not asked at all.
+    const V3User *user = strDeviceCommunity ? FindV3User(strDeviceCommunity) : nullptr;
+    if (user && !user->valid)
+        return 0;
 
     if (SnmpStartup(&uiMajorVersion, &uiMinorVersion, &uiLevel, &uiTranslateMode, &uiRetransmitMode) !=
         SNMPAPI_SUCCESS) {
@@ -73,9 +100,12 @@ int SnmpGetCounter(HWND hWnd, unsigned int wMsg, int64_t *pCounter, const char *
     if (hPdu == nullptr)
         WriteLog("SnmpCreatePdu failure", nullptr);
 
-    // The 64-bit counters exist only as Counter64, which only SNMPv2c carries;
-    // everything else goes as SNMPv1, byte for byte as always.
-    SnmpSetTranslateMode(IsHcCounterOid(strOid) ? SNMPAPI_UNTRANSLATED_V2 : SNMPAPI_UNTRANSLATED_V1);
+    // The 64-bit counters exist only as Counter64, which SNMPv1 cannot carry: they
+    // go as SNMPv2c, everything else as SNMPv1, byte for byte as always (or all
+    // of it as SNMPv3 for a label's user).
+    SnmpSetTranslateMode(user                     ? SNMPAPI_UNTRANSLATED_V3
+                         : IsHcCounterOid(strOid) ? SNMPAPI_UNTRANSLATED_V2
+                                                  : SNMPAPI_UNTRANSLATED_V1);
     HSNMP_ENTITY hLocalEntity = SnmpStrToEntity(hSession, strSourceIP);
     if (hLocalEntity == nullptr)
         WriteLog("SnmpStrToEntity failure", nullptr);
@@ -86,12 +116,19 @@ int SnmpGetCounter(HWND hWnd, unsigned int wMsg, int64_t *pCounter, const char *
     if (SnmpSetPort(hLocalEntity, 161) == SNMPAPI_FAILURE)
         WriteLog("SnmpSetPort failure", nullptr);
 
-    octets.len = strDeviceCommunity ? static_cast<smiUINT32>(strlen(strDeviceCommunity)) : 0;
+    if (user) {
+        SnmpV3User v3 = {user->userName, user->auth, user->authPassword, user->priv, user->privPassword};
+        SnmpSetEntityUser(hDeviceEntity, &v3);  // fails only with the device entity, already logged
+    }
+    // SNMPv3's context is the scoped PDU's context name: the empty one.
+    octets.len = strDeviceCommunity && !user ? static_cast<smiUINT32>(strlen(strDeviceCommunity)) : 0;
     octets.ptr = reinterpret_cast<smiLPBYTE>(const_cast<char *>(strDeviceCommunity));
     HSNMP_CONTEXT hContext = SnmpStrToContext(hSession, &octets);
 
     for (std::atomic<int> &lines : g_callbackLines)
         lines = 0;
+    g_v3Logged = 0;
+    snprintf(g_v3Device, sizeof g_v3Device, "%s", strDeviceIP ? strDeviceIP : "");
     if (SnmpSendMsg(hSession, hLocalEntity, hDeviceEntity, hContext, hPdu) != SNMPAPI_SUCCESS)
         WriteLog("SNMP Send Message failure", nullptr);
 
@@ -138,8 +175,10 @@ SNMPAPI_STATUS SnmpReplyCallback(HSNMP_SESSION hSession, HWND, UINT, WPARAM wPar
     smiVALUE val;
     char octetbuffer[25];
 
-    if (wParam != 0)
+    if (wParam != 0) {
+        LogV3Failure(wParam);
         return SNMPAPI_SUCCESS;
+    }
 
     if (SnmpRecvMsg(hSession, &srcEntity, &dstEntity, &context, &hPdu) != SNMPAPI_SUCCESS) {
         // Nothing was handed over: nothing to read or release.

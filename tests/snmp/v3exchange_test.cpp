@@ -29,69 +29,19 @@ User TestUser()
     return u;
 }
 
-// The agent's side: one engine, the same user, replies built with the codec.
-struct Agent {
-    std::vector<uint8_t> engineId;
-    int32_t boots = 3, time = 1000;
-    usm::Keys keys;
-    uint8_t flags = FLAG_AUTH | FLAG_PRIV;
+const char kCounter[] = "41 02 04 D2";
 
-    explicit Agent(const std::string &engineHex = kSnmpdEngineId)
-    {
-        std::string e = Hex(engineHex);
-        engineId.assign(e.begin(), e.end());
-        usm::UserKeys user;
-        EXPECT_TRUE(usm::MakeUserKeys(usm::AUTH_SHA256, "authpass1", usm::PRIV_AES128, "authpass2", &user));
-        EXPECT_TRUE(usm::LocalizeKeys(user, engineId.data(), engineId.size(), &keys));
-    }
+std::string Str(const std::vector<uint8_t> &bytes)
+{
+    return std::string(bytes.begin(), bytes.end());
+}
 
-    // Opens what the manager sent, as an agent would.
-    bool Open(const std::vector<uint8_t> &d, Received *msg, ScopedPdu *scoped) const
-    {
-        return DecodeMessage(d.data(), d.size(), msg) == ber::BER_OK &&
-               (!(msg->header.flags & FLAG_AUTH) || VerifyMac(d.data(), d.size(), *msg, keys)) &&
-               OpenScopedPdu(*msg, keys, scoped) == ber::BER_OK;
-    }
-
-    std::vector<uint8_t> Reply(const std::vector<uint8_t> &request, uint8_t pduType, const std::vector<uint32_t> &name,
-                               uint8_t replyFlags, int32_t replyBoots, int32_t replyTime) const
-    {
-        Received req;
-        ScopedPdu in;
-        // A request it cannot open still has a message ID to answer to.
-        Open(request, &req, &in);
-        Header h;
-        h.msgId = req.header.msgId;
-        h.flags = replyFlags;
-        h.engineId = engineId;
-        h.boots = replyBoots;
-        h.time = replyTime;
-        h.userName = req.header.userName;
-        ScopedPdu out;
-        out.contextEngineId = engineId;
-        out.pdu.pduType = pduType;
-        out.pdu.requestId = in.pdu.requestId;
-        ber::VarBind vb;
-        vb.name = name;
-        out.pdu.bindings.push_back(vb);
-        static const uint8_t kSalt[usm::SALT_SIZE] = {9, 9, 9, 9, 9, 9, 9, 9};
-        std::vector<uint8_t> buf(4096);
-        size_t len = 0;
-        EXPECT_EQ(ber::BER_OK, EncodeMessage(h, out, keys, kSalt, buf.data(), buf.size(), &len));
-        return std::vector<uint8_t>(buf.end() - static_cast<long>(len), buf.end());
-    }
-
-    std::vector<uint8_t> Report(const std::vector<uint8_t> &request, uint32_t stat, uint8_t replyFlags = 0) const
-    {
-        return Reply(request, ber::TAG_REPORT, {1, 3, 6, 1, 6, 3, 15, 1, 1, stat, 0}, replyFlags, boots, time);
-    }
-
-    // The encoder writes NULL values only; the exchange hands the PDU on as it is.
-    std::vector<uint8_t> Response(const std::vector<uint8_t> &request, int32_t timeOffset = 0, int32_t bootsOffset = 0) const
-    {
-        return Reply(request, ber::TAG_GET_RESPONSE, kIfIn2Ids, flags, boots + bootsOffset, time + timeOffset);
-    }
-};
+V3Agent MakeAgent(const std::string &engineHex = kSnmpdEngineId)
+{
+    V3Agent agent;
+    EXPECT_TRUE(agent.Init(engineHex, usm::AUTH_SHA256, "authpass1", usm::PRIV_AES128, "authpass2"));
+    return agent;
+}
 
 class V3Exchange : public ::testing::Test {
 protected:
@@ -106,22 +56,25 @@ protected:
         x_.pdu.bindings.push_back(vb);
     }
 
-    Outcome Take(const std::vector<uint8_t> &d)
+    Outcome Take(const std::string &d)
     {
-        return engines_.Take(*engine_, x_, d.data(), d.size(), now_, &answer_, &sent_, &failure_);
+        return engines_.Take(*engine_, x_, reinterpret_cast<const uint8_t *>(d.data()), d.size(), now_, &answer_,
+                             &sent_, &failure_);
     }
+
+    std::string Sent() const { return Str(sent_); }
 
     // Discovery and the request it brings; sent_ holds the request after.
     void Discover()
     {
         ASSERT_TRUE(engines_.Build(*engine_, x_, now_, &sent_));
-        ASSERT_EQ(OUTCOME_RESEND, Take(agent_.Report(sent_, 4)));
+        ASSERT_EQ(OUTCOME_RESEND, Take(agent_.Report(Sent(), 4)));
     }
 
     Engines engines_;
     Engine *engine_ = nullptr;
     Exchange x_;
-    Agent agent_;
+    V3Agent agent_ = MakeAgent();
     int64_t now_ = 5000;
     std::vector<uint8_t> sent_;
     ber::Message answer_;
@@ -135,26 +88,26 @@ TEST_F(V3Exchange, DiscoveryOnceThenOneRequestPerQuery)
     ASSERT_TRUE(engines_.Build(*engine_, x_, now_, &sent_));
     Received msg;
     ScopedPdu scoped;
-    ASSERT_TRUE(agent_.Open(sent_, &msg, &scoped));
+    ASSERT_TRUE(agent_.Open(Sent(), &msg, &scoped));
     EXPECT_EQ(FLAG_REPORTABLE, msg.header.flags);
     EXPECT_TRUE(msg.header.engineId.empty());
     EXPECT_TRUE(msg.header.userName.empty());
     int32_t discoveryId = msg.header.msgId;
 
-    ASSERT_EQ(OUTCOME_RESEND, Take(agent_.Report(sent_, 4)));
-    ASSERT_TRUE(agent_.Open(sent_, &msg, &scoped));
+    ASSERT_EQ(OUTCOME_RESEND, Take(agent_.Report(Sent(), 4)));
+    ASSERT_TRUE(agent_.Open(Sent(), &msg, &scoped));
     EXPECT_EQ(FLAG_REPORTABLE | FLAG_AUTH | FLAG_PRIV, msg.header.flags);
     EXPECT_NE(discoveryId, msg.header.msgId);
     EXPECT_EQ(agent_.boots, msg.header.boots);
     EXPECT_EQ(agent_.time, msg.header.time);
-    EXPECT_EQ(agent_.engineId, scoped.contextEngineId);
+    EXPECT_EQ(agent_.engineId, Str(scoped.contextEngineId));
     EXPECT_TRUE(scoped.contextName.empty());
     ASSERT_EQ(1u, scoped.pdu.bindings.size());
     EXPECT_EQ(kIfIn2Ids, scoped.pdu.bindings[0].name);
 
-    ASSERT_EQ(OUTCOME_DELIVER, Take(agent_.Response(sent_)));
+    ASSERT_EQ(OUTCOME_DELIVER, Take(agent_.Response(Sent(), Hex(kCounter))));
     EXPECT_EQ(ber::TAG_GET_RESPONSE, answer_.pduType);
-    EXPECT_EQ(OUTCOME_DROP, Take(agent_.Response(sent_))) << "a second copy is not delivered again";
+    EXPECT_EQ(OUTCOME_DROP, Take(agent_.Response(Sent(), Hex(kCounter)))) << "a second copy is not delivered again";
 
     // The next query, 60 s on, for the same user: the same entry (no password
     // hashing again), and straight to the request, with the engine's time moved on.
@@ -163,7 +116,7 @@ TEST_F(V3Exchange, DiscoveryOnceThenOneRequestPerQuery)
     Exchange next = x_;
     next.done = false;
     ASSERT_TRUE(engines_.Build(*engine_, next, now_, &sent_));
-    ASSERT_TRUE(agent_.Open(sent_, &msg, &scoped));
+    ASSERT_TRUE(agent_.Open(Sent(), &msg, &scoped));
     EXPECT_EQ(FLAG_REPORTABLE | FLAG_AUTH | FLAG_PRIV, msg.header.flags);
     EXPECT_EQ(agent_.time + 60, msg.header.time);
 }
@@ -180,12 +133,12 @@ TEST_F(V3Exchange, ReportsEndTheExchangeWithTheirFailure)
         {6, FAILURE_DECRYPTION_ERROR},
     };
     Discover();
-    std::vector<uint8_t> request = sent_;
+    std::string request = Sent();
     for (const auto &c : cases) {
         x_.done = false;
         EXPECT_EQ(OUTCOME_FAIL, Take(agent_.Report(request, c.stat))) << c.stat;
         EXPECT_EQ(c.failure, failure_) << c.stat;
-        EXPECT_EQ(OUTCOME_DROP, Take(agent_.Response(request))) << "nothing is used after a failure";
+        EXPECT_EQ(OUTCOME_DROP, Take(agent_.Response(request, Hex(kCounter)))) << "nothing is used after a failure";
     }
 }
 
@@ -194,20 +147,20 @@ TEST_F(V3Exchange, OneResynchronisationOnAnAuthenticNotInTimeWindowReport)
     Discover();
     agent_.boots = 4;  // the agent restarted meanwhile
     agent_.time = 7;
-    ASSERT_EQ(OUTCOME_RESEND, Take(agent_.Report(sent_, 2, FLAG_AUTH)));
+    ASSERT_EQ(OUTCOME_RESEND, Take(agent_.Report(Sent(), 2, FLAG_AUTH)));
     Received msg;
     ScopedPdu scoped;
-    ASSERT_TRUE(agent_.Open(sent_, &msg, &scoped));
+    ASSERT_TRUE(agent_.Open(Sent(), &msg, &scoped));
     EXPECT_EQ(4, msg.header.boots);
     EXPECT_EQ(7, msg.header.time);
-    EXPECT_EQ(OUTCOME_FAIL, Take(agent_.Report(sent_, 2, FLAG_AUTH)));
+    EXPECT_EQ(OUTCOME_FAIL, Take(agent_.Report(Sent(), 2, FLAG_AUTH)));
     EXPECT_EQ(FAILURE_NOT_IN_TIME_WINDOW, failure_);
 }
 
 TEST_F(V3Exchange, AnUnauthenticatedTimeReportSetsNoClock)
 {
     Discover();
-    EXPECT_EQ(OUTCOME_FAIL, Take(agent_.Report(sent_, 2)));
+    EXPECT_EQ(OUTCOME_FAIL, Take(agent_.Report(Sent(), 2)));
     EXPECT_EQ(FAILURE_NOT_IN_TIME_WINDOW, failure_);
     EXPECT_EQ(agent_.time, engine_->time);
 }
@@ -215,12 +168,12 @@ TEST_F(V3Exchange, AnUnauthenticatedTimeReportSetsNoClock)
 TEST_F(V3Exchange, AChangedEngineIsLearntOnceMore)
 {
     Discover();
-    Agent replaced("80 00 1F 88 80 00 00 00 00 00 00 00 01");
-    ASSERT_EQ(OUTCOME_RESEND, Take(replaced.Report(sent_, 4)));
+    V3Agent replaced = MakeAgent("80 00 1F 88 80 00 00 00 00 00 00 00 01");
+    ASSERT_EQ(OUTCOME_RESEND, Take(replaced.Report(Sent(), 4)));
     Received msg;
     ScopedPdu scoped;
-    EXPECT_TRUE(replaced.Open(sent_, &msg, &scoped)) << "the request under the new engine's keys";
-    EXPECT_EQ(OUTCOME_FAIL, Take(replaced.Report(sent_, 4)));
+    EXPECT_TRUE(replaced.Open(Sent(), &msg, &scoped)) << "the request under the new engine's keys";
+    EXPECT_EQ(OUTCOME_FAIL, Take(replaced.Report(Sent(), 4)));
     EXPECT_EQ(FAILURE_UNKNOWN_ENGINE, failure_);
 }
 
@@ -228,23 +181,25 @@ TEST_F(V3Exchange, AChangedEngineIsLearntOnceMore)
 TEST_F(V3Exchange, RepliesThatAreNotUsed)
 {
     Discover();
-    std::vector<uint8_t> request = sent_;
-    std::vector<uint8_t> altered = agent_.Response(request);
+    std::string request = Sent();
+    const uint8_t both = FLAG_AUTH | FLAG_PRIV;
+    std::string altered = agent_.Response(request, Hex(kCounter));
     altered[altered.size() - 1] ^= 0x01;  // in the encrypted PDU, which the MAC covers
-    Agent plain;
-    plain.flags = 0;
-    std::vector<uint8_t> otherId = agent_.Response(request);
+    std::string otherId = agent_.Response(request, Hex(kCounter));
     struct {
         const char *name;
-        std::vector<uint8_t> reply;
+        std::string reply;
         Outcome outcome;
         Failure failure;
     } const cases[] = {
         {"an altered byte", altered, OUTCOME_FAIL, FAILURE_AUTHENTICATION},
-        {"without the security asked for", plain.Response(request), OUTCOME_FAIL, FAILURE_AUTHENTICATION},
-        {"151 s behind the engine's time", agent_.Response(request, -151), OUTCOME_FAIL, FAILURE_NOT_IN_TIME_WINDOW},
-        {"from an earlier boot", agent_.Response(request, 0, -1), OUTCOME_FAIL, FAILURE_NOT_IN_TIME_WINDOW},
-        {"not a datagram of SNMPv3", std::vector<uint8_t>{0x30, 0x00}, OUTCOME_DROP, FAILURE_NONE},
+        {"without the security asked for", agent_.Response(request, Hex(kCounter), 0), OUTCOME_FAIL,
+         FAILURE_AUTHENTICATION},
+        {"151 s behind the engine's time", agent_.Response(request, Hex(kCounter), both, -151), OUTCOME_FAIL,
+         FAILURE_NOT_IN_TIME_WINDOW},
+        {"from an earlier boot", agent_.Response(request, Hex(kCounter), both, 0, -1), OUTCOME_FAIL,
+         FAILURE_NOT_IN_TIME_WINDOW},
+        {"not a datagram of SNMPv3", Hex("30 00"), OUTCOME_DROP, FAILURE_NONE},
     };
     for (const auto &c : cases) {
         EXPECT_EQ(c.outcome, Take(c.reply)) << c.name;
@@ -255,5 +210,5 @@ TEST_F(V3Exchange, RepliesThatAreNotUsed)
     ASSERT_TRUE(engines_.Build(*engine_, x_, now_, &sent_));
     EXPECT_EQ(OUTCOME_DROP, Take(otherId));
     // Within the window, still used.
-    EXPECT_EQ(OUTCOME_DELIVER, Take(agent_.Response(sent_, -150)));
+    EXPECT_EQ(OUTCOME_DELIVER, Take(agent_.Response(Sent(), Hex(kCounter), FLAG_AUTH | FLAG_PRIV, -150)));
 }
