@@ -93,25 +93,35 @@ bool IsName(const char *text, const char *name)
     return *text == *name;
 }
 
+// A protocol's names: the spellings net-snmp's tools take too.
+template <typename Protocol>
+struct ProtocolName {
+    const char *name;
+    Protocol protocol;
+};
+
+template <typename Protocol, size_t N>
+bool FindProtocol(const char *name, const ProtocolName<Protocol> (&names)[N], Protocol *protocol)
+{
+    for (const auto &entry : names) {
+        if (IsName(name, entry.name)) {
+            *protocol = entry.protocol;
+            return true;
+        }
+    }
+    return false;
+}
+
 // The protocol a name gives, or what is wrong with it.
-// The protocol a name gives, or what is wrong with it. Each takes the spellings
-// net-snmp's tools take too.
 const char *AuthFromName(const char *name, vsnmp::usm::AuthProtocol *auth)
 {
     using namespace vsnmp::usm;
-    static const struct {
-        const char *name;
-        AuthProtocol auth;
-    } kNames[] = {{"MD5", AUTH_MD5},       {"SHA", AUTH_SHA1},       {"SHA1", AUTH_SHA1},
-                  {"SHA-1", AUTH_SHA1},    {"SHA-256", AUTH_SHA256}, {"SHA256", AUTH_SHA256},
-                  {"SHA-384", AUTH_SHA384}, {"SHA384", AUTH_SHA384}, {"SHA-512", AUTH_SHA512},
-                  {"SHA512", AUTH_SHA512}};
-    for (const auto &entry : kNames) {
-        if (IsName(name, entry.name)) {
-            *auth = entry.auth;
-            return nullptr;
-        }
-    }
+    static const ProtocolName<AuthProtocol> kNames[] = {
+        {"MD5", AUTH_MD5},       {"SHA", AUTH_SHA1},        {"SHA1", AUTH_SHA1},       {"SHA-1", AUTH_SHA1},
+        {"SHA-256", AUTH_SHA256}, {"SHA256", AUTH_SHA256},  {"SHA-384", AUTH_SHA384}, {"SHA384", AUTH_SHA384},
+        {"SHA-512", AUTH_SHA512}, {"SHA512", AUTH_SHA512}};
+    if (FindProtocol(name, kNames, auth))
+        return nullptr;
     if (IsName(name, "SHA-224") || IsName(name, "SHA224"))
         return "SHA-224 is not offered (Windows' cryptography has none): use SHA-256, SHA-384 or SHA-512";
     return "unknown authentication protocol: use MD5, SHA, SHA-256, SHA-384 or SHA-512";
@@ -120,20 +130,13 @@ const char *AuthFromName(const char *name, vsnmp::usm::AuthProtocol *auth)
 const char *PrivFromName(const char *name, vsnmp::usm::PrivProtocol *priv)
 {
     using namespace vsnmp::usm;
-    static const struct {
-        const char *name;
-        PrivProtocol priv;
-    } kNames[] = {{"AES", PRIV_AES128},        {"AES-128", PRIV_AES128},    {"AES128", PRIV_AES128},
-                  {"AES-192", PRIV_AES192},    {"AES192", PRIV_AES192},     {"AES-256", PRIV_AES256},
-                  {"AES256", PRIV_AES256},     {"AES-192C", PRIV_AES192C},  {"AES-192-C", PRIV_AES192C},
-                  {"AES192C", PRIV_AES192C},   {"AES-256C", PRIV_AES256C},  {"AES-256-C", PRIV_AES256C},
-                  {"AES256C", PRIV_AES256C}};
-    for (const auto &entry : kNames) {
-        if (IsName(name, entry.name)) {
-            *priv = entry.priv;
-            return nullptr;
-        }
-    }
+    static const ProtocolName<PrivProtocol> kNames[] = {
+        {"AES", PRIV_AES128},       {"AES-128", PRIV_AES128},   {"AES128", PRIV_AES128},   {"AES-192", PRIV_AES192},
+        {"AES192", PRIV_AES192},    {"AES-256", PRIV_AES256},   {"AES256", PRIV_AES256},   {"AES-192C", PRIV_AES192C},
+        {"AES-192-C", PRIV_AES192C}, {"AES192C", PRIV_AES192C}, {"AES-256C", PRIV_AES256C}, {"AES-256-C", PRIV_AES256C},
+        {"AES256C", PRIV_AES256C}};
+    if (FindProtocol(name, kNames, priv))
+        return nullptr;
     if (IsName(name, "DES") || IsName(name, "3DES"))
         return "DES is refused: it is a broken 56-bit cipher; use AES";
     return "unknown privacy protocol: use AES, AES-192, AES-256, AES-192C or AES-256C";

@@ -169,6 +169,17 @@ int ReadIntegerField(Cursor *c, int32_t *value)
     return rc != BER_OK ? rc : ParseInteger(content, value);
 }
 
+int ReadMessageStart(const uint8_t *data, size_t size, Cursor *seq, int32_t *version)
+{
+    Cursor c = {data, data + size};
+    int rc = ReadExpected(&c, TAG_SEQUENCE, seq);
+    if (rc != BER_OK)
+        return rc;
+    if (c.Left() != 0)
+        return BER_ERR_TRAILING_DATA;
+    return ReadIntegerField(seq, version);
+}
+
 int ReadVarBind(Cursor *list, VarBind *vb)
 {
     Cursor seq;
@@ -351,14 +362,8 @@ size_t ParseOidText(const char *text, uint32_t *ids, size_t cap)
 
 int DecodeMessage(const uint8_t *data, size_t size, Message *msg)
 {
-    Cursor c = {data, data + size};
     Cursor seq;
-    int rc = ReadExpected(&c, TAG_SEQUENCE, &seq);
-    if (rc != BER_OK)
-        return rc;
-    if (c.Left() != 0)
-        return BER_ERR_TRAILING_DATA;
-    rc = ReadIntegerField(&seq, &msg->version);
+    int rc = ReadMessageStart(data, size, &seq, &msg->version);
     if (rc != BER_OK)
         return rc;
     if (msg->version != VERSION_1 && msg->version != VERSION_2C)

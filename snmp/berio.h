@@ -24,6 +24,9 @@ int ReadAny(Cursor *c, uint8_t *tag, Cursor *content);
 // The same for one expected tag; a wrong tag is BER_ERR_UNEXPECTED_TAG.
 int ReadExpected(Cursor *c, uint8_t tag, Cursor *content);
 int ReadIntegerField(Cursor *c, int32_t *value);
+// The outer SEQUENCE of exactly one message in data[0..size) and its version:
+// *seq covers the rest of its content.
+int ReadMessageStart(const uint8_t *data, size_t size, Cursor *seq, int32_t *version);
 // A Get, GetNext, Response, Set or Report PDU.
 int ReadPdu(Cursor *c, Message *msg);
 

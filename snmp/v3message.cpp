@@ -108,15 +108,10 @@ int DecodeScopedPdu(const uint8_t *data, size_t size, ScopedPdu *scoped)
 
 int DecodeMessage(const uint8_t *data, size_t size, Received *msg)
 {
-    Cursor c = {data, data + size};
     Cursor seq;
-    int rc = ReadExpected(&c, TAG_SEQUENCE, &seq);
-    if (rc != BER_OK)
-        return rc;
-    if (c.Left() != 0)
-        return BER_ERR_TRAILING_DATA;
     int32_t version = 0;
-    if ((rc = ReadIntegerField(&seq, &version)) != BER_OK)
+    int rc = ReadMessageStart(data, size, &seq, &version);
+    if (rc != BER_OK)
         return rc;
     if (version != VERSION_3)
         return BER_ERR_INVALID_VALUE;
