@@ -250,6 +250,10 @@ int64_t Now()
         .count();
 }
 
+static_assert(SNMPAPI_V3_UNKNOWN_USER + v3::FAILURE_AUTHENTICATION - v3::FAILURE_UNKNOWN_USER ==
+                  SNMPAPI_V3_AUTHENTICATION_FAILURE,
+              "the callback's SNMPv3 codes follow the exchange's failures in order");
+
 // An SNMPv3 datagram from the peer: the exchange decides; the request that
 // follows a report goes out from here, and a failure reaches the callback.
 void DeliverV3(Library &lib, Session *s, size_t n)
@@ -278,8 +282,8 @@ void DeliverV3(Library &lib, Session *s, size_t n)
     if (outcome == v3::OUTCOME_DELIVER)
         s->callback(Handle<HSNMP_SESSION>(s->id), s->hWnd, s->wMsg, 0, 0, s->clientData);
     if (outcome == v3::OUTCOME_FAIL)
-        s->callback(Handle<HSNMP_SESSION>(s->id), s->hWnd, s->wMsg, SNMPAPI_V3_UNKNOWN_USER + failure - 1,
-                    requestId, s->clientData);
+        s->callback(Handle<HSNMP_SESSION>(s->id), s->hWnd, s->wMsg,
+                    SNMPAPI_V3_UNKNOWN_USER + failure - v3::FAILURE_UNKNOWN_USER, requestId, s->clientData);
 }
 
 // A session's receiver: waits on its socket and its stop signal together, so
