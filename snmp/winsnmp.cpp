@@ -258,32 +258,35 @@ static_assert(SNMPAPI_V3_UNKNOWN_USER + v3::FAILURE_AUTHENTICATION - v3::FAILURE
 // follows a report goes out from here, and a failure reaches the callback.
 void DeliverV3(Library &lib, Session *s, size_t n)
 {
-    v3::Outcome outcome = v3::OUTCOME_DROP;
-    v3::Failure failure = v3::FAILURE_NONE;
-    int32_t requestId = 0;
     try {
-        std::lock_guard<std::mutex> guard(lib.lock);
-        v3::Engine *engine = lib.engines.Find(s->peerAddr, s->peerPort, s->user);
-        if (!engine)
-            return;
-        ber::Message answer;
-        std::vector<uint8_t> datagram;
-        outcome = lib.engines.Take(*engine, s->exchange, s->buffer.get(), n, Now(), &answer, &datagram, &failure);
-        requestId = s->exchange.pdu.requestId;
-        if (outcome == v3::OUTCOME_RESEND)
-            sys::SendDatagram(s->socket, datagram.data(), datagram.size());
-        if (outcome == v3::OUTCOME_DELIVER && s->inbox.size() + s->answers.size() < kMaxWaiting)
-            s->answers.push_back(std::move(answer));
-        else if (outcome == v3::OUTCOME_DELIVER)
-            return;
+        v3::Outcome outcome = v3::OUTCOME_DROP;
+        v3::Failure failure = v3::FAILURE_NONE;
+        int32_t requestId = 0;
+        {
+            std::lock_guard<std::mutex> guard(lib.lock);
+            v3::Engine *engine = lib.closing ? nullptr : lib.engines.Find(s->peerAddr, s->peerPort, s->user);
+            if (!engine)
+                return;
+            ber::Message answer;
+            std::vector<uint8_t> datagram;
+            outcome = lib.engines.Take(*engine, s->exchange, s->buffer.get(), n, Now(), &answer, &datagram, &failure);
+            requestId = s->exchange.pdu.requestId;
+            if (outcome == v3::OUTCOME_RESEND)
+                sys::SendDatagram(s->socket, datagram.data(), datagram.size());
+            if (outcome == v3::OUTCOME_DELIVER) {
+                if (s->inbox.size() + s->answers.size() >= kMaxWaiting)
+                    return;
+                s->answers.push_back(std::move(answer));
+            }
+        }
+        if (outcome == v3::OUTCOME_DELIVER)
+            s->callback(Handle<HSNMP_SESSION>(s->id), s->hWnd, s->wMsg, 0, 0, s->clientData);
+        if (outcome == v3::OUTCOME_FAIL)
+            s->callback(Handle<HSNMP_SESSION>(s->id), s->hWnd, s->wMsg,
+                        SNMPAPI_V3_UNKNOWN_USER + failure - v3::FAILURE_UNKNOWN_USER, requestId, s->clientData);
     } catch (...) {
-        return;  // no memory for it: dropped like any surplus datagram
+        // No memory for it: dropped like any surplus datagram.
     }
-    if (outcome == v3::OUTCOME_DELIVER)
-        s->callback(Handle<HSNMP_SESSION>(s->id), s->hWnd, s->wMsg, 0, 0, s->clientData);
-    if (outcome == v3::OUTCOME_FAIL)
-        s->callback(Handle<HSNMP_SESSION>(s->id), s->hWnd, s->wMsg,
-                    SNMPAPI_V3_UNKNOWN_USER + failure - v3::FAILURE_UNKNOWN_USER, requestId, s->clientData);
 }
 
 // A session's receiver: waits on its socket and its stop signal together, so
