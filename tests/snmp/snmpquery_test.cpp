@@ -220,7 +220,11 @@ TEST_F(SnmpQuery, TheValuesSyntaxGivesItsWidth)
     const struct {
         const char *datagram;  // a case of the table
         int bits;
-    } cases[] = {{"valid Counter32 1234", 32}, {"SNMPv2c Counter64 9300000000", 64}, {"SNMPv2c Counter32 of an HC object", 32}};
+    } cases[] = {
+        {"valid Counter32 1234", 32},
+        {"SNMPv2c Counter64 9300000000", 64},
+        {"SNMPv2c Counter32 of an HC object", 32},
+    };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.datagram);
         const DatagramCase *d = std::find_if(std::begin(kDatagramCases), std::end(kDatagramCases),
