@@ -5,7 +5,8 @@
 # both are free again every cycle's row is there, in order, each with its own
 # time, and the log says "History write failure" and "History write resumed" once
 # for each file. The devices' addresses are refused at once, so a cycle costs
-# nothing beyond the program's period.
+# nothing beyond the program's period. It runs under a wineserver of its own, as the
+# end-to-end run does, from a copy of the build's prefix (E2E_SOURCE_PREFIX).
 #
 # Wine lets root write a file whose read-only attribute is set, as Linux does: the
 # file is made immutable instead (chattr +i), which root cannot write either.
@@ -23,19 +24,18 @@ failed=0
 
 command -v wine >/dev/null || skip "wine is not installed"
 [ -n "${DISPLAY:-}" ] || skip "no display: run it under xvfb-run"
-export WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml='
-
 work=$(mktemp -d "${TMPDIR:-/tmp}/vellary-held.XXXXXX")
-pids=()
+export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml='
 cleanup() {
-  local p
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+  wineserver -k 2>/dev/null
   wait 2>/dev/null
-  chattr -i "$work/Backup.csv" 2>/dev/null
+  chattr -i "$work/run/Backup.csv" 2>/dev/null
   rm -rf "$work"
 }
 trap cleanup EXIT
-cd "$work" || exit 1
+. "$(dirname "$0")/../../scripts/lib.sh"
+private_wine_prefix "${E2E_SOURCE_PREFIX:-}" "$WINEPREFIX" || { echo "FAILED: no Wine prefix"; exit 1; }
+mkdir "$work/run" && cd "$work/run" || exit 1
 
 printf 'Uplink,none,public,1000,1.3.6.1.2.1.2.2.1.10.2,1.3.6.1.2.1.2.2.1.16.2,\r\n' >vellary.cfg
 printf 'Backup,none,public,1000,1.3.6.1.2.1.2.2.1.10.3,1.3.6.1.2.1.2.2.1.16.3,\r\n' >>vellary.cfg
@@ -45,7 +45,6 @@ cp earlier.csv Uplink.csv
 cp earlier.csv Backup.csv
 
 wine "$holder" Uplink.csv release >holder.out 2>&1 &
-pids+=($!)
 for _ in $(seq 300); do grep -q held holder.out 2>/dev/null && break; sleep 0.1; done
 grep -q held holder.out || { echo "FAILED: the holder did not take Uplink.csv: $(cat holder.out)"; exit 1; }
 chattr +i Backup.csv 2>/dev/null || skip "chattr +i is refused here, so Backup.csv cannot be made read-only for root"
@@ -54,7 +53,6 @@ chattr +i Backup.csv 2>/dev/null || skip "chattr +i is refused here, so Backup.c
 started=$(date +%s)
 wine "$exe" &
 program=$!
-pids+=("$program")
 wait_cycles() {  # wait_cycles <n>: until n cycles have polled Backup, the last interface
   local deadline=$((started + 5 + $1 * (period + 10)))
   local n
@@ -71,7 +69,7 @@ cmp -s earlier.csv Backup.csv || fail "Backup.csv was written while read-only"
 touch release
 chattr -i Backup.csv
 wait_cycles $((2 + held_cycles))
-kill "$program" 2>/dev/null
+wineserver -k 2>/dev/null
 
 for name in Uplink Backup; do
   f=$name.csv

@@ -428,7 +428,12 @@ protected:
         ASSERT_TRUE(stop_.Open());
         ASSERT_TRUE(sender_.Open());
     }
-    void TearDown() override { net::NetCleanup(); }
+    void TearDown() override
+    {
+        socket_.Close();
+        sender_.Close();
+        net::NetCleanup();
+    }
 
     void SendOne() { EXPECT_TRUE(sender_.SendTo(reinterpret_cast<const uint8_t *>("x"), 1, 0x7F000001, port_)); }
 
