@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Measures the monitor and writes docs/performance.md: query latency, cycle time,
-# the flood, soak, idle cost, codec, the report over two years of history, and fuzzing. Takes about 40 minutes: the two
+# Measures the monitor and writes docs/performance.md: query latency, the clean-up,
+# cycle time, the flood, soak, idle cost, codec, the walker, the report over two years
+# of history, and fuzzing. Takes about 40 minutes: the two
 # 30-minute fuzz runs (nice 10, one core each) start once the timed figures are
 # taken, and go on beside the soak and the idle measurement.
 #   bench/run.sh
@@ -221,6 +222,11 @@ note "what a query is made of: sleep, thread, socket, a query that does not wait
 run "$native/bench/netbench" parts "$a" "$QUERIES" >"$results/parts-native.txt" || fail "native parts"
 run "$root/scripts/wine-run" "$windows/bench/netbench.exe" parts "$a" "$QUERIES" >"$results/parts-wine.txt" ||
   fail "parts under Wine"
+
+note "clean-up with 40 replies queued behind a 50 ms callback"
+run "$native/bench/netbench" cleanup 20 >"$results/cleanup-native.txt" || fail "native clean-up"
+run "$root/scripts/wine-run" "$windows/bench/netbench.exe" cleanup 20 >"$results/cleanup-wine.txt" ||
+  fail "clean-up under Wine"
 
 note "probe round trip"
 run "$native/bench/netbench" probe "$a" 200 >"$results/probe-native.txt" || fail "native probes"
