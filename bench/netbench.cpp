@@ -5,9 +5,13 @@
 //   netbench probe <address> <count>
 //   netbench soak <address> <community> <oid in> <oid out> <rounds>
 //   netbench parts <address> <count>
+//   netbench cleanup <count>
 // "parts" times what a query is made of besides the round trip: the platform's
 // 200 ms sleep, a thread started and joined, a socket opened, connected and
 // closed, and a whole query that does not wait for its reply.
+// "cleanup" times SnmpCleanup while 40 replies wait behind a callback that takes
+// 50 ms each, against a socket of its own on 127.0.0.1, and counts the callbacks
+// that start once it has begun.
 // "slot" replaces the query's sleeps with a wait that ends as soon as the reply
 // slot is set (the soak always does): the stack, its sockets and its receiver
 // threads stay real, only the fixed 200/500 ms steps go.
@@ -16,6 +20,7 @@
 // count of 1 the figure is a process's first query: for SNMPv3 the one that
 // discovers the engine and makes the user's keys.
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -228,6 +233,84 @@ int Parts(int argc, char **argv)
     return 0;
 }
 
+const int kQueuedReplies = 40;
+const int kSlowCallbackMs = 50;
+std::atomic<int> g_callbacksStarted{0};
+
+vsnmp::SNMPAPI_STATUS SlowCallback(vsnmp::HSNMP_SESSION hSession, vsnmp::HWND, vsnmp::UINT, vsnmp::WPARAM,
+                                   vsnmp::LPARAM, vsnmp::LPVOID)
+{
+    g_callbacksStarted++;
+    vsnmp::HSNMP_PDU hPdu = nullptr;
+    vsnmp::HSNMP_ENTITY src = nullptr, dst = nullptr;
+    if (vsnmp::SnmpRecvMsg(hSession, &src, &dst, nullptr, &hPdu) == vsnmp::SNMPAPI_SUCCESS) {
+        vsnmp::SnmpFreePdu(hPdu);
+        vsnmp::SnmpFreeEntity(src);
+        vsnmp::SnmpFreeEntity(dst);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(kSlowCallbackMs));
+    return vsnmp::SNMPAPI_SUCCESS;
+}
+
+int Cleanup(int argc, char **argv)
+{
+    using namespace vsnmp;
+    if (argc < 3)
+        return 2;
+    int count = atoi(argv[2]);
+    const uint32_t kLoopback = 0x7F000001;
+    net::NetStartup();
+    net::UdpSocket agent;
+    uint32_t addr = 0;
+    uint16_t port = 0;
+    if (!agent.Open() || !agent.Bind(kLoopback, 0) || !agent.LocalAddress(&addr, &port))
+        return 1;
+    std::vector<double> ms;
+    int startedAfter = 0, failures = 0;
+    std::vector<uint8_t> buf(65536);
+    for (int i = -1; i < count; i++) {
+        SnmpStartup(nullptr, nullptr, nullptr, nullptr, nullptr);
+        HSNMP_SESSION session = SnmpCreateSession(nullptr, 0x113, SlowCallback, nullptr);
+        smiOID oid;
+        SnmpStrToOid("1.3.6.1.2.1.2.2.1.10.1", &oid);
+        HSNMP_PDU pdu = SnmpCreatePdu(session, SNMP_PDU_GET, 1, 0, 0, SnmpCreateVbl(session, &oid, nullptr));
+        HSNMP_ENTITY dst = SnmpStrToEntity(session, "127.0.0.1");
+        SnmpSetPort(dst, port);
+        smiOCTETS community = {6, reinterpret_cast<smiLPBYTE>(const_cast<char *>("public"))};
+        g_callbacksStarted = 0;
+        SnmpSendMsg(session, SnmpStrToEntity(session, "127.0.0.1"), dst, SnmpStrToContext(session, &community), pdu);
+        // The request comes back as its own answer: the same message as a GetResponse.
+        uint32_t from = 0;
+        uint16_t fromPort = 0;
+        long n = agent.Wait(nullptr, 5000) == 1 ? agent.Receive(buf.data(), buf.size(), &from, &fromPort) : -1;
+        if (n < 15 || buf[13] != SNMP_PDU_GET) {
+            failures++;
+            SnmpCleanup();
+            continue;
+        }
+        buf[13] = SNMP_PDU_RESPONSE;
+        for (int k = 0; k < kQueuedReplies; k++)
+            agent.SendTo(buf.data(), static_cast<size_t>(n), from, fromPort);
+        while (g_callbacksStarted.load() == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        int before = g_callbacksStarted.load();
+        auto t0 = Clock::now();
+        SnmpCleanup();
+        double elapsed = MsSince(t0);
+        if (i < 0)
+            continue;
+        ms.push_back(elapsed);
+        startedAfter = std::max(startedAfter, g_callbacksStarted.load() - before);
+    }
+    PrintDistribution("cleanup", ms);
+    printf("cleanup_started_after_max=%d\n", startedAfter);
+    printf("cleanup_queued=%d\n", kQueuedReplies);
+    printf("cleanup_callback_ms=%d\n", kSlowCallbackMs);
+    printf("cleanup_failures=%d\n", failures);
+    net::NetCleanup();
+    return failures == 0 ? 0 : 1;
+}
+
 const long kWarmUpRounds = 10;
 
 int Soak(int argc, char **argv)
@@ -294,8 +377,10 @@ int main(int argc, char **argv)
         rc = Soak(argc, argv);
     else if (mode == "parts")
         rc = Parts(argc, argv);
+    else if (mode == "cleanup")
+        rc = Cleanup(argc, argv);
     fflush(stdout);
     if (rc == 2)
-        fprintf(stderr, "usage: netbench query|probe|soak|parts ... (see the top of bench/netbench.cpp)\n");
+        fprintf(stderr, "usage: netbench query|probe|soak|parts|cleanup ... (see the top of bench/netbench.cpp)\n");
     return rc;
 }

@@ -223,6 +223,21 @@ for label, name in (("native", "parts-native.txt"), ("Wine", "parts-wine.txt")):
             f"round trip ({rtt_w:.2f} ms with the slot wait) runs while the query sleeps. The query's median, "
             f"{qwm:.2f} ms, is the sum of those: {200 + (sleep - 200) + num(pt, 'nowait_median_ms'):.2f} ms.")
 
+# The clean-up while replies wait behind a slow callback: it waits for the one running, no more.
+for label, name in (("native", "cleanup-native.txt"), ("Wine", "cleanup-wine.txt")):
+    cl = load(name)
+    med, worst = num(cl, "cleanup_median_ms"), num(cl, "cleanup_max_ms")
+    if med is None:
+        missing.append(f"clean-up ({label})")
+        continue
+    rows.append((f"SnmpCleanup, {label}, with {one(cl, 'cleanup_queued')} replies queued behind a "
+                 f"{one(cl, 'cleanup_callback_ms')} ms callback, median of {one(cl, 'cleanup_count')} (worst "
+                 f"{ms(worst)}; callbacks started after it began: at most {one(cl, 'cleanup_started_after_max')})",
+                 ms(med), "goal 100 ms", ratio(med, 100)))
+    if worst is not None and worst > 100:
+        notes.append(f"The clean-up, {label}, took up to {worst:,.1f} ms with replies queued: more than the "
+                     "100 ms goal, beyond the one callback it waits for.")
+
 pn, pw, ps = load("probe-native.txt"), load("probe-wine.txt"), load("probe-silent-wine.txt")
 probe_w = num(pw, "probe_median_ms")
 for label, p in (("native", pn), ("Wine", pw)):

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Measures the monitor and writes docs/performance.md: query latency, cycle time,
-# SNMPv3 against SNMPv2c, the flood, soak, idle cost, codec, the report over two years
-# of history, and fuzzing. Takes about 40 minutes: the three 30-minute fuzz runs (nice
-# 10, sharing the two cores) start once the timed figures are taken, and go on beside
-# the soak and the idle measurement.
+# Measures the monitor and writes docs/performance.md: query latency, SNMPv3 against
+# SNMPv2c, the clean-up, cycle time, the flood, soak, idle cost, codec, the walker, the
+# report over two years of history, and fuzzing. Takes about 40 minutes: the three
+# 30-minute fuzz runs (nice 10, sharing the two cores) start once the timed figures are
+# taken, and go on beside the soak and the idle measurement.
 #   bench/run.sh
 # Shorter runs for trying the script out (the report says what was used):
 #   FUZZ_SECONDS=60 SOAK_ROUNDS=500 WINE_SOAK_ROUNDS=100 IDLE_SECONDS=10 WALK_ROUNDS=3 V3_FIRST=5 bench/run.sh
@@ -251,6 +251,11 @@ note "what a query is made of: sleep, thread, socket, a query that does not wait
 run "$native/bench/netbench" parts "$a" "$QUERIES" >"$results/parts-native.txt" || fail "native parts"
 run "$root/scripts/wine-run" "$windows/bench/netbench.exe" parts "$a" "$QUERIES" >"$results/parts-wine.txt" ||
   fail "parts under Wine"
+
+note "clean-up with 40 replies queued behind a 50 ms callback"
+run "$native/bench/netbench" cleanup 20 >"$results/cleanup-native.txt" || fail "native clean-up"
+run "$root/scripts/wine-run" "$windows/bench/netbench.exe" cleanup 20 >"$results/cleanup-wine.txt" ||
+  fail "clean-up under Wine"
 
 note "probe round trip"
 run "$native/bench/netbench" probe "$a" 200 >"$results/probe-native.txt" || fail "native probes"

@@ -2,7 +2,6 @@
 
 #include "config/interfaces.h"
 #include "config/v3users.h"
-#include "poll/counters.h"
 #include "poll/ping.h"
 #include "poll/rates.h"
 #include "poll/snmpquery.h"
@@ -32,13 +31,16 @@ int PollInterface(void *window, unsigned int message, int index)
     FieldText<sizeof rec->strIP> ip = FieldValue(rec->strIP);
     int freshIn = 0;
     int freshOut = 0;
+    int bitsIn = 32;
+    int bitsOut = 32;
     g_replyValue.store(0);
     if (reachable == 1)
-        freshIn = SnmpGetCounter(window, message, &rec->inOctets, ip.str, community.str, FieldValue(rec->strOidIn).str);
+        freshIn = SnmpGetCounter(window, message, &rec->inOctets, ip.str, community.str, FieldValue(rec->strOidIn).str,
+                                 &bitsIn);
     g_replyValue.store(0);
     if (reachable == 1)
-        freshOut =
-            SnmpGetCounter(window, message, &rec->outOctets, ip.str, community.str, FieldValue(rec->strOidOut).str);
+        freshOut = SnmpGetCounter(window, message, &rec->outOctets, ip.str, community.str,
+                                  FieldValue(rec->strOidOut).str, &bitsOut);
 
     if (rec->firstPoll == 1) {
         // The baseline comes only from readings actually made.
@@ -55,11 +57,11 @@ int PollInterface(void *window, unsigned int message, int index)
         return 0;
     }
 
-    // The object decides the counter's width, and so what a lower reading means.
-    UpdateDirection(freshIn, IsHcCounterOid(FieldValue(rec->strOidIn).str), rec->inOctets, rec->curTime,
-                    rec->linkSpeed, &rec->prevInOctets, &rec->prevInTime, &rec->bpsIn, &rec->pctIn);
-    UpdateDirection(freshOut, IsHcCounterOid(FieldValue(rec->strOidOut).str), rec->outOctets, rec->curTime,
-                    rec->linkSpeed, &rec->prevOutOctets, &rec->prevOutTime, &rec->bpsOut, &rec->pctOut);
+    // The reading's width, as its syntax says, decides what a lower reading means.
+    UpdateDirection(freshIn, bitsIn == 64, rec->inOctets, rec->curTime, rec->linkSpeed, &rec->prevInOctets,
+                    &rec->prevInTime, &rec->bpsIn, &rec->pctIn);
+    UpdateDirection(freshOut, bitsOut == 64, rec->outOctets, rec->curTime, rec->linkSpeed, &rec->prevOutOctets,
+                    &rec->prevOutTime, &rec->bpsOut, &rec->pctOut);
     rec->prevTime = rec->curTime;
     return reachable == 1 ? 1 : -1;
 }

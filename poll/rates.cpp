@@ -32,9 +32,10 @@ void UpdateDirection(int fresh, int counter64, int64_t reading, int64_t curTime,
 
     // elapsed <= 0 (same second, clock set back) gives no rate, only a new baseline.
     // A 64-bit counter does not wrap within centuries: a lower reading means the
-    // agent restarted or its counters were cleared, and measures nothing.
+    // agent restarted or its counters were cleared, and measures nothing. So does
+    // a 32-bit reading below a baseline that no 32-bit counter could have held.
     int64_t elapsed = curTime - *prevReadingTime;
-    bool discontinuity = counter64 && reading < *prevReading;
+    bool discontinuity = reading < *prevReading && (counter64 || *prevReading >= kCounterSpan);
     if (*prevReadingTime != 0 && elapsed > 0 && !discontinuity) {
         Wide octets = Wide(reading) - *prevReading;
         if (reading < *prevReading)

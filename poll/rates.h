@@ -8,8 +8,9 @@
 // and *pct to that rate as a whole percentage of linkSpeed (0 when linkSpeed <= 0;
 // saturated to int32); a percentage outside 0..150 sets the rate to 0 and keeps
 // the percentage. A reading lower than the baseline counts as one pass of a 32-bit
-// counter through 2^32; for a 64-bit counter (counter64 set) it means the counter
-// was reset, and gives 0 and 0. Otherwise both are 0. A fresh reading always
+// counter through 2^32; for a 64-bit counter (counter64 set), or below a baseline
+// of 2^32 or more, it means the counter was reset, and gives 0 and 0. Otherwise
+// both are 0. A fresh reading always
 // becomes the new baseline, with curTime as its time; without one the baseline
 // stays, so the next reading spans the whole gap.
 void UpdateDirection(int fresh, int counter64, int64_t reading, int64_t curTime, int64_t linkSpeed,

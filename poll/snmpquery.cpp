@@ -40,30 +40,39 @@ void LogFromCallback(CallbackLine kind)
         WriteLog(kCallbackMessages[kind], nullptr);
 }
 
+// The query's side of its callback, handed over as the session's client data: the
+// object asked for, and the width of the value the callback stored in the slot;
+// for SNMPv3 the device's address and the failures already logged. It lives until
+// the query's SnmpCleanup, after which no callback runs.
+struct Question {
+    smiOID oid;
+    std::atomic<int> valueBits{0};
+    const char *device = "";
+    std::atomic<unsigned> v3Logged{0};
+};
+
 // SNMPv3's reasons for a failed request, in the stack's order from
 // SNMPAPI_V3_UNKNOWN_USER on; each is logged at most once per query, with the
-// device's address, which the query sets before it sends.
+// device's address.
 const char *const kV3Messages[] = {"SNMPv3 unknown user",        "SNMPv3 wrong password",
                                    "SNMPv3 unsupported security level", "SNMPv3 decryption error",
                                    "SNMPv3 unknown engine",      "SNMPv3 not in time window",
                                    "SNMPv3 authentication failure"};
 const int kV3Kinds = sizeof kV3Messages / sizeof kV3Messages[0];
-std::atomic<unsigned> g_v3Logged;
-char g_v3Device[32];
 
-void LogV3Failure(WPARAM wParam)
+void LogV3Failure(Question *question, WPARAM wParam)
 {
-    if (wParam < SNMPAPI_V3_UNKNOWN_USER || wParam >= SNMPAPI_V3_UNKNOWN_USER + kV3Kinds)
+    if (!question || wParam < SNMPAPI_V3_UNKNOWN_USER || wParam >= SNMPAPI_V3_UNKNOWN_USER + kV3Kinds)
         return;
-    unsigned kind = static_cast<unsigned>(wParam - SNMPAPI_V3_UNKNOWN_USER);
-    if (!(g_v3Logged.fetch_or(1u << kind) & (1u << kind)))
-        WriteLog(kV3Messages[kind], g_v3Device);
+    unsigned bit = 1u << static_cast<unsigned>(wParam - SNMPAPI_V3_UNKNOWN_USER);
+    if (!(question->v3Logged.fetch_or(bit) & bit))
+        WriteLog(kV3Messages[wParam - SNMPAPI_V3_UNKNOWN_USER], question->device);
 }
 
 }  // namespace
 
 int SnmpGetCounter(HWND hWnd, unsigned int wMsg, int64_t *pCounter, const char *strDeviceIP,
-                   const char *strDeviceCommunity, const char *strOid)
+                   const char *strDeviceCommunity, const char *strOid, int *pCounterBits)
 {
     char strSourceIP[10];
     smiUINT32 uiMajorVersion, uiMinorVersion, uiLevel, uiTranslateMode, uiRetransmitMode;
@@ -88,11 +97,14 @@ int SnmpGetCounter(HWND hWnd, unsigned int wMsg, int64_t *pCounter, const char *
     }
     SnmpSetRetransmitMode(SNMPAPI_OFF);
 
-    HSNMP_SESSION hSession = SnmpCreateSession(hWnd, wMsg, SnmpReplyCallback, nullptr);
+    Question question;
+    HSNMP_SESSION hSession = SnmpCreateSession(hWnd, wMsg, SnmpReplyCallback, &question);
     if (hSession == nullptr)
         WriteLog("SnmpCreateSession failure", nullptr);
     if (SnmpStrToOid(strOid, &_smiOID) == SNMPAPI_FAILURE)
         WriteLog("SnmpStrToOid failure", nullptr);
+    question.oid = _smiOID;
+    question.device = strDeviceIP ? strDeviceIP : "";
     hVbl = SnmpCreateVbl(hSession, &_smiOID, nullptr);
     if (hVbl == nullptr)
         WriteLog("SnmpCreateVbl failure", nullptr);
@@ -127,8 +139,6 @@ int SnmpGetCounter(HWND hWnd, unsigned int wMsg, int64_t *pCounter, const char *
 
     for (std::atomic<int> &lines : g_callbackLines)
         lines = 0;
-    g_v3Logged = 0;
-    snprintf(g_v3Device, sizeof g_v3Device, "%s", strDeviceIP ? strDeviceIP : "");
     if (SnmpSendMsg(hSession, hLocalEntity, hDeviceEntity, hContext, hPdu) != SNMPAPI_SUCCESS)
         WriteLog("SNMP Send Message failure", nullptr);
 
@@ -145,6 +155,8 @@ int SnmpGetCounter(HWND hWnd, unsigned int wMsg, int64_t *pCounter, const char *
     int64_t replyValue = g_replyValue.load(std::memory_order_acquire);
     if (replyValue != 0) {
         *pCounter = replyValue;
+        if (pCounterBits)
+            *pCounterBits = question.valueBits;
         return 1;
     }
     return 0;
@@ -164,8 +176,16 @@ static bool IsException(smiUINT32 syntax)
            syntax == SNMP_SYNTAX_ENDOFMIBVIEW;
 }
 
-SNMPAPI_STATUS SnmpReplyCallback(HSNMP_SESSION hSession, HWND, UINT, WPARAM wParam, LPARAM, LPVOID)
+// Whether a binding's name is the object the query asked for.
+static bool NamesTheObject(const smiOID &name, const Question *question)
 {
+    return question && name.len == question->oid.len && name.len > 0 &&
+           memcmp(name.ptr, question->oid.ptr, name.len * sizeof *name.ptr) == 0;
+}
+
+SNMPAPI_STATUS SnmpReplyCallback(HSNMP_SESSION hSession, HWND, UINT, WPARAM wParam, LPARAM, LPVOID lpClientData)
+{
+    Question *question = static_cast<Question *>(lpClientData);
     HSNMP_ENTITY srcEntity = nullptr, dstEntity = nullptr;
     HSNMP_CONTEXT context = nullptr;
     HSNMP_PDU hPdu = nullptr;
@@ -176,7 +196,7 @@ SNMPAPI_STATUS SnmpReplyCallback(HSNMP_SESSION hSession, HWND, UINT, WPARAM wPar
     char octetbuffer[25];
 
     if (wParam != 0) {
-        LogV3Failure(wParam);
+        LogV3Failure(question, wParam);
         return SNMPAPI_SUCCESS;
     }
 
@@ -188,12 +208,14 @@ SNMPAPI_STATUS SnmpReplyCallback(HSNMP_SESSION hSession, HWND, UINT, WPARAM wPar
 
     bool haveValue = false;
     int64_t value = 0;
+    int valueBits = 32;
     if (SnmpGetPduData(hPdu, nullptr, nullptr, &smiInt32Error, nullptr, &varbindlist) != SNMPAPI_SUCCESS) {
         LogFromCallback(PDU_DATA_FAILURE);
     } else {
         if (smiInt32Error == SNMP_ERROR_NOSUCHNAME)
             LogFromCallback(NO_SUCH_NAME);
-        if (SnmpGetVb(varbindlist, 1, &oid, &val) != SNMPAPI_SUCCESS) {
+        // A binding for another object answers some other question.
+        if (SnmpGetVb(varbindlist, 1, &oid, &val) != SNMPAPI_SUCCESS || !NamesTheObject(oid, question)) {
             LogFromCallback(GET_VB_FAILURE);
         } else if (HoldsNumber(val.syntax)) {
             // Widened without sign: an INTEGER -1 becomes 4294967295.
@@ -208,6 +230,7 @@ SNMPAPI_STATUS SnmpReplyCallback(HSNMP_SESSION hSession, HWND, UINT, WPARAM wPar
             uint64_t hNumber = (static_cast<uint64_t>(val.value.hNumber.hipart) << 32) | val.value.hNumber.lopart;
             if (hNumber <= static_cast<uint64_t>(INT64_MAX)) {
                 value = static_cast<int64_t>(hNumber);
+                valueBits = 64;
                 haveValue = true;
             }
         } else if (IsException(val.syntax) && smiInt32Error != SNMP_ERROR_NOSUCHNAME) {
@@ -220,8 +243,10 @@ SNMPAPI_STATUS SnmpReplyCallback(HSNMP_SESSION hSession, HWND, UINT, WPARAM wPar
     SnmpFreeEntity(dstEntity);
 
     // Stored last, after the releases, so a query that sees it has nothing of
-    // this reply left to overlap with.
-    if (haveValue)
+    // this reply left to overlap with; the width goes with it.
+    if (haveValue) {
+        question->valueBits = valueBits;
         g_replyValue.store(value, std::memory_order_release);
+    }
     return SNMPAPI_SUCCESS;
 }

@@ -3,10 +3,18 @@
 
 #include <cstdint>
 
+// Rows held per interface while its file cannot be opened: seven days at 300 s.
+#define HISTORY_HELD_MAX 2016
+
 // The name of the history file last written, relative to the working directory.
 extern char g_strFileName[260];
 
 // Appends one row (local date, hour, time, inbound and outbound percent of the link
 // speed) to the history file of interface index, creating the file with its header
-// first. A file that cannot be opened loses the row; nothing is reported.
+// first. When the file cannot be opened the row is held, with its time, and written
+// in order before the next row that gets through (with the rows held for any other
+// interface of the same name). The log says "History write failure" when a file
+// first fails, "History rows dropped" when past HISTORY_HELD_MAX the oldest go, and
+// "History write resumed" once the held rows are written. Rows still held when the
+// process ends are lost.
 void AppendHistory(int32_t index);

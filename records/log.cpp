@@ -1,36 +1,95 @@
 #include "records/log.h"
 
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 
 #include "records/localtime.h"
 #include "records/textmode.h"
 
-// Serialises open-write-close, so lines from the window thread and the SNMP
-// reply thread never interleave.
-static std::mutex g_logLock;
+namespace {
 
-void WriteLog(const char *message, const char *detail)
+// Serialises open-write-close and the held lines, so lines from the window
+// thread and the SNMP reply thread never interleave.
+std::mutex g_logLock;
+
+// Lines that could not be written, oldest first, in a ring.
+struct HeldLine {
+    LocalTime time;
+    char text[LOG_LINE_MAX];
+    size_t len;
+};
+HeldLine g_heldLines[LOG_HELD_MAX];
+int g_heldFirst;
+int g_heldCount;
+long g_linesDropped;
+LocalTime g_lastDroppedTime;
+
+// One line of the log, its LF included; 0 when it cannot be formatted.
+size_t FormatLine(char (&szLine)[LOG_LINE_MAX], const LocalTime &lt, const char *message, const char *detail)
 {
-    LocalTime lt;
-    ReadLocalTime(&lt);
-
-    char szLine[LOG_LINE_MAX];
     int cch = snprintf(szLine, sizeof szLine, "%02d-%02d-%02d,%02d:%02d:%02d,%s,%s\n", lt.day, lt.month, lt.year,
                        lt.hour, lt.minute, lt.second, message ? message : "", detail ? detail : "");
     if (cch < 0)
-        return;
+        return 0;
     if (static_cast<size_t>(cch) >= sizeof szLine) {
         // Cut short, but keep the line a line, LOG_LINE_MAX - 1 bytes with its CR LF.
         cch = sizeof szLine - 2;
         szLine[cch - 1] = '\n';
     }
+    return static_cast<size_t>(cch);
+}
+
+void HoldLine(const LocalTime &lt, const char *text, size_t len)
+{
+    if (g_heldCount == LOG_HELD_MAX) {
+        g_lastDroppedTime = g_heldLines[g_heldFirst].time;
+        g_linesDropped++;
+        g_heldFirst = (g_heldFirst + 1) % LOG_HELD_MAX;
+        g_heldCount--;
+    }
+    HeldLine *line = &g_heldLines[(g_heldFirst + g_heldCount) % LOG_HELD_MAX];
+    line->time = lt;
+    memcpy(line->text, text, len);
+    line->len = len;
+    g_heldCount++;
+}
+
+// The held lines, after a word on those that were dropped to make room.
+void WriteHeldLines(FILE *logfile)
+{
+    if (g_linesDropped > 0) {
+        char szCount[24], szLine[LOG_LINE_MAX];
+        snprintf(szCount, sizeof szCount, "%ld", g_linesDropped);
+        WriteText(logfile, szLine, FormatLine(szLine, g_lastDroppedTime, "Log lines dropped", szCount));
+        g_linesDropped = 0;
+    }
+    for (; g_heldCount > 0; g_heldCount--) {
+        const HeldLine &line = g_heldLines[g_heldFirst];
+        WriteText(logfile, line.text, line.len);
+        g_heldFirst = (g_heldFirst + 1) % LOG_HELD_MAX;
+    }
+}
+
+}  // namespace
+
+void WriteLog(const char *message, const char *detail)
+{
+    LocalTime lt;
+    ReadLocalTime(&lt);
+    char szLine[LOG_LINE_MAX];
+    size_t cch = FormatLine(szLine, lt, message, detail);
+    if (cch == 0)
+        return;
 
     std::lock_guard<std::mutex> lock(g_logLock);
     FILE *logfile = fopen(LOG_FILE_NAME, "ab");
-    if (!logfile)
+    if (!logfile) {
+        HoldLine(lt, szLine, cch);
         return;
+    }
     // One write per line, each LF (also one inside a name) as CR LF.
-    WriteText(logfile, szLine, static_cast<size_t>(cch));
+    WriteHeldLines(logfile);
+    WriteText(logfile, szLine, cch);
     fclose(logfile);
 }

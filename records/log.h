@@ -4,9 +4,13 @@
 
 #define LOG_FILE_NAME "vellarylog.txt"
 #define LOG_LINE_MAX 512  // bytes of one line, its CR LF included
+#define LOG_HELD_MAX 100  // lines held while the log cannot be opened
 
 // Appends "dd-mm-yyyy,hh:mm:ss,message,detail" and a line break, stamped with the
-// local time, every LF written as CR LF. A null detail (or message) is written as an empty field. Callable from any
-// thread; a line that cannot be written is lost without a word to the caller, and
-// one longer than LOG_LINE_MAX is cut short but still ends in CR LF.
+// local time, every LF written as CR LF. A null detail (or message) is written as
+// an empty field. Callable from any thread. A line that cannot be written is held
+// with its time stamp and written, in order, by the next call that can open the
+// file; past LOG_HELD_MAX the oldest go, and a line "Log lines dropped" with their
+// number (stamped as the last of them) comes first. A line longer than LOG_LINE_MAX
+// is cut short but still ends in CR LF.
 void WriteLog(const char *message, const char *detail);

@@ -41,6 +41,20 @@ ensure_wine_prefix() {
   fi
 }
 
+# A Wine prefix of a test's own, so that its programs run under a wineserver of their
+# own: made quickly from the build's prefix (hard links for the bulk; the registry
+# files, which Wine rewrites, as copies), or anew when there is none.
+#   private_wine_prefix <source prefix, or empty> <new prefix>
+private_wine_prefix() {
+  local source=$1 prefix=$2 f
+  if [ -n "$source" ] && [ -f "$source/system.reg" ]; then
+    cp -al "$source" "$prefix" || return 1
+    for f in "$source"/*.reg; do cp --remove-destination "$f" "$prefix/" || return 1; done
+  else
+    ensure_wine_prefix "$prefix"
+  fi
+}
+
 BUILD_PACKAGES=(cmake ninja-build g++ clang clang-tidy libgtest-dev googletest libbenchmark-dev
   g++-mingw-w64-x86-64-posix wine wine64 fonts-wine xvfb xauth snmpd snmp iproute2 procps
   iputils-ping imagemagick xdotool chromium nodejs libssl-dev)

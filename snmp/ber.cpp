@@ -204,21 +204,45 @@ int ReadVarBind(Cursor *list, VarBind *vb)
     return seq.Left() == 0 ? BER_OK : BER_ERR_LENGTH_MISMATCH;
 }
 
+// An SNMPv1 Trap's enterprise, agent address, generic and specific trap and time
+// stamp, where other PDUs have their request id, error status and index.
+int ReadTrapFields(Cursor *pdu)
+{
+    static const uint8_t kTags[] = {TAG_OID, TAG_IPADDRESS, TAG_INTEGER, TAG_INTEGER, TAG_TIMETICKS};
+    for (uint8_t tag : kTags) {
+        Cursor content;
+        Value value;
+        int rc = ReadExpected(pdu, tag, &content);
+        if (rc == BER_OK)
+            rc = ParseValue(tag, content, &value);
+        if (rc != BER_OK)
+            return rc;
+    }
+    return BER_OK;
+}
+
 int ReadPdu(Cursor *c, Message *msg)
 {
     if (c->Left() < 1)
         return BER_ERR_OUT_OF_DATA;
     uint8_t tag = *c->p;
-    bool bulk = tag == TAG_GET_BULK_REQUEST && msg->version == VERSION_2C;
-    if ((tag < TAG_GET_REQUEST || tag > TAG_SET_REQUEST) && !bulk && tag != TAG_REPORT)
+    // GetBulk exists only in SNMPv2c; the other types decode in either version, so
+    // that what is not an answer can be dropped without a word.
+    bool v1Bulk = tag == TAG_GET_BULK_REQUEST && msg->version != VERSION_2C;
+    if (tag < TAG_GET_REQUEST || tag > TAG_REPORT || v1Bulk)
         return BER_ERR_UNEXPECTED_TAG;
     Cursor pdu;
     int rc = ReadAny(c, &msg->pduType, &pdu);
     if (rc != BER_OK)
         return rc;
-    if ((rc = ReadIntegerField(&pdu, &msg->requestId)) != BER_OK ||
-        (rc = ReadIntegerField(&pdu, &msg->errorStatus)) != BER_OK ||
-        (rc = ReadIntegerField(&pdu, &msg->errorIndex)) != BER_OK)
+    if (tag == TAG_TRAP) {
+        msg->requestId = msg->errorStatus = msg->errorIndex = 0;
+        rc = ReadTrapFields(&pdu);
+    } else if ((rc = ReadIntegerField(&pdu, &msg->requestId)) == BER_OK &&
+               (rc = ReadIntegerField(&pdu, &msg->errorStatus)) == BER_OK) {
+        rc = ReadIntegerField(&pdu, &msg->errorIndex);
+    }
+    if (rc != BER_OK)
         return rc;
     Cursor list;
     rc = ReadExpected(&pdu, TAG_SEQUENCE, &list);

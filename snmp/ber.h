@@ -41,9 +41,12 @@ const uint8_t TAG_GET_REQUEST = 0xA0;
 const uint8_t TAG_GET_NEXT_REQUEST = 0xA1;
 const uint8_t TAG_GET_RESPONSE = 0xA2;
 const uint8_t TAG_SET_REQUEST = 0xA3;
+const uint8_t TAG_TRAP = 0xA4;              // SNMPv1's, with fields of its own
 const uint8_t TAG_GET_BULK_REQUEST = 0xA5;  // SNMPv2c only; its non-repeaters and
                                             // max-repetitions travel as error status and index
-const uint8_t TAG_REPORT = 0xA8;  // SNMPv3's answer when a request fails its security
+const uint8_t TAG_INFORM_REQUEST = 0xA6;
+const uint8_t TAG_SNMPV2_TRAP = 0xA7;
+const uint8_t TAG_REPORT = 0xA8;
 
 const size_t MAX_OID_LEN = 128;  // sub-identifiers of one object identifier
 
@@ -74,11 +77,11 @@ struct Message {
     std::vector<VarBind> bindings;
 };
 
-// Decodes exactly one SNMPv1 or SNMPv2c message (version 0 or 1, a Get, GetNext,
-// Response, Set or Report PDU, or in SNMPv2c a GetBulk PDU) from data[0..size).
-// Returns BER_OK and fills *msg, or the
-// first error met (*msg then unspecified). Never reads outside data[0..size) and
-// never recurses.
+// Decodes exactly one SNMPv1 or SNMPv2c message (version 0 or 1, any PDU from
+// GetRequest to Report, GetBulk only in SNMPv2c; a Trap's own fields are checked
+// and left out, its request id, error status and index read as 0) from
+// data[0..size). Returns BER_OK and fills *msg, or the first error met (*msg then
+// unspecified). Never reads outside data[0..size) and never recurses.
 int DecodeMessage(const uint8_t *data, size_t size, Message *msg);
 
 // Encodes msg, a request whose bindings all hold NULL, into the end of

@@ -9,7 +9,7 @@ typedef SOCKET SocketFd;
 typedef int SockLen;
 typedef int IoLen;  // Winsock counts bytes in int
 const SocketFd kNoSocket = INVALID_SOCKET;
-const int kRecvFlags = 0;  // the socket is non-blocking once Wait has run (WSAEventSelect)
+const int kRecvFlags = 0;  // the socket is non-blocking once bound or connected (WSAEventSelect)
 inline SocketFd OpenUdp() { return socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP); }
 inline bool LastCallWouldBlock() { return WSAGetLastError() == WSAEWOULDBLOCK; }
 #else

@@ -40,13 +40,13 @@ bool UdpSocket::Open()
 bool UdpSocket::Bind(uint32_t addr, uint16_t port)
 {
     sockaddr_in sa = MakeAddress(addr, port);
-    return open_ && bind(Fd(handle_), reinterpret_cast<sockaddr *>(&sa), sizeof sa) == 0;
+    return open_ && bind(Fd(handle_), reinterpret_cast<sockaddr *>(&sa), sizeof sa) == 0 && WatchReads();
 }
 
 bool UdpSocket::Connect(uint32_t addr, uint16_t port)
 {
     sockaddr_in sa = MakeAddress(addr, port);
-    return open_ && connect(Fd(handle_), reinterpret_cast<sockaddr *>(&sa), sizeof sa) == 0;
+    return open_ && connect(Fd(handle_), reinterpret_cast<sockaddr *>(&sa), sizeof sa) == 0 && WatchReads();
 }
 
 bool UdpSocket::Send(const uint8_t *data, size_t size)

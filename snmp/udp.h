@@ -42,6 +42,8 @@ public:
     UdpSocket &operator=(const UdpSocket &) = delete;
 
     bool Open();
+    // Bind and Connect also make the socket ready for Wait (on Windows an event
+    // object, and the socket non-blocking), and fail when it cannot be.
     bool Bind(uint32_t addr, uint16_t port);
     // From now on only datagrams from addr:port are received.
     bool Connect(uint32_t addr, uint16_t port);
@@ -49,8 +51,9 @@ public:
     bool Send(const uint8_t *data, size_t size);
     bool SendTo(const uint8_t *data, size_t size, uint32_t addr, uint16_t port);
     // Waits until a datagram (or an error) is waiting, stop (if any) is raised,
-    // or timeoutMs pass (-1: no time-out): 1 for a datagram, 0 otherwise, -1 on
-    // failure. Leaves the socket non-blocking.
+    // or timeoutMs pass (-1: no time-out): 1 for a datagram, 0 when stopped (also
+    // when a datagram waits too) or timed out, -1 on failure. A signal that
+    // interrupts the wait does not end it.
     int Wait(StopSignal *stop, int timeoutMs);
     // The next waiting datagram into buf, with its source, without blocking:
     // its size, RECV_NOTHING or RECV_ERROR.
@@ -59,6 +62,8 @@ public:
     void Close();
 
 private:
+    bool WatchReads();
+
     uintptr_t handle_ = 0;
     uintptr_t readEvent_ = 0;  // Windows: signalled when a datagram arrives
     bool open_ = false;

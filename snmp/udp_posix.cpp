@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 
 #include "snmp/sockets.h"
@@ -47,14 +48,27 @@ void StopSignal::Raise()
     }
 }
 
+bool UdpSocket::WatchReads()
+{
+    return true;
+}
+
 int UdpSocket::Wait(StopSignal *stop, int timeoutMs)
 {
     if (!open_ || (stop && !stop->open_))
         return -1;
     pollfd pfd[2] = {{static_cast<int>(handle_), POLLIN, 0}, {stop ? static_cast<int>(stop->handle_) : -1, POLLIN, 0}};
-    int n = poll(pfd, stop ? 2 : 1, timeoutMs);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    int n;
+    // A signal is no reason to stop: wait again for what is left of the time.
+    while ((n = poll(pfd, stop ? 2 : 1, timeoutMs)) < 0 && errno == EINTR) {
+        if (timeoutMs > 0) {
+            auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            timeoutMs = left.count() > 0 ? static_cast<int>(left.count()) : 0;
+        }
+    }
     if (n < 0)
-        return errno == EINTR ? 0 : -1;
+        return -1;
     return n > 0 && pfd[0].revents != 0 && (!stop || pfd[1].revents == 0) ? 1 : 0;
 }
 

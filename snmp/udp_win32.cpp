@@ -45,28 +45,37 @@ void StopSignal::Raise()
         SetEvent(reinterpret_cast<HANDLE>(handle_));
 }
 
+bool UdpSocket::WatchReads()
+{
+    if (readEvent_)
+        return true;
+    WSAEVENT event = WSACreateEvent();
+    if (event == WSA_INVALID_EVENT)
+        return false;
+    readEvent_ = reinterpret_cast<uintptr_t>(event);
+    return WSAEventSelect(static_cast<SOCKET>(handle_), event, FD_READ) == 0;
+}
+
 int UdpSocket::Wait(StopSignal *stop, int timeoutMs)
 {
-    if (!open_ || (stop && !stop->open_))
+    if (!open_ || !readEvent_ || (stop && !stop->open_))
         return -1;
-    SOCKET s = static_cast<SOCKET>(handle_);
-    if (!readEvent_) {
-        WSAEVENT event = WSACreateEvent();
-        if (event == WSA_INVALID_EVENT)
-            return -1;
-        readEvent_ = reinterpret_cast<uintptr_t>(event);
-        if (WSAEventSelect(s, event, FD_READ) != 0)
-            return -1;
-    }
-    HANDLE events[2] = {reinterpret_cast<HANDLE>(readEvent_), stop ? reinterpret_cast<HANDLE>(stop->handle_) : nullptr};
-    DWORD which = WaitForMultipleObjects(stop ? 2 : 1, events, FALSE, timeoutMs < 0 ? INFINITE : timeoutMs);
+    // The stop first: when both are signalled, the lowest index is the one returned.
+    HANDLE events[2];
+    DWORD count = 0;
+    if (stop)
+        events[count++] = reinterpret_cast<HANDLE>(stop->handle_);
+    events[count++] = reinterpret_cast<HANDLE>(readEvent_);
+    DWORD which = WaitForMultipleObjects(count, events, FALSE, timeoutMs < 0 ? INFINITE : timeoutMs);
     if (which == WAIT_FAILED)
         return -1;
-    if (which != WAIT_OBJECT_0)
+    if (which != WAIT_OBJECT_0 + count - 1)
         return 0;
     // Resets the event; the next datagram after the caller's reads sets it again.
     WSANETWORKEVENTS happened;
-    return WSAEnumNetworkEvents(s, reinterpret_cast<WSAEVENT>(readEvent_), &happened) == 0 ? 1 : -1;
+    return WSAEnumNetworkEvents(static_cast<SOCKET>(handle_), reinterpret_cast<WSAEVENT>(readEvent_), &happened) == 0
+               ? 1
+               : -1;
 }
 
 void UdpSocket::Close()

@@ -73,13 +73,19 @@ struct Object {
     ber::Message msg;
 };
 
-// The sessions whose receivers run. Lock held.
-std::vector<Session *> RunningSessions(std::unordered_map<uintptr_t, Object> &objects)
+// Raises the stop of every session whose receiver runs and returns one of them
+// to join, or null when none runs. Allocates nothing, so a clean-up cannot fail
+// half-way. Lock held.
+Session *StopReceivers(std::unordered_map<uintptr_t, Object> &objects)
 {
-    std::vector<Session *> running;
-    for (auto &entry : objects)
-        if (entry.second.session && entry.second.session->thread.joinable())
-            running.push_back(entry.second.session.get());
+    Session *running = nullptr;
+    for (auto &entry : objects) {
+        Session *s = entry.second.session.get();
+        if (s && s->thread.joinable()) {
+            s->stop.Raise();
+            running = s;
+        }
+    }
     return running;
 }
 
@@ -88,7 +94,9 @@ struct Library {
     std::unordered_map<uintptr_t, Object> objects;
     std::deque<std::vector<uint32_t>> oids;  // from SnmpStrToOid, until SnmpCleanup
     int uses = 0;                            // SnmpStartup calls not yet cleaned up
-    bool closing = false;                    // the last SnmpCleanup is joining the receivers
+    // The last SnmpCleanup has begun: receivers take no more datagrams and start
+    // no more callbacks. Set and cleared under the lock; read without it too.
+    std::atomic<bool> closing{false};
     uintptr_t lastHandle = 0;
     smiUINT32 translateMode = SNMPAPI_TRANSLATED;
     // What SNMPv3 discovery learnt of each agent's engine, and the users' keys:
@@ -98,10 +106,9 @@ struct Library {
     // A process that never called SnmpCleanup: its receivers end before their threads are destroyed.
     ~Library()
     {
-        for (Session *s : RunningSessions(objects)) {
-            s->stop.Raise();
+        closing = true;
+        while (Session *s = StopReceivers(objects))
             s->thread.join();
-        }
     }
 };
 
@@ -221,7 +228,7 @@ bool AnswersSession(const ber::Message &msg, int32_t version)
 
 // Queues one datagram from the peer on its session and announces it to the
 // callback, without the lock held. What does not decode is queued too, for
-// SnmpRecvMsg to refuse.
+// SnmpRecvMsg to refuse; a message that decodes but does not answer is dropped.
 void DeliverV3(Library &lib, Session *s, size_t n);
 
 void Deliver(Library &lib, Session *s, size_t n)
@@ -233,14 +240,17 @@ void Deliver(Library &lib, Session *s, size_t n)
         ber::Message msg;
         if (ber::DecodeMessage(bytes, n, &msg) == ber::BER_OK && !AnswersSession(msg, s->version.load()))
             return;
-        std::lock_guard<std::mutex> guard(lib.lock);
-        if (s->inbox.size() >= kMaxWaiting)
-            return;
-        s->inbox.emplace_back(bytes, bytes + n);
+        {
+            std::lock_guard<std::mutex> guard(lib.lock);
+            if (lib.closing || s->inbox.size() >= kMaxWaiting)
+                return;
+            s->inbox.emplace_back(bytes, bytes + n);
+        }
+        s->callback(Handle<HSNMP_SESSION>(s->id), s->hWnd, s->wMsg, 0, 0, s->clientData);
     } catch (...) {
-        return;  // no memory for it: dropped like any surplus datagram
+        // No memory for the datagram: dropped like any surplus one. A callback
+        // that throws ends only its own call.
     }
-    s->callback(Handle<HSNMP_SESSION>(s->id), s->hWnd, s->wMsg, 0, 0, s->clientData);
 }
 
 // Our time for the engines' clocks, in whole seconds that never go back.
@@ -290,14 +300,15 @@ void DeliverV3(Library &lib, Session *s, size_t n)
 }
 
 // A session's receiver: waits on its socket and its stop signal together, so
-// SnmpCleanup ends it at once, and takes in every datagram that is waiting.
+// SnmpCleanup ends it at once, and takes in the datagrams that are waiting until
+// a clean-up begins.
 void Receive(void *arg)
 {
     Session *s = static_cast<Session *>(arg);
     Library &lib = Lib();
     int errors = 0;
     while (s->socket.Wait(&s->stop, -1) == 1) {
-        while (true) {
+        while (!lib.closing) {
             uint32_t addr = 0;
             uint16_t port = 0;
             long n = s->socket.Receive(s->buffer.get(), kMaxDatagram + 1, &addr, &port);
@@ -364,45 +375,32 @@ SNMPAPI_STATUS SnmpCleanup()
         if (lib.uses == 0 || lib.closing)
             return 0;
         // Joining our own thread would never end.
-        for (Session *s : RunningSessions(lib.objects))
-            if (lib.uses == 1 && s->thread.get_id() == std::this_thread::get_id())
+        for (auto &entry : lib.objects) {
+            Session *s = entry.second.session.get();
+            if (lib.uses == 1 && s && s->thread.joinable() && s->thread.get_id() == std::this_thread::get_id())
                 return 0;
+        }
         if (lib.uses > 1) {
             lib.uses--;
             return 1;
         }
-        // Callbacks that run meanwhile still have the stack to themselves.
+        // From here no callback starts; one that runs still has the stack to itself.
         lib.closing = true;
         return 2;
     });
     if (step < 2)
         return step == 1 ? SNMPAPI_SUCCESS : SNMPAPI_FAILURE;
-    // A callback may still send, and so start a receiver, while others are
-    // joined: repeat until none is left. No session is freed meanwhile.
-    std::vector<Session *> running;
-    auto listRunning = [&running](Library &lib) {
-        running = RunningSessions(lib.objects);
-        return true;
-    };
-    bool listed;
-    while ((listed = Locked(false, listRunning)) && !running.empty()) {
-        for (Session *s : running)
-            s->stop.Raise();
-        for (Session *s : running)
-            s->thread.join();
-    }
-    // Without the list (no memory) nothing is freed that a receiver may still use.
-    Locked(false, [listed](Library &lib) {
-        if (listed) {
-            lib.objects.clear();
-            lib.oids.clear();
-            lib.uses = 0;
-        }
+    // A running callback may still send, and so start a receiver, while others
+    // are joined: repeat until none is left. No session is freed meanwhile.
+    while (Session *s = Locked<Session *>(nullptr, [](Library &lib) { return StopReceivers(lib.objects); }))
+        s->thread.join();
+    Locked(false, [](Library &lib) {
+        lib.objects.clear();
+        lib.oids.clear();
+        lib.uses = 0;
         lib.closing = false;
         return true;
     });
-    if (!listed)
-        return SNMPAPI_FAILURE;
     net::NetCleanup();
     return SNMPAPI_SUCCESS;
 }

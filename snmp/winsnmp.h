@@ -147,8 +147,10 @@ SNMPAPI_STATUS SnmpStartup(smiLPUINT32 nMajorVersion, smiLPUINT32 nMinorVersion,
                            smiLPUINT32 nTranslateMode, smiLPUINT32 nRetransmitMode);
 
 // Ends a use begun by SnmpStartup. The last one closes every socket, ends and
-// joins every receiver thread at once (so no callback runs after the return) and
-// frees every handle and descriptor. Fails when that would be called from a callback.
+// joins every receiver thread at once and frees every handle and descriptor: from
+// its start no callback starts and no datagram still waiting is taken, and it
+// returns once a callback already running is done. It allocates nothing, so it
+// cannot fail for want of memory. Fails when that would be called from a callback.
 SNMPAPI_STATUS SnmpCleanup();
 
 // The stack never retransmits, whatever the mode.

@@ -157,16 +157,8 @@ for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
 [ -s "$work/display" ] || { echo "FAILED: Xvfb did not start"; exit 1; }
 export DISPLAY=:$(cat "$work/display")
 
-source_prefix=${E2E_SOURCE_PREFIX:-}
-if [ -n "$source_prefix" ] && [ -f "$source_prefix/system.reg" ]; then
-  # Hard links for the bulk; the registry files, which Wine rewrites, as copies.
-  cp -al "$source_prefix" "$WINEPREFIX" && for f in "$source_prefix"/*.reg; do
-    cp --remove-destination "$f" "$WINEPREFIX/"
-  done
-else
-  . "$(dirname "$0")/../../scripts/lib.sh"
-  ensure_wine_prefix "$WINEPREFIX" || { echo "FAILED: no Wine prefix"; exit 1; }
-fi
+. "$(dirname "$0")/../../scripts/lib.sh"
+private_wine_prefix "${E2E_SOURCE_PREFIX:-}" "$WINEPREFIX" || { echo "FAILED: no Wine prefix"; exit 1; }
 
 # --- the run ------------------------------------------------------------------------
 rows() {  # rows <file>: history rows in the file

@@ -18,6 +18,7 @@ const int kLandMs = 5000;
 ScriptedAgent *g_agent;
 std::vector<uint64_t> g_values;  // the agent's readings, one per query, in order
 size_t g_nextValue;
+uint8_t g_valueTag;  // their syntax: Counter64, or what a faulty agent sends instead
 std::vector<std::string> g_requests;
 
 // A GetResponse to a request of ours (short-form lengths throughout): the same
@@ -42,7 +43,7 @@ void AnswerFirstWait(unsigned int milliseconds)
     ASSERT_TRUE(g_agent->Receive(&request, kLandMs));
     g_requests.push_back(request.bytes);
     ASSERT_LT(g_nextValue, g_values.size());
-    g_agent->SendTo(request, ReplyTo(request.bytes, UnsignedTlv(0x46, g_values[g_nextValue++])));
+    g_agent->SendTo(request, ReplyTo(request.bytes, UnsignedTlv(g_valueTag, g_values[g_nextValue++])));
     WaitFor([] { return g_replyValue.load() != 0; }, kLandMs);
 }
 
@@ -54,7 +55,9 @@ protected:
         ASSERT_TRUE(agent_.Start()) << "no free address for the agent";
         g_agent = &agent_;
         g_fake = FakeWorld();
+        g_values.clear();
         g_nextValue = 0;
+        g_valueTag = 0x46;
         g_requests.clear();
         savedSleep_ = g_querySleep;
         g_querySleep = AnswerFirstWait;
@@ -121,6 +124,23 @@ TEST_F(FastLink, SteadyNinePointThreeGbitsThroughWrapsAndAReset)
     ASSERT_EQ(2 * sizeof polls / sizeof polls[0], g_requests.size());
     for (const std::string &request : g_requests)
         EXPECT_EQ("02 01 01", ToHex(request.substr(2, 3)));
+    EXPECT_FALSE(FileExists("vellarylog.txt")) << ReadFile("vellarylog.txt");
+}
+
+TEST_F(FastLink, ACounter32OfAnHcObjectWrapsOnce)
+{
+    // The agent answers the HC objects in 32 bits: a lower reading is one wrap, as
+    // for any Counter32, not a reset.
+    g_valueTag = 0x41;
+    g_values = {4294000000, 4294000000, 1032704, 1032704};
+    rec->linkSpeed = 1000000;
+    for (int poll = 0; poll < 2; poll++) {
+        g_fake.now += 300;
+        PollInterface(nullptr, 0x113, 0);
+    }
+    EXPECT_EQ(53333, rec->bpsIn);
+    EXPECT_EQ(5, rec->pctIn);
+    EXPECT_EQ(53333, rec->bpsOut);
     EXPECT_FALSE(FileExists("vellarylog.txt")) << ReadFile("vellarylog.txt");
 }
 

@@ -17,8 +17,10 @@ struct FakeQuery {
 struct FakeWorld {
     int64_t now = 1700000000;
     int reachable = 1;
-    // Scripted answers, taken in order: a value > 0 is a reading, 0 no value.
+    // Scripted answers, taken in order: a value > 0 is a reading, 0 no value; and
+    // the width of each (32 where none is given).
     std::vector<int64_t> answers;
+    std::vector<int> bits;
     size_t next = 0;
 
     std::vector<std::wstring> probes;

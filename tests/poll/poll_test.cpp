@@ -163,9 +163,11 @@ TEST_F(PollInterfaceTest, OneFailedQueryAffectsOnlyItsDirection)
     ExpectInvariants();
 }
 
-TEST_F(PollInterfaceTest, EachDirectionsObjectDecidesWhatALowerReadingMeans)
+TEST_F(PollInterfaceTest, EachReadingsWidthDecidesWhatALowerReadingMeans)
 {
-    memcpy(rec->strOidIn, "1.3.6.1.2.1.31.1.1.1.6.2", 24);  // ifHCInOctets: 64 bits
+    // The width comes with the reading; the objects named are not asked.
+    memcpy(rec->strOidOut, "1.3.6.1.2.1.31.1.1.1.10.2", 25);  // ifHCOutOctets, yet read as 32 bits
+    g_fake.bits = {64, 32};  // every poll: inbound 64 bits, outbound 32
     Poll(1, {4294000000, 4294000000});
     EXPECT_EQ(1, Poll(1, {1032704, 1032704}));
     EXPECT_EQ(0, rec->bpsIn);  // reset: no rate, a new baseline

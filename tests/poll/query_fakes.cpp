@@ -6,14 +6,17 @@
 std::atomic<int64_t> g_replyValue;
 
 int SnmpGetCounter(vsnmp::HWND hWnd, unsigned int wMsg, int64_t *pCounter, const char *strDeviceIP,
-                   const char *strDeviceCommunity, const char *strOid)
+                   const char *strDeviceCommunity, const char *strOid, int *pCounterBits)
 {
     g_fake.queries.push_back({strDeviceIP, strDeviceCommunity, strOid, hWnd, wMsg, g_replyValue.load()});
     g_replyValue.store(777);  // what a reply leaves behind; the poll must clear it
-    int64_t answer = g_fake.next < g_fake.answers.size() ? g_fake.answers[g_fake.next++] : 0;
+    size_t k = g_fake.next++;
+    int64_t answer = k < g_fake.answers.size() ? g_fake.answers[k] : 0;
     if (answer == 0)
         return 0;
     *pCounter = answer;
+    if (pCounterBits)
+        *pCounterBits = k < g_fake.bits.size() ? g_fake.bits[k] : 32;
     return 1;
 }
 

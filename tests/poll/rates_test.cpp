@@ -44,6 +44,7 @@ TEST(RateCalc, WorkedFigures)
         {"rate past int32 on a 100 Gbit/s link", 0, 4000000000, 1, 100000000000, 32000000000, 32},
         {"the same on a 2 Gbit/s link is out of range", 0, 4000000000, 1, 2000000000, 0, 1600},
         {"percentage saturates on a tiny link", 0, 4000000000, 1, 1, 0, INT32_MAX},
+        {"below a baseline past 32 bits is a reset", 5000000000, 1000, 300, 1000000, 0, 0},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);

@@ -8,7 +8,9 @@
 #include <string>
 
 #include "config/interfaces.h"
+#include "records/log.h"
 #include "tests/support/clock.h"
+#include "tests/support/procstat.h"
 
 namespace {
 
@@ -32,6 +34,16 @@ protected:
         rec->linkSpeed = linkSpeed;
         rec->bpsIn = bpsIn;
         rec->bpsOut = bpsOut;
+    }
+
+    // Rows still held belong to this test only: written out into its folder.
+    void TearDown() override
+    {
+        for (int i = 0; i < MAX_INTERFACES; i++) {
+            SetRecord(i, "drained", 100, 0, 0);
+            AppendHistory(i);
+        }
+        InTempDirFixedClock::TearDown();
     }
 
     std::string DirListing() const
@@ -153,18 +165,97 @@ TEST_F(History, InterfacesWithTheSameNameShareOneFile)
     EXPECT_EQ("Core.csv;", DirListing());
 }
 
-TEST_F(History, UnwritableNameLosesTheRowQuietly)
+// The log's lines without their time stamps.
+std::string LogEntries()
 {
-    // The folder does not exist, so neither the header nor the row can be written.
-    SetRecord(0, "nodir/x", 100, 10, 20);
-    AppendHistory(0);
-    AppendHistory(0);
-    EXPECT_EQ("", DirListing());
+    std::string entries, text = ReadFile(LOG_FILE_NAME);
+    for (size_t pos = 0; pos < text.size();) {
+        size_t eol = text.find("\r\n", pos);
+        entries += text.substr(pos + 20, eol - pos - 20) + ";";
+        pos = eol + 2;
+    }
+    return entries;
+}
 
-    // The next interface is unaffected.
+TEST_F(History, RowsOfAFileThatCannotBeOpenedAreHeldAndWrittenInOrder)
+{
+    // The folder does not exist until the fourth cycle: neither the header nor a row
+    // can be written before.
+    SetRecord(0, "held/Uplink", 100, 10, 20);
     SetRecord(1, "Fine", 100, 1, 1);
-    AppendHistory(1);
-    EXPECT_EQ(std::string(kHeader) + "\r\n05-12-2026,14,14:08:07,1,1", ReadFile("Fine.csv"));
+    std::string rows;
+    for (int cycle = 0; cycle < 4; cycle++) {
+        SetClock(5, 12, 2026, 14, 10 + 5 * cycle, 7);
+        g_interfaces[0].bpsIn = cycle;
+        if (cycle == 3)
+            std::filesystem::create_directory("held");
+        AppendHistory(0);
+        AppendHistory(1);
+        rows += "\r\n05-12-2026,14,14:" + std::to_string(10 + 5 * cycle) + ":07," + std::to_string(cycle) + ",20";
+    }
+    EXPECT_EQ(kHeader + rows, ReadFile("held/Uplink.csv"));
+    EXPECT_EQ("History write failure,held/Uplink.csv;History write resumed,held/Uplink.csv;", LogEntries());
+    // Another interface's file is not held up by it.
+    std::string fine = ReadFile("Fine.csv");
+    EXPECT_EQ(4, std::count(fine.begin(), fine.end(), '\n'));
+
+    // A new episode is told anew; a file that exists gets no header.
+    std::filesystem::rename("held", "gone");
+    AppendHistory(0);
+    std::filesystem::rename("gone", "held");
+    AppendHistory(0);
+    EXPECT_EQ(kHeader + rows + "\r\n05-12-2026,14,14:25:07,3,20\r\n05-12-2026,14,14:25:07,3,20",
+              ReadFile("held/Uplink.csv"));
+    EXPECT_EQ("History write failure,held/Uplink.csv;History write resumed,held/Uplink.csv;"
+              "History write failure,held/Uplink.csv;History write resumed,held/Uplink.csv;",
+              LogEntries());
+}
+
+TEST_F(History, InterfacesSharingAHeldFileKeepTheirRowsInTimeOrder)
+{
+    SetRecord(0, "held/Core", 100, 10, 20);
+    SetRecord(1, "held/Core", 1000, 300, 400);
+    std::string rows;
+    for (int cycle = 0; cycle < 3; cycle++) {
+        SetClock(5, 12, 2026, 14, 10 + cycle, 7);
+        if (cycle == 2)
+            std::filesystem::create_directory("held");
+        AppendHistory(0);
+        SetClock(5, 12, 2026, 14, 10 + cycle, 8);
+        AppendHistory(1);
+        std::string minute = std::to_string(10 + cycle);
+        rows += "\r\n05-12-2026,14,14:" + minute + ":07,10,20\r\n05-12-2026,14,14:" + minute + ":08,30,40";
+    }
+    EXPECT_EQ(kHeader + rows, ReadFile("held/Core.csv"));
+    EXPECT_EQ("History write failure,held/Core.csv;History write resumed,held/Core.csv;", LogEntries());
+}
+
+TEST_F(History, HeldRowsStopAtTheirLimitWithOneLineAndNoGrowth)
+{
+    const int kExtra = 5;
+    SetRecord(0, "held/Uplink", 100, 10, 20);
+    auto clockAt = [](int i) { SetClock(1 + i / 1440, 1, 2027, i / 60 % 24, i % 60, 0); };
+    ProcStat stat;
+    clockAt(0);
+    AppendHistory(0);
+    ReadProcStat(&stat);
+    const long long heapBefore = stat.heapBytes;
+    for (int i = 1; i < HISTORY_HELD_MAX + kExtra; i++) {
+        clockAt(i);
+        AppendHistory(0);
+    }
+    ReadProcStat(&stat);
+    EXPECT_LT(stat.heapBytes - heapBefore, 4096);
+    EXPECT_EQ("History write failure,held/Uplink.csv;History rows dropped,held/Uplink.csv;", LogEntries());
+
+    std::filesystem::create_directory("held");
+    clockAt(HISTORY_HELD_MAX + kExtra);
+    AppendHistory(0);
+    std::string bytes = ReadFile("held/Uplink.csv");
+    EXPECT_EQ(static_cast<long>(HISTORY_HELD_MAX + 1), std::count(bytes.begin(), bytes.end(), '\n'));
+    // The oldest kept is the first after those dropped.
+    std::string start = std::string(kHeader) + "\r\n01-01-2027,00,00:05:00,10,20\r\n";
+    EXPECT_EQ(start, bytes.substr(0, start.size()));
 }
 
 TEST_F(History, IndexOutsideTheTableWritesNothing)

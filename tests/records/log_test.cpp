@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
 
@@ -72,11 +73,42 @@ TEST_F(EventLog, NoHandleStaysOpenBetweenLines)
     EXPECT_EQ("05-12-2026,14:03:07,third,\r\n", ReadFile(LOG_FILE_NAME));
 }
 
-TEST_F(EventLog, ALineThatCannotBeWrittenIsLostQuietly)
+TEST_F(EventLog, LinesThatCannotBeWrittenAreHeldWithTheirTimes)
 {
+    // A folder in the file's place: no line can be written until it goes.
     std::filesystem::create_directory(LOG_FILE_NAME);
-    WriteLog("Uplink", "Not able to ping");
-    EXPECT_TRUE(std::filesystem::is_directory(LOG_FILE_NAME));
+    std::string expected;
+    for (int i = 0; i < 3; i++) {
+        SetClock(5, 12, 2026, 14, 3, i);
+        WriteLog("Uplink", "Not able to ping");
+        expected += "05-12-2026,14:03:0" + std::to_string(i) + ",Uplink,Not able to ping\r\n";
+    }
+    std::filesystem::remove(LOG_FILE_NAME);
+    SetClock(5, 12, 2026, 14, 4, 0);
+    WriteLog("next", nullptr);
+    EXPECT_EQ(expected + "05-12-2026,14:04:00,next,\r\n", ReadFile(LOG_FILE_NAME));
+}
+
+TEST_F(EventLog, PastTheHeldLimitTheOldestGoWithOneLineSayingSo)
+{
+    const int kExtra = 7;
+    std::filesystem::create_directory(LOG_FILE_NAME);
+    std::string kept;
+    for (int i = 0; i < LOG_HELD_MAX + kExtra; i++) {
+        SetClock(5, 12, 2026, 15, i / 60, i % 60);
+        char szDetail[8];
+        snprintf(szDetail, sizeof szDetail, "%d", i);
+        WriteLog("m", szDetail);
+        char szLine[64];
+        snprintf(szLine, sizeof szLine, "05-12-2026,15:%02d:%02d,m,%d\r\n", i / 60, i % 60, i);
+        if (i >= kExtra)
+            kept += szLine;
+    }
+    std::filesystem::remove(LOG_FILE_NAME);
+    WriteLog("next", nullptr);
+    // Stamped as the last line dropped.
+    EXPECT_EQ("05-12-2026,15:00:06,Log lines dropped,7\r\n" + kept + "05-12-2026,15:01:46,next,\r\n",
+              ReadFile(LOG_FILE_NAME));
 }
 
 TEST_F(EventLog, ALineFeedInsideIsWrittenAsCrLf)

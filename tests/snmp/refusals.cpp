@@ -1,6 +1,8 @@
 #include "tests/snmp/refusals.h"
 
 #include <atomic>
+#include <cstdlib>
+#include <new>
 
 #include "snmp/system.h"
 
@@ -43,3 +45,23 @@ bool StartThread(std::thread *thread, void (*body)(void *), void *arg)
 
 }  // namespace sys
 }  // namespace vsnmp
+
+// Every allocation of the program comes here, so a refusal reaches whatever the
+// stack allocates; everything else is malloc and free as usual.
+void *operator new(std::size_t size)
+{
+    void *p = Refused(REFUSE_MEMORY) ? nullptr : std::malloc(size > 0 ? size : 1);
+    if (!p)
+        throw std::bad_alloc();
+    return p;
+}
+
+void operator delete(void *p) noexcept
+{
+    std::free(p);
+}
+
+void operator delete(void *p, std::size_t) noexcept
+{
+    std::free(p);
+}

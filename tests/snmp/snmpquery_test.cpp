@@ -5,12 +5,13 @@
 
 #include <gtest/gtest.h>
 
-#include "config/v3users.h"
-
+#include <algorithm>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "config/v3users.h"
 #include "tests/snmp/agent.h"
 #include "tests/snmp/datagrams.h"
 #include "tests/snmp/refusals.h"
@@ -79,9 +80,11 @@ protected:
         InTempDir::TearDown();
     }
 
-    int Query(int64_t *counter, const std::string &community = "public", const std::string &oid = kIfInOctets2)
+    int Query(int64_t *counter, const std::string &community = "public", const std::string &oid = kIfInOctets2,
+              int *bits = nullptr)
     {
-        return SnmpGetCounter(nullptr, kWmTimer, counter, agent_.Address().c_str(), community.c_str(), oid.c_str());
+        return SnmpGetCounter(nullptr, kWmTimer, counter, agent_.Address().c_str(), community.c_str(), oid.c_str(),
+                              bits);
     }
 
     // At the given sleep, the agent takes the request and sends the replies; the
@@ -209,6 +212,32 @@ TEST_F(SnmpQuery, NumbersAreWidenedWithoutSign)
         EXPECT_EQ(1, Query(&counter));
         EXPECT_EQ(c.expected, counter);
         EXPECT_EQ(std::vector<unsigned int>{200}, g_sleeps);
+    }
+}
+
+TEST_F(SnmpQuery, TheValuesSyntaxGivesItsWidth)
+{
+    // Whatever the object: a Counter32 of an HC object is a 32-bit reading.
+    const struct {
+        const char *datagram;  // a case of the table
+        int bits;
+    } cases[] = {
+        {"valid Counter32 1234", 32},
+        {"SNMPv2c Counter64 9300000000", 64},
+        {"SNMPv2c Counter32 of an HC object", 32},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.datagram);
+        const DatagramCase *d = std::find_if(std::begin(kDatagramCases), std::end(kDatagramCases),
+                                             [&c](const DatagramCase &k) { return std::string(k.name) == c.datagram; });
+        ASSERT_NE(std::end(kDatagramCases), d);
+        g_replyValue = 0;
+        AnswerAt(1, {Hex(d->hex)});
+        int64_t counter = 0;
+        int bits = 0;
+        EXPECT_EQ(1, Query(&counter, "public", d->queryOid ? d->queryOid : kIfInOctets2, &bits));
+        EXPECT_EQ(c.bits, bits);
+        g_sleeps.clear();
     }
 }
 

@@ -14,7 +14,13 @@
 #include "tests/snmp/agent.h"
 #include "tests/snmp/datagrams.h"
 #include "tests/snmp/refusals.h"
+#include "tests/support/procstat.h"
 #include "snmp/udp.h"
+
+#ifndef _WIN32
+#include <pthread.h>
+#include <signal.h>
+#endif
 
 using namespace vsnmp;
 
@@ -66,6 +72,8 @@ protected:
         ASSERT_TRUE(agent_.Start());
         seen_.caller = std::this_thread::get_id();
         ASSERT_EQ(SNMPAPI_SUCCESS, SnmpStartup(nullptr, nullptr, nullptr, nullptr, nullptr));
+        // The mode outlives a clean-up; every test starts from SNMPv1.
+        ASSERT_EQ(SNMPAPI_SUCCESS, SnmpSetTranslateMode(SNMPAPI_UNTRANSLATED_V1));
     }
 
     void TearDown() override
@@ -377,3 +385,118 @@ TEST_F(SnmpStack, GetBulkOfSeveralColumnsGoesInSnmpV2cOnly)
               "01 02 02 01 02 05 00 30 0D 06 09 2B 06 01 02 01 02 02 01 03 05 00",
               ToHex(request_.bytes));
 }
+
+TEST_F(SnmpStack, CleanupStartsNoCallbackForWhatIsQueued)
+{
+    // Forty replies wait behind a callback that takes 50 ms each.
+    static std::atomic<int> entered{0};
+    entered = 0;
+    auto slow = [](HSNMP_SESSION hSession, HWND hWnd, UINT wMsg, WPARAM wParam, LPARAM lParam,
+                   LPVOID lpClientData) -> SNMPAPI_STATUS {
+        entered++;
+        Record(hSession, hWnd, wMsg, wParam, lParam, lpClientData);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        return SNMPAPI_SUCCESS;
+    };
+    SendGet(slow);
+    ASSERT_TRUE(agent_.Receive(&request_, 5000));
+    for (int i = 0; i < 40; i++)
+        agent_.SendTo(request_, Response(Hex("41 01 03")));
+    ASSERT_TRUE(WaitFor([] { return entered.load() >= 2; }, 5000));
+    int before = entered.load();
+    EXPECT_EQ(SNMPAPI_SUCCESS, SnmpCleanup());
+    // At most the one that was starting as the clean-up began.
+    EXPECT_LE(entered.load() - before, 1);
+    EXPECT_LT(entered.load(), 10);
+}
+
+TEST_F(SnmpStack, CleanupNeedsNoMemoryAndLeavesNothingBehind)
+{
+    ProcStat before, after;
+    ReadProcStat(&before);
+    SendGet();
+    ASSERT_TRUE(agent_.Receive(&request_, 5000));
+    SetRefusals(REFUSE_MEMORY);
+    SNMPAPI_STATUS status = SnmpCleanup();
+    SetRefusals(0);
+    EXPECT_EQ(SNMPAPI_SUCCESS, status);
+    ReadProcStat(&after);
+    EXPECT_EQ(before.handles, after.handles);
+    EXPECT_EQ(before.threads, after.threads);
+    // The use is over: nothing is left to clean up, and the stack starts anew.
+    EXPECT_EQ(SNMPAPI_FAILURE, SnmpCleanup());
+    ASSERT_EQ(SNMPAPI_SUCCESS, SnmpStartup(nullptr, nullptr, nullptr, nullptr, nullptr));
+}
+
+TEST_F(SnmpStack, ACallbackThatThrowsEndsOnlyItsOwnCall)
+{
+    static std::atomic<int> calls{0};
+    calls = 0;
+    auto throwing = [](HSNMP_SESSION hSession, HWND hWnd, UINT wMsg, WPARAM wParam, LPARAM lParam,
+                       LPVOID lpClientData) -> SNMPAPI_STATUS {
+        Record(hSession, hWnd, wMsg, wParam, lParam, lpClientData);
+        if (calls++ == 0)
+            throw std::bad_alloc();
+        return SNMPAPI_SUCCESS;
+    };
+    SendGet(throwing);
+    ASSERT_TRUE(agent_.Receive(&request_, 5000));
+    agent_.SendTo(request_, Response(Hex("41 01 03")));
+    agent_.SendTo(request_, Response(Hex("41 01 04")));
+    ASSERT_TRUE(WaitFor([] { return calls.load() == 2; }, 5000));
+    EXPECT_EQ(4u, seen_.lastValue.load());
+}
+
+// A receiver's wait on its socket and its stop signal.
+class SocketWait : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(net::NetStartup());
+        uint32_t addr = 0;
+        ASSERT_TRUE(socket_.Open() && socket_.Bind(0x7F000001, 0) && socket_.LocalAddress(&addr, &port_));
+        ASSERT_TRUE(stop_.Open());
+        ASSERT_TRUE(sender_.Open());
+    }
+    void TearDown() override
+    {
+        socket_.Close();
+        sender_.Close();
+        net::NetCleanup();
+    }
+
+    void SendOne() { EXPECT_TRUE(sender_.SendTo(reinterpret_cast<const uint8_t *>("x"), 1, 0x7F000001, port_)); }
+
+    net::UdpSocket socket_, sender_;
+    net::StopSignal stop_;
+    uint16_t port_ = 0;
+};
+
+TEST_F(SocketWait, TheStopWinsOverAWaitingDatagram)
+{
+    SendOne();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    stop_.Raise();
+    EXPECT_EQ(0, socket_.Wait(&stop_, 1000));
+    EXPECT_EQ(1, socket_.Wait(nullptr, 1000));
+}
+
+#ifndef _WIN32
+TEST_F(SocketWait, ASignalDoesNotEndTheWait)
+{
+    struct sigaction action = {};
+    action.sa_handler = [](int) {};
+    struct sigaction saved;
+    ASSERT_EQ(0, sigaction(SIGUSR1, &action, &saved));  // no SA_RESTART: poll fails with EINTR
+    std::atomic<int> result{-2};
+    std::thread waiter([this, &result] { result = socket_.Wait(&stop_, -1); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    pthread_kill(waiter.native_handle(), SIGUSR1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(-2, result.load());
+    SendOne();
+    waiter.join();
+    EXPECT_EQ(1, result.load());
+    sigaction(SIGUSR1, &saved, nullptr);
+}
+#endif
