@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
-# Measures the monitor and writes docs/performance.md: query latency, the clean-up,
-# cycle time, the flood, soak, idle cost, codec, the walker, the report over two years
-# of history, and fuzzing. Takes about 40 minutes: the two
-# 30-minute fuzz runs (nice 10, one core each) start once the timed figures are
+# Measures the monitor and writes docs/performance.md: query latency, SNMPv3 against
+# SNMPv2c, the clean-up, cycle time, the flood, soak, idle cost, codec, the walker, the
+# report over two years of history, and fuzzing. Takes about 40 minutes: the three
+# 30-minute fuzz runs (nice 10, sharing the two cores) start once the timed figures are
 # taken, and go on beside the soak and the idle measurement.
 #   bench/run.sh
 # Shorter runs for trying the script out (the report says what was used):
-#   FUZZ_SECONDS=60 SOAK_ROUNDS=500 WINE_SOAK_ROUNDS=100 IDLE_SECONDS=10 WALK_ROUNDS=3 bench/run.sh
+#   FUZZ_SECONDS=60 SOAK_ROUNDS=500 WINE_SOAK_ROUNDS=100 IDLE_SECONDS=10 WALK_ROUNDS=3 V3_FIRST=5 bench/run.sh
 # Needs root: snmpd on port 161 of 127.0.0.11-20, network namespaces
 # (vel-bench-<pid>) for the device that does not answer and (vel-bwalk-<pid>)
 # for the device with 1,500 interfaces, raw ICMP.
@@ -19,6 +19,7 @@ SOAK_ROUNDS=${SOAK_ROUNDS:-10000}
 WINE_SOAK_ROUNDS=${WINE_SOAK_ROUNDS:-2000}
 IDLE_SECONDS=${IDLE_SECONDS:-60}
 QUERIES=${QUERIES:-200}
+V3_FIRST=${V3_FIRST:-20}  # processes, each timing its first SNMPv3 query
 WALK_ROUNDS=${WALK_ROUNDS:-11}
 COMMUNITY=vellbench
 
@@ -141,6 +142,8 @@ for host in $(seq 11 20); do
   mkdir -p "$dir/state"
   printf 'agentaddress udp:%s:161\nrocommunity %s 127.0.0.0/8\n[snmp] persistentDir %s/state\n' \
     "$addr" "$COMMUNITY" "$dir" >"$dir/snmpd.conf"
+  # An SNMPv3 user too, for the SNMPv3 rows (authPriv: HMAC-SHA-256 and AES-128).
+  printf 'createUser vbench SHA-256 benchauth1 AES benchpriv1\nrouser vbench priv\n' >>"$dir/snmpd.conf"
   up=0
   for attempt in 1 2 3 4 5; do  # another run's agent may still hold the address
     MIBS= snmpd -f -C -c "$dir/snmpd.conf" -Lf "$dir/snmpd.log" -M /nonexistent -p "$dir/snmpd.pid" &
@@ -217,6 +220,32 @@ run "$root/scripts/wine-run" "$windows/bench/netbench.exe" query "$a" $COMMUNITY
   >"$results/query-wine.txt" || fail "queries under Wine"
 run "$root/scripts/wine-run" "$windows/bench/netbench.exe" query "$a" $COMMUNITY "$OID_IN" "$QUERIES" slot \
   >"$results/query-wine-slot.txt" || fail "queries under Wine (slot wait)"
+
+note "SNMPv3 authPriv against SNMPv2c, same agent and counter: $QUERIES queries each, then $V3_FIRST first queries"
+# The label "bench" in vellary-v3.cfg names agent 0's user; netbench runs in that folder.
+v3dir=$work/v3
+mkdir -p "$v3dir"
+printf 'bench,vbench,SHA-256,benchauth1,AES,benchpriv1\n' >"$v3dir/vellary-v3.cfg"
+echo "vellary-v3.cfg: bench,vbench,SHA-256,benchauth1,AES,benchpriv1 (snmpd: createUser vbench SHA-256 benchauth1 AES benchpriv1)" \
+  >>"$commands"
+v3_rows() {  # v3_rows <label> <netbench command...>
+  local label=$1 k
+  shift
+  (cd "$v3dir" && run "$@" query "$a" $COMMUNITY "$HC_IN" "$QUERIES" slot) >"$results/v3-v2c-$label.txt" ||
+    fail "SNMPv2c queries for the SNMPv3 rows ($label)"
+  (cd "$v3dir" && run "$@" query "$a" bench "$HC_IN" "$QUERIES" slot) >"$results/v3-$label.txt" ||
+    fail "SNMPv3 queries ($label)"
+  # A process's first query discovers the engine and makes the user's keys.
+  : >"$results/v3-first-$label.txt"
+  for k in $(seq "$V3_FIRST"); do
+    (cd "$v3dir" && "$@" query "$a" bench "$HC_IN" 1 slot first) | tr -d '\r' |
+      sed -n 's/^query_median_ms=/first_ms=/p; s/^query_failures=/first_failures=/p' >>"$results/v3-first-$label.txt" ||
+      fail "first SNMPv3 query ($label)"
+  done
+  echo "(cd v3 && ${*//$root\//} query $a bench $HC_IN 1 slot first), $V3_FIRST times" >>"$commands"
+}
+v3_rows native "$native/bench/netbench"
+v3_rows wine "$root/scripts/wine-run" "$windows/bench/netbench.exe"
 
 note "what a query is made of: sleep, thread, socket, a query that does not wait"
 run "$native/bench/netbench" parts "$a" "$QUERIES" >"$results/parts-native.txt" || fail "native parts"
@@ -321,7 +350,7 @@ big_device_down "$bigns" "$work/big"
 
 # ---- fuzzing, in the background from here on: the timed figures above are taken ---
 # ---- without them; soak and idle CPU time do not depend on a free core ----------------
-note "fuzzing config_scan and ber_decode for ${FUZZ_SECONDS}s each, in the background"
+note "fuzzing config_scan, ber_decode and v3_decode for ${FUZZ_SECONDS}s each, in the background"
 fuzz_one() {  # fuzz_one <target> <corpus>
   local target=$1 corpus=$2 before after rc
   before=$(ls "fuzz/corpus/$corpus" | wc -l)
@@ -343,10 +372,13 @@ fuzz_one() {  # fuzz_one <target> <corpus>
 }
 echo "nice -n 10 fuzz/run.sh config_scan $FUZZ_SECONDS" >>"$commands"
 echo "nice -n 10 fuzz/run.sh ber_decode $FUZZ_SECONDS" >>"$commands"
+echo "nice -n 10 fuzz/run.sh v3_decode $FUZZ_SECONDS" >>"$commands"
 fuzz_one config_scan config &
 fuzz_config_pid=$!
 fuzz_one ber_decode ber &
 fuzz_ber_pid=$!
+fuzz_one v3_decode v3 &
+fuzz_v3_pid=$!
 
 # ---- 3. soak -----------------------------------------------------------------
 note "soak: $SOAK_ROUNDS rounds natively, $WINE_SOAK_ROUNDS under Wine"
@@ -432,6 +464,7 @@ measure_idle reference "$windows/bench/idle_ref.exe" 20
 note "waiting for the fuzzers"
 wait "$fuzz_config_pid"
 wait "$fuzz_ber_pid"
+wait "$fuzz_v3_pid"
 printf '%s\n' "${failures[@]}" >"$results/failures.txt"
 
 note "writing docs/performance.md"

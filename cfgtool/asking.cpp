@@ -21,6 +21,7 @@ struct ReplySlot {
     smiINT32 requestId = 0;  // 0: none awaited
     bool full = false;
     Answer answer;
+    WPARAM refusal = 0;  // an SNMPv3 agent's refusal of the request awaited
 };
 
 ReplySlot g_slot;
@@ -28,8 +29,17 @@ smiINT32 g_lastRequestId = 0;
 
 const char kIfNumber[] = "1.3.6.1.2.1.2.1.0";
 
-SNMPAPI_STATUS WalkReplyCallback(HSNMP_SESSION hSession, HWND, UINT, WPARAM wParam, LPARAM, LPVOID)
+SNMPAPI_STATUS WalkReplyCallback(HSNMP_SESSION hSession, HWND, UINT, WPARAM wParam, LPARAM lParam, LPVOID)
 {
+    // An SNMPv3 failure ends the wait for the request it names; a reply that
+    // did not verify is only dropped, and the genuine one may still come.
+    if (wParam >= SNMPAPI_V3_UNKNOWN_USER && wParam < SNMPAPI_V3_AUTHENTICATION_FAILURE) {
+        std::lock_guard<std::mutex> guard(g_slot.lock);
+        if (lParam == g_slot.requestId && g_slot.requestId != 0) {
+            g_slot.refusal = wParam;
+            g_slot.arrived.notify_one();
+        }
+    }
     if (wParam != 0)
         return SNMPAPI_SUCCESS;
     HSNMP_PDU hPdu = nullptr;
@@ -82,7 +92,7 @@ HSNMP_VBL MakeList(Asking *asking, const smiOID *names, int count)
 
 }  // namespace
 
-int StartAsking(Asking *asking, const char *host, const char *community)
+int StartAsking(Asking *asking, const char *host, const char *community, const V3User *user)
 {
     memset(asking, 0, sizeof *asking);
     // Each use of the stack has sockets of its own, so nothing sent before
@@ -90,6 +100,7 @@ int StartAsking(Asking *asking, const char *host, const char *community)
     g_lastRequestId = 0;
     asking->host = host;
     asking->community = community;
+    asking->user = user;
     if (SnmpStartup(nullptr, nullptr, nullptr, nullptr, nullptr) != SNMPAPI_SUCCESS) {
         asking->failedCall = "SnmpStartup";
         return ASK_FAILED;
@@ -98,23 +109,33 @@ int StartAsking(Asking *asking, const char *host, const char *community)
     // The stack sends from whichever local address reaches the device; the
     // source entity only has to be valid.
     asking->local = asking->session ? SnmpStrToEntity(asking->session, "127.0.0.1") : nullptr;
-    // An entity speaks the version of the translate mode it was made in.
-    const smiUINT32 modes[ASK_VERSIONS] = {SNMPAPI_UNTRANSLATED_V2, SNMPAPI_UNTRANSLATED_V1};
+    // An entity speaks the version of the translate mode it was made in: a
+    // label's user SNMPv3 only, and a label is never sent as a community.
+    const smiUINT32 modes[ASK_VERSIONS] = {SNMPAPI_UNTRANSLATED_V2, SNMPAPI_UNTRANSLATED_V1, SNMPAPI_UNTRANSLATED_V3};
+    int first = user ? ASK_V3 : ASK_V2C, last = user ? ASK_V3 : ASK_V1;
     int devices = 0;
-    for (int v = 0; v < ASK_VERSIONS && asking->local; v++) {
+    for (int v = first; v <= last && asking->local; v++) {
         SnmpSetTranslateMode(modes[v]);
         asking->device[v] = SnmpStrToEntity(asking->session, host);
         devices += asking->device[v] != nullptr;
     }
+    if (user && asking->device[ASK_V3]) {
+        SnmpV3User v3 = {user->userName, user->auth, user->authPassword, user->priv, user->privPassword};
+        if (SnmpSetEntityUser(asking->device[ASK_V3], &v3) == SNMPAPI_FAILURE)
+            devices = -1;
+    }
+    asking->version = first;
     smiOCTETS octets;
-    octets.len = static_cast<smiUINT32>(strlen(community));
+    octets.len = user ? 0 : static_cast<smiUINT32>(strlen(community));
     octets.ptr = reinterpret_cast<smiLPBYTE>(const_cast<char *>(community));
-    asking->context = devices == ASK_VERSIONS ? SnmpStrToContext(asking->session, &octets) : nullptr;
+    int wanted = last - first + 1;
+    asking->context = devices == wanted ? SnmpStrToContext(asking->session, &octets) : nullptr;
     if (asking->context)
         return ASK_ANSWERED;
     int result = asking->local && devices == 0 ? ASK_BAD_HOST : ASK_FAILED;
     asking->failedCall = !asking->session ? "SnmpCreateSession"
-                         : devices < ASK_VERSIONS ? "SnmpStrToEntity"
+                         : devices < 0            ? "SnmpSetEntityUser"
+                         : devices < wanted       ? "SnmpStrToEntity"
                                                   : "SnmpStrToContext";
     SnmpCleanup();
     asking->session = nullptr;
@@ -130,19 +151,20 @@ void StopAsking(Asking *asking)
 
 int ChooseVersion(Asking *asking, smiUINT32 *ifNumber, FILE *err)
 {
-    static const char *const kNames[ASK_VERSIONS] = {"SNMPv2c", "SNMPv1"};
+    static const char *const kNames[ASK_VERSIONS] = {"SNMPv2c", "SNMPv1", "SNMPv3"};
     *ifNumber = 0;
     smiOID oid;
     if (SnmpStrToOid(kIfNumber, &oid) == SNMPAPI_FAILURE) {
         asking->failedCall = "SnmpStrToOid";
         return ASK_FAILED;
     }
-    for (int v = 0; v < ASK_VERSIONS; v++) {
+    int first = asking->user ? ASK_V3 : ASK_V2C, last = asking->user ? ASK_V3 : ASK_V1;
+    for (int v = first; v <= last; v++) {
         asking->version = v;
         Answer answer;
         int rc = Ask(asking, SNMP_PDU_GET, &oid, 1, 0, &answer);
         if (rc == ASK_SILENT) {
-            if (v + 1 < ASK_VERSIONS) {
+            if (v < last) {
                 fprintf(err, "vellary-cfg: no answer from %s over %s; trying %s\n", asking->host, kNames[v],
                         kNames[v + 1]);
                 fflush(err);
@@ -160,8 +182,14 @@ int ChooseVersion(Asking *asking, smiUINT32 *ifNumber, FILE *err)
         }
         return rc;
     }
-    asking->version = ASK_V2C;
+    asking->version = first;
     return ASK_SILENT;
+}
+
+size_t AskOverhead(const Asking *asking)
+{
+    // Engine ID and user name of 32 bytes at most, a MAC of 48, a salt of 8, and their framing.
+    return asking->version == ASK_V3 ? 200 : 40 + strlen(asking->community);
 }
 
 int Ask(Asking *asking, smiINT pduType, const smiOID *names, int count, int maxRepetitions, Answer *answer)
@@ -184,6 +212,7 @@ int Ask(Asking *asking, smiINT pduType, const smiOID *names, int count, int maxR
         std::lock_guard<std::mutex> guard(g_slot.lock);
         g_slot.requestId = requestId;
         g_slot.full = false;
+        g_slot.refusal = 0;
     }
     int rc = ASK_SILENT;
     for (int attempt = 0; attempt < ASK_TRIES && rc == ASK_SILENT; attempt++) {
@@ -198,8 +227,9 @@ int Ask(Asking *asking, smiINT pduType, const smiOID *names, int count, int maxR
             }
         }
         std::unique_lock<std::mutex> lock(g_slot.lock);
-        if (g_slot.arrived.wait_for(lock, std::chrono::milliseconds(TryIntervalMs()), [] { return g_slot.full; }))
-            rc = ASK_ANSWERED;
+        if (g_slot.arrived.wait_for(lock, std::chrono::milliseconds(TryIntervalMs()),
+                                    [] { return g_slot.full || g_slot.refusal != 0; }))
+            rc = g_slot.full ? ASK_ANSWERED : ASK_FAILED;
     }
     {
         std::lock_guard<std::mutex> guard(g_slot.lock);
@@ -208,8 +238,12 @@ int Ask(Asking *asking, smiINT pduType, const smiOID *names, int count, int maxR
         if (g_slot.full) {
             *answer = g_slot.answer;
             rc = ASK_ANSWERED;
+        } else if (g_slot.refusal != 0) {
+            asking->refusal = g_slot.refusal;
+            rc = ASK_FAILED;
         }
         g_slot.full = false;
+        g_slot.refusal = 0;
     }
     SnmpFreePdu(hPdu);
     return rc;

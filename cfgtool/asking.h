@@ -6,24 +6,28 @@
 
 #include <cstdio>
 
+#include "config/v3users.h"
 #include "snmp/winsnmp.h"
 
 #define ASK_TRIES 4
 
-enum AskVersion { ASK_V2C, ASK_V1, ASK_VERSIONS };
+// SNMPv3 is asked only of a label's user, and then alone.
+enum AskVersion { ASK_V2C, ASK_V1, ASK_V3, ASK_VERSIONS };
 
 enum { ASK_ANSWERED = 1, ASK_SILENT = 0, ASK_FAILED = -1, ASK_BAD_HOST = -2 };
 
 // The way to one device.
 struct Asking {
     const char *host;
-    const char *community;
+    const char *community;  // the label, for SNMPv3
+    const V3User *user;     // SNMPv3's user, or nullptr for SNMPv2c and SNMPv1
     int version;  // the AskVersion requests go in
     vsnmp::HSNMP_SESSION session;
     vsnmp::HSNMP_ENTITY local;
     vsnmp::HSNMP_ENTITY device[ASK_VERSIONS];
     vsnmp::HSNMP_CONTEXT context;
     const char *failedCall;  // the stack call that failed, for ASK_FAILED
+    vsnmp::WPARAM refusal;   // or SNMPv3's reason (SNMPAPI_V3_...), when the agent refused
 };
 
 // A reply, held until DropAnswer: its status and bindings.
@@ -35,22 +39,34 @@ struct Answer {
     vsnmp::HSNMP_VBL vbl;
 };
 
-// Starts the stack for host and community. ASK_ANSWERED when ready (then
+// Starts the stack for host and community, or with user for SNMPv3 as that
+// user (community then being its label). ASK_ANSWERED when ready (then
 // StopAsking ends it), ASK_BAD_HOST for a host that is no IPv4 address, or
 // ASK_FAILED with failedCall set; nothing is left open on failure.
-int StartAsking(Asking *asking, const char *host, const char *community);
+int StartAsking(Asking *asking, const char *host, const char *community, const V3User *user = nullptr);
 void StopAsking(Asking *asking);
 
-// SNMPv2c when the device answers it, else SNMPv1: asks for ifNumber.0 in each
-// in turn, and leaves asking->version at the first that answers (with a note
-// on err when that is not the first). ASK_ANSWERED with *ifNumber (0 when the
-// device did not say), ASK_SILENT when none answered, or ASK_FAILED.
+// SNMPv2c when the device answers it, else SNMPv1 (or SNMPv3 alone, for a
+// user): asks for ifNumber.0 in each in turn, and leaves asking->version at the
+// first that answers (with a note on err when that is not the first).
+// ASK_ANSWERED with *ifNumber (0 when the device did not say), ASK_SILENT when
+// none answered, or ASK_FAILED.
 int ChooseVersion(Asking *asking, vsnmp::smiUINT32 *ifNumber, FILE *err);
+
+// SNMPv2c and SNMPv3 carry SNMPv2's PDUs: GetBulk, Counter64, the exceptions.
+inline bool AsksV2Pdus(const Asking *asking)
+{
+    return asking->version != ASK_V1;
+}
+
+// Bytes of a reply besides its bindings: the message around them with the
+// community, or SNMPv3's header and security parameters.
+size_t AskOverhead(const Asking *asking);
 
 // Sends one request for the count names (a GetBulk with no non-repeaters and
 // maxRepetitions, or a Get or GetNext) in asking->version and waits for its
 // answer. ASK_ANSWERED with *answer to drop, ASK_SILENT after the last try, or
-// ASK_FAILED.
+// ASK_FAILED (with refusal set when an SNMPv3 agent refused the request).
 int Ask(Asking *asking, vsnmp::smiINT pduType, const vsnmp::smiOID *names, int count, int maxRepetitions,
         Answer *answer);
 

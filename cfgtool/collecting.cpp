@@ -255,7 +255,7 @@ int TakeBinding(Walk *walk, const Answer &answer, smiUINT32 i, const int *active
 // or 1 after a message.
 int TakeError(Walk *walk, const Answer &answer, const int *active, int n, int repetitions)
 {
-    bool bulk = walk->asking->version == ASK_V2C;
+    bool bulk = AsksV2Pdus(walk->asking);
     int at = answer.errorIndex;  // 1-based, 0 when the agent does not say
     ColumnWalk *col = at >= 1 && at <= n ? &walk->columns[active[at - 1]] : n == 1 ? &walk->columns[active[0]] : nullptr;
     if (answer.errorStatus == SNMP_ERROR_TOOBIG && bulk) {
@@ -320,7 +320,7 @@ int TakeAnswer(Walk *walk, const Answer &answer, const int *active, int n, int r
 // datagram, judged by the last reply.
 int Repetitions(const Walk &walk, int n)
 {
-    size_t budget = WALK_REPLY_BYTES - 40 - strlen(walk.asking->community);
+    size_t budget = WALK_REPLY_BYTES - AskOverhead(walk.asking);
     size_t rows = budget / (static_cast<size_t>(n) * walk.bytesPerObject);
     if (rows > static_cast<size_t>(walk.repetitionCap))
         rows = static_cast<size_t>(walk.repetitionCap);
@@ -344,7 +344,7 @@ int WalkColumns(Walk *walk)
         }
         if (n == 0)
             return 0;
-        bool bulk = walk->asking->version == ASK_V2C;
+        bool bulk = AsksV2Pdus(walk->asking);
         int repetitions = bulk ? Repetitions(*walk, n) : 1;
         Answer answer;
         int rc = Ask(walk->asking, bulk ? SNMP_PDU_GETBULK : SNMP_PDU_GETNEXT, names, n, repetitions, &answer);
@@ -470,7 +470,7 @@ int CollectTable(Asking *asking, int withCounters, uint32_t ifNumber, Table *tab
     table->countersWalked = 0;
     for (const Column &column : kColumns) {
         // Counter64 does not exist in SNMPv1.
-        if (column.counter && (!withCounters || asking->version != ASK_V2C))
+        if (column.counter && (!withCounters || !AsksV2Pdus(asking)))
             continue;
         ColumnWalk &col = walk.columns[walk.columnCount++];
         smiOID oid;
@@ -498,8 +498,8 @@ int CollectTable(Asking *asking, int withCounters, uint32_t ifNumber, Table *tab
 int CollectCounters(Asking *asking, const Table &table, const int *chosen, int count, int *hc, FILE *err)
 {
     for (int k = 0; k < count; k++)
-        hc[k] = asking->version == ASK_V2C ? HC_ABSENT : HC_NO_V2C;
-    if (asking->version != ASK_V2C || count == 0)
+        hc[k] = AsksV2Pdus(asking) ? HC_ABSENT : HC_NO_V2C;
+    if (!AsksV2Pdus(asking) || count == 0)
         return 0;
     Name ids[2 * WALK_MAX_LINES];
     smiOID names[2 * WALK_MAX_LINES] = {};

@@ -19,6 +19,7 @@ const char kUsage[] =
     "Prints a vellary.cfg line for each interface that is up on the SNMP agent at HOST (its IPv4\n"
     "address), read with the community COMMUNITY: at most ten, ports first, the loopback last. With\n"
     "INTERFACEs (each an ifName, an ifDescr or an ifIndex) it prints lines for those, in that order.\n"
+    "A COMMUNITY that is a label of vellary-v3.cfg (in this folder) reads over SNMPv3 as its user.\n"
     "  --list    prints every interface instead, with its index, name, type, status and speed\n"
     "  -o FILE   writes the lines to FILE, which is replaced only when the walk succeeded\n"
     "For example:\n"
@@ -30,6 +31,7 @@ struct Options {
     const char *path;  // -o FILE, or nullptr for standard output
     const char *host;
     const char *community;
+    const V3User *user;  // the SNMPv3 user the community labels, or nullptr
     const char *names[WALK_MAX_LINES];
     int nameCount;
 };
@@ -84,6 +86,13 @@ int ReadOptions(int argc, const char *const *argv, Options *opt, FILE *err)
     if (strpbrk(opt->community, ",\r\n\x1A"))
         return Fail(err, "vellary-cfg: the community holds a comma, a line break or a Ctrl-Z, which vellary.cfg "
                          "cannot hold: give the device a read community without them\n");
+    // A label is never sent as a community: a bad line's label ends the walk here.
+    char errors[V3_ERRORS_CHARS];
+    ReadV3Users(errors, sizeof errors);
+    opt->user = FindV3User(opt->community);
+    if (opt->user && !opt->user->valid)
+        return Fail(err, "%s\nvellary-cfg: \"%s\" is the label of no usable user in %s: mend the file first\n",
+                    errors, opt->community, V3_CONFIG_FILE_NAME);
     return 0;
 }
 
@@ -94,6 +103,12 @@ int WalkDevice(Asking *asking, const Options &opt, FILE *out, FILE *err)
     int rc = ChooseVersion(asking, &ifNumber, err);
     if (rc == ASK_FAILED)
         return SendFailure(asking, err);
+    if (rc == ASK_SILENT && asking->user)
+        return Fail(err,
+                    "vellary-cfg: no answer from %s over SNMPv3 as user \"%s\" (%d tries, %d ms apart). Check the "
+                    "address, that the device's SNMP agent is running and reachable on UDP port 161, and the "
+                    "privacy password: an agent does not answer what it cannot decrypt\n",
+                    asking->host, asking->user->userName, ASK_TRIES, TryIntervalMs());
     if (rc == ASK_SILENT)
         return Fail(err,
                     "vellary-cfg: no answer from %s over SNMPv2c or SNMPv1 (%d tries each, %d ms apart). Check the "
@@ -129,7 +144,7 @@ int RunWalker(int argc, const char *const *argv, FILE *out, FILE *err)
     if (ReadOptions(argc, argv, &opt, err))
         return 1;
     Asking asking;
-    int rc = StartAsking(&asking, opt.host, opt.community);
+    int rc = StartAsking(&asking, opt.host, opt.community, opt.user);
     if (rc == ASK_BAD_HOST)
         return Fail(err,
                     "vellary-cfg: \"%s\" is not an IPv4 address: give the device's address in dotted-decimal "

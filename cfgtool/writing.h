@@ -13,7 +13,8 @@
 int Fail(FILE *err, const char *format, ...);
 // A note, or progress: printed on err.
 void Note(FILE *err, const char *format, ...);
-// A request that could not be sent (asking->failedCall names the call).
+// A request that could not be sent (asking->failedCall names the call), or
+// that an SNMPv3 agent refused (asking->refusal says why).
 int SendFailure(const Asking *asking, FILE *err);
 
 // The name for a row's line: its ifName where it has a non-empty one, else its

@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include "config/v3users.h"
+
 namespace {
 
 const int kSpeedWidth = 12;
@@ -127,5 +129,7 @@ int LoadConfig(InterfaceRecord *interfaces)
         ShowConfigError(L"Failed to open configuration file", L"ERROR");
         return 0;
     }
+    // The records' labels are known from here on.
+    LoadV3Users();
     return count;
 }

@@ -8,7 +8,7 @@
 
 // Reads the configuration file into interfaces[0..9] and returns the number of
 // records completed (0 to 10). A file that cannot be opened is reported in a
-// message box and gives 0.
+// message box and gives 0. Then reads the SNMPv3 users (config/v3users.h).
 int LoadConfig(InterfaceRecord *interfaces);
 
 // Reads the configuration file at path as LoadConfig does, without a word to the

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <thread>
 
+#include "config/v3users.h"
 #include "poll/counters.h"
 #include "records/log.h"
 
@@ -40,12 +41,33 @@ void LogFromCallback(CallbackLine kind)
 }
 
 // The query's side of its callback, handed over as the session's client data: the
-// object asked for, and the width of the value the callback stored in the slot.
-// It lives until the query's SnmpCleanup, after which no callback runs.
+// object asked for, and the width of the value the callback stored in the slot;
+// for SNMPv3 the device's address and the failures already logged. It lives until
+// the query's SnmpCleanup, after which no callback runs.
 struct Question {
     smiOID oid;
     std::atomic<int> valueBits{0};
+    const char *device = "";
+    std::atomic<unsigned> v3Logged{0};
 };
+
+// SNMPv3's reasons for a failed request, in the stack's order from
+// SNMPAPI_V3_UNKNOWN_USER on; each is logged at most once per query, with the
+// device's address.
+const char *const kV3Messages[] = {"SNMPv3 unknown user",        "SNMPv3 wrong password",
+                                   "SNMPv3 unsupported security level", "SNMPv3 decryption error",
+                                   "SNMPv3 unknown engine",      "SNMPv3 not in time window",
+                                   "SNMPv3 authentication failure"};
+const int kV3Kinds = sizeof kV3Messages / sizeof kV3Messages[0];
+
+void LogV3Failure(Question *question, WPARAM wParam)
+{
+    if (!question || wParam < SNMPAPI_V3_UNKNOWN_USER || wParam >= SNMPAPI_V3_UNKNOWN_USER + kV3Kinds)
+        return;
+    unsigned bit = 1u << static_cast<unsigned>(wParam - SNMPAPI_V3_UNKNOWN_USER);
+    if (!(question->v3Logged.fetch_or(bit) & bit))
+        WriteLog(kV3Messages[wParam - SNMPAPI_V3_UNKNOWN_USER], question->device);
+}
 
 }  // namespace
 
@@ -62,6 +84,12 @@ int SnmpGetCounter(HWND hWnd, unsigned int wMsg, int64_t *pCounter, const char *
     _smiOID.ptr = nullptr;
     HSNMP_VBL hVbl = nullptr;
 
+    // A community that is a label of vellary-v3.cfg names an SNMPv3 user; the
+    // label itself is never sent, and a bad line's label is not asked at all.
+    const V3User *user = strDeviceCommunity ? FindV3User(strDeviceCommunity) : nullptr;
+    if (user && !user->valid)
+        return 0;
+
     if (SnmpStartup(&uiMajorVersion, &uiMinorVersion, &uiLevel, &uiTranslateMode, &uiRetransmitMode) !=
         SNMPAPI_SUCCESS) {
         WriteLog("SNMP Start up failure", nullptr);
@@ -76,6 +104,7 @@ int SnmpGetCounter(HWND hWnd, unsigned int wMsg, int64_t *pCounter, const char *
     if (SnmpStrToOid(strOid, &_smiOID) == SNMPAPI_FAILURE)
         WriteLog("SnmpStrToOid failure", nullptr);
     question.oid = _smiOID;
+    question.device = strDeviceIP ? strDeviceIP : "";
     hVbl = SnmpCreateVbl(hSession, &_smiOID, nullptr);
     if (hVbl == nullptr)
         WriteLog("SnmpCreateVbl failure", nullptr);
@@ -83,9 +112,12 @@ int SnmpGetCounter(HWND hWnd, unsigned int wMsg, int64_t *pCounter, const char *
     if (hPdu == nullptr)
         WriteLog("SnmpCreatePdu failure", nullptr);
 
-    // The 64-bit counters exist only as Counter64, which only SNMPv2c carries;
-    // everything else goes as SNMPv1, byte for byte as always.
-    SnmpSetTranslateMode(IsHcCounterOid(strOid) ? SNMPAPI_UNTRANSLATED_V2 : SNMPAPI_UNTRANSLATED_V1);
+    // The 64-bit counters exist only as Counter64, which SNMPv1 cannot carry: they
+    // go as SNMPv2c, everything else as SNMPv1, byte for byte as always (or all
+    // of it as SNMPv3 for a label's user).
+    SnmpSetTranslateMode(user                     ? SNMPAPI_UNTRANSLATED_V3
+                         : IsHcCounterOid(strOid) ? SNMPAPI_UNTRANSLATED_V2
+                                                  : SNMPAPI_UNTRANSLATED_V1);
     HSNMP_ENTITY hLocalEntity = SnmpStrToEntity(hSession, strSourceIP);
     if (hLocalEntity == nullptr)
         WriteLog("SnmpStrToEntity failure", nullptr);
@@ -96,7 +128,12 @@ int SnmpGetCounter(HWND hWnd, unsigned int wMsg, int64_t *pCounter, const char *
     if (SnmpSetPort(hLocalEntity, 161) == SNMPAPI_FAILURE)
         WriteLog("SnmpSetPort failure", nullptr);
 
-    octets.len = strDeviceCommunity ? static_cast<smiUINT32>(strlen(strDeviceCommunity)) : 0;
+    if (user) {
+        SnmpV3User v3 = {user->userName, user->auth, user->authPassword, user->priv, user->privPassword};
+        SnmpSetEntityUser(hDeviceEntity, &v3);  // fails only with the device entity, already logged
+    }
+    // SNMPv3's context is the scoped PDU's context name: the empty one.
+    octets.len = strDeviceCommunity && !user ? static_cast<smiUINT32>(strlen(strDeviceCommunity)) : 0;
     octets.ptr = reinterpret_cast<smiLPBYTE>(const_cast<char *>(strDeviceCommunity));
     HSNMP_CONTEXT hContext = SnmpStrToContext(hSession, &octets);
 
@@ -158,8 +195,10 @@ SNMPAPI_STATUS SnmpReplyCallback(HSNMP_SESSION hSession, HWND, UINT, WPARAM wPar
     smiVALUE val;
     char octetbuffer[25];
 
-    if (wParam != 0)
+    if (wParam != 0) {
+        LogV3Failure(question, wParam);
         return SNMPAPI_SUCCESS;
+    }
 
     if (SnmpRecvMsg(hSession, &srcEntity, &dstEntity, &context, &hPdu) != SNMPAPI_SUCCESS) {
         // Nothing was handed over: nothing to read or release.

@@ -6,17 +6,12 @@
 
 #include <cstring>
 
+#include "snmp/berio.h"
+
 namespace vsnmp {
 namespace ber {
 
-namespace {
-
-struct Cursor {
-    const uint8_t *p;
-    const uint8_t *end;
-
-    size_t Left() const { return static_cast<size_t>(end - p); }
-};
+namespace io {
 
 // Reads a definite length: short form, or long form of one to four octets.
 int ReadLength(Cursor *c, size_t *len)
@@ -174,6 +169,17 @@ int ReadIntegerField(Cursor *c, int32_t *value)
     return rc != BER_OK ? rc : ParseInteger(content, value);
 }
 
+int ReadMessageStart(const uint8_t *data, size_t size, Cursor *seq, int32_t *version)
+{
+    Cursor c = {data, data + size};
+    int rc = ReadExpected(&c, TAG_SEQUENCE, seq);
+    if (rc != BER_OK)
+        return rc;
+    if (c.Left() != 0)
+        return BER_ERR_TRAILING_DATA;
+    return ReadIntegerField(seq, version);
+}
+
 int ReadVarBind(Cursor *list, VarBind *vb)
 {
     Cursor seq;
@@ -252,14 +258,6 @@ int ReadPdu(Cursor *c, Message *msg)
     return pdu.Left() == 0 ? BER_OK : BER_ERR_LENGTH_MISMATCH;
 }
 
-// Backwards writer over buf[0..cap): p moves down from the end; ok stays false
-// once anything did not fit.
-struct Writer {
-    uint8_t *start;
-    uint8_t *p;
-    bool ok;
-};
-
 void PutBytes(Writer *w, const uint8_t *bytes, size_t n)
 {
     if (!w->ok || static_cast<size_t>(w->p - w->start) < n) {
@@ -328,7 +326,33 @@ void PutOid(Writer *w, const std::vector<uint32_t> &ids)
     PutHeader(w, TAG_OID, Since(*w, mark));
 }
 
-}  // namespace
+int PutPdu(Writer *w, const Message &msg)
+{
+    uint8_t *end = w->p;
+    uint8_t *listEnd = w->p;
+    for (size_t k = msg.bindings.size(); k-- > 0;) {
+        const VarBind &vb = msg.bindings[k];
+        if (!IsEncodableOid(vb.name.data(), vb.name.size()))
+            return BER_ERR_INVALID_VALUE;
+        // Requests carry NULL values only.
+        if (vb.value.tag != TAG_NULL)
+            return BER_ERR_INVALID_VALUE;
+        uint8_t *vbEnd = w->p;
+        PutHeader(w, TAG_NULL, 0);
+        PutOid(w, vb.name);
+        PutHeader(w, TAG_SEQUENCE, Since(*w, vbEnd));
+    }
+    PutHeader(w, TAG_SEQUENCE, Since(*w, listEnd));
+    PutInteger(w, TAG_INTEGER, msg.errorIndex);
+    PutInteger(w, TAG_INTEGER, msg.errorStatus);
+    PutInteger(w, TAG_INTEGER, msg.requestId);
+    PutHeader(w, msg.pduType, Since(*w, end));
+    return BER_OK;
+}
+
+}  // namespace io
+
+using namespace io;
 
 bool IsEncodableOid(const uint32_t *ids, size_t count)
 {
@@ -362,14 +386,8 @@ size_t ParseOidText(const char *text, uint32_t *ids, size_t cap)
 
 int DecodeMessage(const uint8_t *data, size_t size, Message *msg)
 {
-    Cursor c = {data, data + size};
     Cursor seq;
-    int rc = ReadExpected(&c, TAG_SEQUENCE, &seq);
-    if (rc != BER_OK)
-        return rc;
-    if (c.Left() != 0)
-        return BER_ERR_TRAILING_DATA;
-    rc = ReadIntegerField(&seq, &msg->version);
+    int rc = ReadMessageStart(data, size, &seq, &msg->version);
     if (rc != BER_OK)
         return rc;
     if (msg->version != VERSION_1 && msg->version != VERSION_2C)
@@ -392,24 +410,9 @@ int EncodeMessage(const Message &msg, uint8_t *buf, size_t cap, size_t *len)
     Writer w = {buf, buf + cap, true};
     uint8_t *end = w.p;
 
-    uint8_t *listEnd = w.p;
-    for (size_t k = msg.bindings.size(); k-- > 0;) {
-        const VarBind &vb = msg.bindings[k];
-        if (!IsEncodableOid(vb.name.data(), vb.name.size()))
-            return BER_ERR_INVALID_VALUE;
-        // Requests carry NULL values only.
-        if (vb.value.tag != TAG_NULL)
-            return BER_ERR_INVALID_VALUE;
-        uint8_t *vbEnd = w.p;
-        PutHeader(&w, TAG_NULL, 0);
-        PutOid(&w, vb.name);
-        PutHeader(&w, TAG_SEQUENCE, Since(w, vbEnd));
-    }
-    PutHeader(&w, TAG_SEQUENCE, Since(w, listEnd));
-    PutInteger(&w, TAG_INTEGER, msg.errorIndex);
-    PutInteger(&w, TAG_INTEGER, msg.errorStatus);
-    PutInteger(&w, TAG_INTEGER, msg.requestId);
-    PutHeader(&w, msg.pduType, Since(w, end));
+    int rc = PutPdu(&w, msg);
+    if (rc != BER_OK)
+        return rc;
     PutBytes(&w, msg.community.data(), msg.community.size());
     PutHeader(&w, TAG_OCTET_STRING, msg.community.size());
     PutInteger(&w, TAG_INTEGER, msg.version);

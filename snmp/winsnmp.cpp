@@ -5,6 +5,7 @@
 #include "snmp/winsnmp.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <deque>
 #include <memory>
@@ -18,6 +19,7 @@
 #include "snmp/ber.h"
 #include "snmp/system.h"
 #include "snmp/udp.h"
+#include "snmp/v3exchange.h"
 
 namespace vsnmp {
 
@@ -48,6 +50,11 @@ struct Session {
     std::thread thread;
     std::deque<std::vector<uint8_t>> inbox;
     uintptr_t receivedContext = 0;
+    // SNMPv3: the user the session speaks as, its request under way, and the
+    // replies that came through it, opened (they count against kMaxWaiting too).
+    v3::User user;
+    v3::Exchange exchange;
+    std::deque<ber::Message> answers;
 };
 
 // Every kind of object in one record; kind says which members matter.
@@ -58,6 +65,8 @@ struct Object {
     uint32_t addr = 0;
     uint16_t port = 0;
     int32_t version = ber::VERSION_1;
+    bool hasUser = false;  // SNMPv3: set by SnmpSetEntityUser
+    v3::User user;
     // the parts of a message that each kind holds: a context's community, a
     // PDU's type, id, status, index and bindings, a list's bindings (which
     // SnmpGetVb points into)
@@ -90,6 +99,9 @@ struct Library {
     std::atomic<bool> closing{false};
     uintptr_t lastHandle = 0;
     smiUINT32 translateMode = SNMPAPI_TRANSLATED;
+    // What SNMPv3 discovery learnt of each agent's engine, and the users' keys:
+    // kept across clean-ups, since every query starts and cleans up the stack.
+    v3::Engines engines;
 
     // A process that never called SnmpCleanup: its receivers end before their threads are destroyed.
     ~Library()
@@ -217,8 +229,12 @@ bool AnswersSession(const ber::Message &msg, int32_t version)
 // Queues one datagram from the peer on its session and announces it to the
 // callback, without the lock held. What does not decode is queued too, for
 // SnmpRecvMsg to refuse; a message that decodes but does not answer is dropped.
+void DeliverV3(Library &lib, Session *s, size_t n);
+
 void Deliver(Library &lib, Session *s, size_t n)
 {
+    if (s->version.load() == v3::VERSION_3)
+        return DeliverV3(lib, s, n);
     const uint8_t *bytes = s->buffer.get();
     try {
         ber::Message msg;
@@ -234,6 +250,52 @@ void Deliver(Library &lib, Session *s, size_t n)
     } catch (...) {
         // No memory for the datagram: dropped like any surplus one. A callback
         // that throws ends only its own call.
+    }
+}
+
+// Our time for the engines' clocks, in whole seconds that never go back.
+int64_t Now()
+{
+    return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+static_assert(SNMPAPI_V3_UNKNOWN_USER + v3::FAILURE_AUTHENTICATION - v3::FAILURE_UNKNOWN_USER ==
+                  SNMPAPI_V3_AUTHENTICATION_FAILURE,
+              "the callback's SNMPv3 codes follow the exchange's failures in order");
+
+// An SNMPv3 datagram from the peer: the exchange decides; the request that
+// follows a report goes out from here, and a failure reaches the callback.
+void DeliverV3(Library &lib, Session *s, size_t n)
+{
+    try {
+        v3::Outcome outcome = v3::OUTCOME_DROP;
+        v3::Failure failure = v3::FAILURE_NONE;
+        int32_t requestId = 0;
+        {
+            std::lock_guard<std::mutex> guard(lib.lock);
+            v3::Engine *engine = lib.closing ? nullptr : lib.engines.Find(s->peerAddr, s->peerPort, s->user);
+            if (!engine)
+                return;
+            ber::Message answer;
+            std::vector<uint8_t> datagram;
+            outcome = lib.engines.Take(*engine, s->exchange, s->buffer.get(), n, Now(), &answer, &datagram, &failure);
+            requestId = s->exchange.pdu.requestId;
+            if (outcome == v3::OUTCOME_RESEND)
+                sys::SendDatagram(s->socket, datagram.data(), datagram.size());
+            if (outcome == v3::OUTCOME_DELIVER) {
+                if (s->inbox.size() + s->answers.size() >= kMaxWaiting)
+                    return;
+                s->answers.push_back(std::move(answer));
+            }
+        }
+        if (outcome == v3::OUTCOME_DELIVER)
+            s->callback(Handle<HSNMP_SESSION>(s->id), s->hWnd, s->wMsg, 0, 0, s->clientData);
+        if (outcome == v3::OUTCOME_FAIL)
+            s->callback(Handle<HSNMP_SESSION>(s->id), s->hWnd, s->wMsg,
+                        SNMPAPI_V3_UNKNOWN_USER + failure - v3::FAILURE_UNKNOWN_USER, requestId, s->clientData);
+    } catch (...) {
+        // No memory for it: dropped like any surplus datagram.
     }
 }
 
@@ -354,7 +416,7 @@ SNMPAPI_STATUS SnmpSetRetransmitMode(smiUINT32 nRetransmitMode)
 SNMPAPI_STATUS SnmpSetTranslateMode(smiUINT32 nTranslateMode)
 {
     return Locked(SNMPAPI_FAILURE, [&](Library &lib) {
-        if (lib.uses == 0 || nTranslateMode > SNMPAPI_UNTRANSLATED_V2)
+        if (lib.uses == 0 || nTranslateMode > SNMPAPI_UNTRANSLATED_V3)
             return SNMPAPI_FAILURE;
         lib.translateMode = nTranslateMode;
         return SNMPAPI_SUCCESS;
@@ -479,7 +541,9 @@ HSNMP_ENTITY SnmpStrToEntity(HSNMP_SESSION session, LPCSTR string)
         uint32_t addr = 0;
         if (!Find(lib, Id(session), Kind::Session) || !net::ParseIPv4(string, &addr))
             return HSNMP_ENTITY(nullptr);
-        int32_t version = lib.translateMode == SNMPAPI_UNTRANSLATED_V2 ? ber::VERSION_2C : ber::VERSION_1;
+        int32_t version = lib.translateMode == SNMPAPI_UNTRANSLATED_V2   ? ber::VERSION_2C
+                          : lib.translateMode == SNMPAPI_UNTRANSLATED_V3 ? v3::VERSION_3
+                                                                         : ber::VERSION_1;
         return Handle<HSNMP_ENTITY>(Add(lib, MakeEntity(addr, SNMP_DEFAULT_PORT, version)));
     });
 }
@@ -491,6 +555,26 @@ SNMPAPI_STATUS SnmpSetPort(HSNMP_ENTITY hEntity, UINT nPort)
         if (!entity || nPort > 0xFFFF)
             return SNMPAPI_FAILURE;
         entity->port = static_cast<uint16_t>(nPort);
+        return SNMPAPI_SUCCESS;
+    });
+}
+
+SNMPAPI_STATUS SnmpSetEntityUser(HSNMP_ENTITY hEntity, const SnmpV3User *user)
+{
+    return Locked(SNMPAPI_FAILURE, [&](Library &lib) {
+        Object *entity = Find(lib, Id(hEntity), Kind::Entity);
+        if (!entity || entity->version != v3::VERSION_3 || !user || !user->userName || !*user->userName)
+            return SNMPAPI_FAILURE;
+        bool auth = user->authProtocol != usm::AUTH_NONE, priv = user->privProtocol != usm::PRIV_NONE;
+        if ((priv && !auth) || (auth && (!user->authPassword || !*user->authPassword)) ||
+            (priv && (!user->privPassword || !*user->privPassword)))
+            return SNMPAPI_FAILURE;
+        entity->user.name = user->userName;
+        entity->user.auth = user->authProtocol;
+        entity->user.authPassword = auth ? user->authPassword : "";
+        entity->user.priv = user->privProtocol;
+        entity->user.privPassword = priv ? user->privPassword : "";
+        entity->hasUser = true;
         return SNMPAPI_SUCCESS;
     });
 }
@@ -522,18 +606,35 @@ SNMPAPI_STATUS SnmpSendMsg(HSNMP_SESSION session, HSNMP_ENTITY srcEntity, HSNMP_
         if (s->connected && (s->peerAddr != dst->addr || s->peerPort != dst->port))
             return SNMPAPI_FAILURE;
 
-        ber::Message msg = pdu->msg;
-        msg.version = dst->version;
-        msg.community = ctx->msg.community;
         std::vector<uint8_t> buf(kMaxDatagram);
+        const uint8_t *datagram = nullptr;
         size_t len = 0;
-        if (ber::EncodeMessage(msg, buf.data(), buf.size(), &len) != ber::BER_OK)
-            return SNMPAPI_FAILURE;
+        if (dst->version == v3::VERSION_3) {
+            // The user's keys are made here on the first request (a million bytes
+            // of hashing per password), and kept.
+            v3::Engine *engine = dst->hasUser ? lib.engines.Acquire(dst->addr, dst->port, dst->user) : nullptr;
+            v3::Exchange x;
+            x.pdu = pdu->msg;
+            x.contextName = ctx->msg.community;
+            if (!engine || !lib.engines.Build(*engine, x, Now(), &buf))
+                return SNMPAPI_FAILURE;
+            s->user = dst->user;
+            s->exchange = std::move(x);
+            datagram = buf.data();
+            len = buf.size();
+        } else {
+            ber::Message msg = pdu->msg;
+            msg.version = dst->version;
+            msg.community = ctx->msg.community;
+            if (ber::EncodeMessage(msg, buf.data(), buf.size(), &len) != ber::BER_OK)
+                return SNMPAPI_FAILURE;
+            datagram = buf.data() + buf.size() - len;
+        }
 
         if (!s->connected && !Connect(s, dst->addr, dst->port))
             return SNMPAPI_FAILURE;
         s->version = dst->version;
-        return sys::SendDatagram(s->socket, buf.data() + buf.size() - len, len) ? SNMPAPI_SUCCESS : SNMPAPI_FAILURE;
+        return sys::SendDatagram(s->socket, datagram, len) ? SNMPAPI_SUCCESS : SNMPAPI_FAILURE;
     });
 }
 
@@ -543,13 +644,20 @@ SNMPAPI_STATUS SnmpRecvMsg(HSNMP_SESSION session, LPHSNMP_ENTITY srcEntity, LPHS
     return Locked(SNMPAPI_FAILURE, [&](Library &lib) {
         Object *so = Find(lib, Id(session), Kind::Session);
         Session *s = so ? so->session.get() : nullptr;
-        if (!s || s->inbox.empty())
+        if (!s || (s->inbox.empty() && s->answers.empty()))
             return SNMPAPI_FAILURE;
-        std::vector<uint8_t> bytes = std::move(s->inbox.front());
-        s->inbox.pop_front();
         ber::Message msg;
-        if (ber::DecodeMessage(bytes.data(), bytes.size(), &msg) != ber::BER_OK)
-            return SNMPAPI_FAILURE;
+        if (!s->answers.empty()) {
+            // SNMPv3: opened and checked on arrival; its context name is the scoped PDU's.
+            msg = std::move(s->answers.front());
+            s->answers.pop_front();
+            msg.version = v3::VERSION_3;
+        } else {
+            std::vector<uint8_t> bytes = std::move(s->inbox.front());
+            s->inbox.pop_front();
+            if (ber::DecodeMessage(bytes.data(), bytes.size(), &msg) != ber::BER_OK)
+                return SNMPAPI_FAILURE;
+        }
 
         if (context) {
             // One context per session for what it receives, each message's

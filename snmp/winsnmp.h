@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "snmp/usm.h"
+
 namespace vsnmp {
 
 typedef void *HWND;  // a real Win32 HWND converts to it
@@ -89,6 +91,9 @@ const smiUINT32 SNMPAPI_ON = 1;
 const smiUINT32 SNMPAPI_TRANSLATED = 0;
 const smiUINT32 SNMPAPI_UNTRANSLATED_V1 = 1;
 const smiUINT32 SNMPAPI_UNTRANSLATED_V2 = 2;
+// Not WinSNMP's, which has no SNMPv3: entities made in this mode speak SNMPv3
+// as the user SnmpSetEntityUser gives them.
+const smiUINT32 SNMPAPI_UNTRANSLATED_V3 = 3;
 
 const smiINT SNMP_PDU_GET = 0xA0;
 const smiINT SNMP_PDU_GETNEXT = 0xA1;
@@ -116,6 +121,26 @@ const smiUINT32 SNMP_SYNTAX_ENDOFMIBVIEW = 0x82;
 
 const UINT SNMP_DEFAULT_PORT = 161;
 
+// Why an SNMPv3 request failed, announced to the session's callback in wParam
+// (lParam: the request id); wParam 0 announces a message to receive, as ever.
+const WPARAM SNMPAPI_V3_UNKNOWN_USER = 201;
+const WPARAM SNMPAPI_V3_WRONG_DIGESTS = 202;
+const WPARAM SNMPAPI_V3_UNSUPPORTED_SECURITY_LEVEL = 203;
+const WPARAM SNMPAPI_V3_DECRYPTION_ERROR = 204;
+const WPARAM SNMPAPI_V3_UNKNOWN_ENGINE = 205;
+const WPARAM SNMPAPI_V3_NOT_IN_TIME_WINDOW = 206;
+const WPARAM SNMPAPI_V3_AUTHENTICATION_FAILURE = 207;  // a reply whose MAC does not verify: not used
+
+// An SNMPv3 user of the user-based security model. A protocol of NONE leaves
+// its password unused; privacy needs authentication.
+struct SnmpV3User {
+    LPCSTR userName;
+    usm::AuthProtocol authProtocol;
+    LPCSTR authPassword;
+    usm::PrivProtocol privProtocol;
+    LPCSTR privPassword;
+};
+
 // Starts a use of the stack; each call needs its SnmpCleanup. The five outputs
 // (any may be null) get version 2.0, level 1, and the current modes.
 SNMPAPI_STATUS SnmpStartup(smiLPUINT32 nMajorVersion, smiLPUINT32 nMinorVersion, smiLPUINT32 nLevel,
@@ -133,8 +158,9 @@ SNMPAPI_STATUS SnmpSetRetransmitMode(smiUINT32 nRetransmitMode);
 
 // Entities are dotted-decimal IPv4 texts and contexts literal communities in every
 // mode. An entity made while the mode is SNMPAPI_UNTRANSLATED_V2 speaks SNMPv2c,
-// any other SNMPv1: messages to it go in that version, and only replies in it
-// come back.
+// one made in SNMPAPI_UNTRANSLATED_V3 SNMPv3 (a context then names the scoped
+// PDU's context, empty as a rule), any other SNMPv1: messages to it go in that
+// version, and only replies in it come back.
 SNMPAPI_STATUS SnmpSetTranslateMode(smiUINT32 nTranslateMode);
 
 // Opens a session whose received messages are announced by calling fCallBack
@@ -169,6 +195,11 @@ HSNMP_ENTITY SnmpStrToEntity(HSNMP_SESSION session, LPCSTR string);
 
 SNMPAPI_STATUS SnmpSetPort(HSNMP_ENTITY hEntity, UINT nPort);
 
+// Not WinSNMP's: the user (copied) that messages to an SNMPv3 entity speak as.
+// Fails for an entity of another version, or a user with an empty name or
+// password, or privacy without authentication.
+SNMPAPI_STATUS SnmpSetEntityUser(HSNMP_ENTITY hEntity, const SnmpV3User *user);
+
 // A context for a community, copied. Returns 0 on failure.
 HSNMP_CONTEXT SnmpStrToContext(HSNMP_SESSION session, smiLPCOCTETS string);
 
@@ -177,6 +208,12 @@ HSNMP_CONTEXT SnmpStrToContext(HSNMP_SESSION session, smiLPCOCTETS string);
 // socket, connected there on its first send: a session talks to one peer, and
 // only datagrams from that address and port, in that version (and for SNMPv1
 // without SNMPv2's syntaxes), come back to it. The source entity only has to be valid.
+// To an SNMPv3 entity whose engine the stack does not know yet, the datagram
+// asks for the engine, and the request follows from the receiver when the
+// agent's report comes; what is learnt (engine ID, boots, time, the user's
+// keys) outlives SnmpCleanup. Only a reply that verifies and lies inside the
+// engine's time window is received; failures reach the callback (see
+// SNMPAPI_V3_UNKNOWN_USER).
 SNMPAPI_STATUS SnmpSendMsg(HSNMP_SESSION session, HSNMP_ENTITY srcEntity, HSNMP_ENTITY dstEntity,
                            HSNMP_CONTEXT context, HSNMP_PDU PDU);
 

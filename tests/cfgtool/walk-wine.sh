@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # vellary-cfg.exe under Wine against snmpd (native): the lines it prints, as
-# written on Windows, and the tries, message and untouched file of a wrong
-# community.
+# written on Windows, the same over SNMPv3 for a label of vellary-v3.cfg (the
+# keys and ciphers from CNG), and the tries, message and untouched file of a
+# wrong community.
 #
 # walk-wine.sh <vellary-cfg.exe> <wine-run>
 set -uo pipefail
@@ -32,6 +33,7 @@ agent=
 for n in $(seq 91 99); do
   a=127.0.0.$n
   printf 'agentAddress udp:%s:161\nrocommunity %s default\n' "$a" "$community" >"$work/snmpd.conf"
+  printf 'createUser wwalker SHA-512 wineauth1 AES-256 winepriv1\nrouser wwalker priv\n' >>"$work/snmpd.conf"
   mkdir -p "$work/state"
   SNMP_PERSISTENT_DIR=$work/state MIBS= snmpd -f -C -c "$work/snmpd.conf" -Lf "$work/snmpd.log" -M /nonexistent &
   pid=$!
@@ -59,6 +61,16 @@ tail -n 1 "$work/out" | grep -qF ",1.3.6.1.2.1.31.1.1.1.6.$lo,1.3.6.1.2.1.31.1.1
   fail "the loopback is not on its 64-bit counters"
 echo "lines:"
 sed 's/\r$//; s/^/  /' "$work/out"
+
+# --- a label: the same lines over SNMPv3, carrying the label ----------------------------
+printf 'v3lab,wwalker,SHA-512,wineauth1,AES-256,winepriv1\r\n' >"$work/vellary-v3.cfg"
+(cd "$work" && "$wine_run" "$exe" "$agent" v3lab >"$work/out3" 2>"$work/err3")
+code=$?
+[ "$code" -eq 0 ] || fail "label: exit code $code: $(cat "$work/err3")"
+# Other tests add and remove interfaces meanwhile; the loopback's line stays.
+[ "$(tail -n 1 "$work/out3")" = "$(tail -n 1 "$work/out" | sed "s/,$community,/,v3lab,/")" ] ||
+  fail "label: the loopback's line differs from the community's: $(cat "$work/out3")"
+rm "$work/vellary-v3.cfg"
 
 # --- a wrong community: no answer to four tries a second apart in each version ----------
 printf 'edited\r\n' >"$work/vellary.cfg"

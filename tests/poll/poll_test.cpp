@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "config/interfaces.h"
+#include "config/v3users.h"
 #include "poll/snmpquery.h"
 #include "tests/poll/poll_fakes.h"
 
@@ -191,3 +192,21 @@ TEST_F(PollInterfaceTest, ClockSetBackGivesNoRate)
 }
 
 }  // namespace
+
+// A record whose community is the label of a bad line of vellary-v3.cfg is not
+// polled: no probe, no query, no line; its row stays yellow, then red.
+TEST_F(PollInterfaceTest, ARecordNamingABadLabelIsNotPolled)
+{
+    const char users[] = "core,mon,SHA,authpass1,DES,privpass1\n";
+    char errors[V3_ERRORS_CHARS];
+    int whole = 0;
+    g_v3UserCount = ScanV3Users(users, strlen(users), g_v3Users, MAX_V3_USERS, errors, sizeof errors, &whole);
+    memcpy(rec->strCommunity, "core\0\0", 6);
+    EXPECT_EQ(0, Poll(1, {5, 6}));
+    EXPECT_EQ(-1, Poll(1, {7, 8}));
+    EXPECT_TRUE(g_fake.probes.empty());
+    EXPECT_TRUE(g_fake.queries.empty());
+    EXPECT_TRUE(g_fake.log.empty());
+    EXPECT_EQ(0, rec->bpsIn);
+    g_v3UserCount = 0;
+}

@@ -58,12 +58,20 @@ std::string Tlv(uint8_t tag, const std::string &content)
     return out + content;
 }
 
-std::string Response(const std::string &valueTlv, int errorStatus, int errorIndex)
+// A GetResponse PDU with one binding of ifInOctets.2.
+static std::string ResponsePdu(const std::string &requestIdTlv, const std::string &valueTlv, int errorStatus = 0,
+                               int errorIndex = 0)
 {
     std::string name = Hex("06 0A 2B 06 01 02 01 02 02 01 0A 02");
-    std::string pdu = Hex("02 01 01") + Tlv(0x02, std::string(1, static_cast<char>(errorStatus))) +
+    std::string pdu = requestIdTlv + Tlv(0x02, std::string(1, static_cast<char>(errorStatus))) +
                       Tlv(0x02, std::string(1, static_cast<char>(errorIndex))) + Tlv(0x30, Tlv(0x30, name + valueTlv));
-    return Tlv(0x30, Hex("02 01 00") + Tlv(0x04, "public") + Tlv(0xA2, pdu));
+    return Tlv(0xA2, pdu);
+}
+
+std::string Response(const std::string &valueTlv, int errorStatus, int errorIndex)
+{
+    return Tlv(0x30, Hex("02 01 00") + Tlv(0x04, "public") +
+                         ResponsePdu(Hex("02 01 01"), valueTlv, errorStatus, errorIndex));
 }
 
 std::string UnsignedTlv(uint8_t tag, uint64_t value)
@@ -76,6 +84,83 @@ std::string UnsignedTlv(uint8_t tag, uint64_t value)
     if (static_cast<unsigned char>(octets[0]) & 0x80)
         octets.insert(octets.begin(), '\0');
     return Tlv(tag, octets);
+}
+
+bool V3Agent::Init(const std::string &engineHex, vsnmp::usm::AuthProtocol auth, const char *authPassword,
+                   vsnmp::usm::PrivProtocol priv, const char *privPassword)
+{
+    engineId = Hex(engineHex);
+    vsnmp::usm::UserKeys user;
+    return vsnmp::usm::MakeUserKeys(auth, authPassword, priv, privPassword, &user) &&
+           vsnmp::usm::LocalizeKeys(user, reinterpret_cast<const uint8_t *>(engineId.data()), engineId.size(), &keys);
+}
+
+bool V3Agent::Open(const std::string &datagram, vsnmp::v3::Received *msg, vsnmp::v3::ScopedPdu *scoped) const
+{
+    using namespace vsnmp;
+    const uint8_t *d = reinterpret_cast<const uint8_t *>(datagram.data());
+    return v3::DecodeMessage(d, datagram.size(), msg) == ber::BER_OK &&
+           (!(msg->header.flags & v3::FLAG_AUTH) || v3::VerifyMac(d, datagram.size(), *msg, keys)) &&
+           v3::OpenScopedPdu(*msg, keys, scoped) == ber::BER_OK;
+}
+
+std::string V3Agent::Message(int32_t msgId, uint8_t flags, int32_t msgBoots, int32_t msgTime, const std::string &user,
+                             const std::string &scopedPdu) const
+{
+    using namespace vsnmp;
+    const std::string salt = Hex("5A 5A 5A 5A 00 00 00 01");
+    std::string data = scopedPdu;
+    if (flags & v3::FLAG_PRIV) {
+        uint8_t iv[usm::IV_SIZE];
+        usm::AesIv(static_cast<uint32_t>(msgBoots), static_cast<uint32_t>(msgTime),
+                   reinterpret_cast<const uint8_t *>(salt.data()), iv);
+        usm::AesCfb(true, keys.privKey, usm::PrivKeyLength(keys.priv), iv,
+                    reinterpret_cast<const uint8_t *>(scopedPdu.data()), reinterpret_cast<uint8_t *>(&data[0]),
+                    data.size());
+        data = Tlv(0x04, data);
+    }
+    size_t macLen = (flags & v3::FLAG_AUTH) ? usm::MacLength(keys.auth) : 0;
+    std::string macField = Tlv(0x04, std::string(macLen, '\0'));
+    std::string params = Tlv(0x30, Tlv(0x04, engineId) + UnsignedTlv(0x02, static_cast<uint32_t>(msgBoots)) +
+                                       UnsignedTlv(0x02, static_cast<uint32_t>(msgTime)) + Tlv(0x04, user) + macField +
+                                       Tlv(0x04, (flags & v3::FLAG_PRIV) ? salt : ""));
+    std::string global = Tlv(0x30, UnsignedTlv(0x02, static_cast<uint32_t>(msgId)) + Hex("02 03 00 FF E3") +
+                                       Tlv(0x04, std::string(1, static_cast<char>(flags))) + Hex("02 01 03"));
+    std::string msg = Tlv(0x30, Hex("02 01 03") + global + Tlv(0x04, params) + data);
+    if (macLen > 0) {
+        // The MAC over the message with its place zeroed, then in that place:
+        // the first such field, as nothing before it has that shape.
+        uint8_t mac[usm::MAX_MAC];
+        usm::Mac(keys.auth, keys.authKey, reinterpret_cast<const uint8_t *>(msg.data()), msg.size(), mac);
+        msg.replace(msg.find(macField) + 2, macLen, reinterpret_cast<const char *>(mac), macLen);
+    }
+    return msg;
+}
+
+std::string V3Agent::Report(const std::string &request, uint32_t stat, uint8_t flags) const
+{
+    vsnmp::v3::Received msg;
+    vsnmp::v3::ScopedPdu in;
+    // A request it cannot open still has a message ID to answer.
+    Open(request, &msg, &in);
+    std::string name = Hex("06 0A 2B 06 01 06 03 0F 01 01") + std::string(1, static_cast<char>(stat)) + Hex("00");
+    std::string pdu = Tlv(0xA8, UnsignedTlv(0x02, static_cast<uint32_t>(in.pdu.requestId)) + Hex("02 01 00 02 01 00") +
+                                    Tlv(0x30, Tlv(0x30, name + Hex("41 01 01"))));
+    std::string scoped = Tlv(0x30, Tlv(0x04, engineId) + Tlv(0x04, "") + pdu);
+    return Message(msg.header.msgId, flags, boots, time, std::string(msg.header.userName.begin(), msg.header.userName.end()),
+                   scoped);
+}
+
+std::string V3Agent::Response(const std::string &request, const std::string &valueTlv, uint8_t flags, int32_t timeOffset,
+                              int32_t bootsOffset) const
+{
+    vsnmp::v3::Received msg;
+    vsnmp::v3::ScopedPdu in;
+    Open(request, &msg, &in);
+    std::string scoped = Tlv(0x30, Tlv(0x04, engineId) + Tlv(0x04, "") +
+                                       ResponsePdu(UnsignedTlv(0x02, static_cast<uint32_t>(in.pdu.requestId)), valueTlv));
+    return Message(msg.header.msgId, flags, boots + bootsOffset, time + timeOffset,
+                   std::string(msg.header.userName.begin(), msg.header.userName.end()), scoped);
 }
 
 ScriptedAgent::ScriptedAgent()

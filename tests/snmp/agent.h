@@ -8,6 +8,8 @@
 #include <string>
 
 #include "snmp/udp.h"
+#include "snmp/usm.h"
+#include "snmp/v3message.h"
 
 struct Datagram {
     std::string bytes;
@@ -32,6 +34,32 @@ std::string Response(const std::string &valueTlv, int errorStatus = 0, int error
 
 // An unsigned value (Gauge32 0x42, Counter64 0x46, ...) in the fewest octets BER allows.
 std::string UnsignedTlv(uint8_t tag, uint64_t value);
+
+// The SNMPv3 side of an agent: one engine and one user. It opens what a manager
+// sent with the stack's codec, and builds its reports and responses byte by
+// byte, encrypting and authenticating them with the usm transforms.
+struct V3Agent {
+    std::string engineId;
+    int32_t boots = 3;
+    int32_t time = 1000;
+    vsnmp::usm::Keys keys;
+
+    // The user's keys localised to engineHex; false when they cannot be made.
+    bool Init(const std::string &engineHex, vsnmp::usm::AuthProtocol auth, const char *authPassword,
+              vsnmp::usm::PrivProtocol priv, const char *privPassword);
+    // Decodes, verifies and decrypts a manager's message as this agent would.
+    bool Open(const std::string &datagram, vsnmp::v3::Received *msg, vsnmp::v3::ScopedPdu *scoped) const;
+    // A report naming usmStats counter stat (1 to 6), to request's message ID.
+    std::string Report(const std::string &request, uint32_t stat, uint8_t flags = 0) const;
+    // A response to request (its message ID, request ID and user) whose binding
+    // names ifInOctets.2 with valueTlv; with the agent's time moved by timeOffset.
+    std::string Response(const std::string &request, const std::string &valueTlv,
+                         uint8_t flags = vsnmp::v3::FLAG_AUTH | vsnmp::v3::FLAG_PRIV, int32_t timeOffset = 0,
+                         int32_t bootsOffset = 0) const;
+    // A whole message around a scoped PDU in the clear.
+    std::string Message(int32_t msgId, uint8_t flags, int32_t msgBoots, int32_t msgTime, const std::string &user,
+                        const std::string &scopedPdu) const;
+};
 
 class ScriptedAgent {
 public:

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "config/v3users.h"
 #include "poll/snmpquery.h"
 #include "tests/snmp/agent.h"
 #include "tests/support/files.h"
@@ -27,10 +28,26 @@ void CountingSleep(unsigned int milliseconds)
         WaitFor([] { return g_replyValue.load() != 0 || FileExists("vellarylog.txt"); }, g_firstWaitMs);
 }
 
+// SNMPv3 users of the agent, made by createUser, and vellary-v3.cfg's lines for
+// them: one of each kind of security, and the failures an administrator meets.
+const char kCreateUsers[] = "createUser sha256 SHA-256 authpass256 AES privpass256\nrouser sha256 priv\n"
+                            "createUser sha512 SHA-512 authpass512 AES-256 privpass512\nrouser sha512 priv\n"
+                            "createUser shac SHA authpassshac AES-256-C privpassshac\nrouser shac priv\n"
+                            "createUser md5 MD5 authpassmd5 AES privpassmd5\nrouser md5 priv\n"
+                            "createUser noPriv SHA authpassnopriv\nrouser noPriv auth\n";
+const char kV3Users[] = "sha256,sha256,SHA-256,authpass256,AES,privpass256\n"
+                        "sha512,sha512,SHA-512,authpass512,AES-256,privpass512\n"
+                        "shac,shac,SHA,authpassshac,AES-256C,privpassshac\n"
+                        "md5,md5,MD5,authpassmd5,AES,privpassmd5\n"
+                        "nopriv,noPriv,SHA,authpassnopriv,,\n"
+                        "wrongpw,sha256,SHA-256,authpass999,AES,privpass256\n"
+                        "nobody,nobody,SHA-256,authpass256,AES,privpass256\n"
+                        "privasked,noPriv,SHA,authpassnopriv,AES,privpassnone\n";
+
 // One snmpd for the whole program, on the first of 127.0.0.41-49 it can bind.
 class Snmpd : public ::testing::Environment {
 public:
-    void SetUp() override { agent.Start(41, 49); }
+    void SetUp() override { agent.Start(41, 49, nullptr, kCreateUsers); }
     void TearDown() override { agent.Stop(); }
     SnmpdAgent agent;
 };
@@ -122,4 +139,62 @@ TEST_F(RealAgent, WrongCommunityGetsNoReply)
     EXPECT_EQ(77, counter);
     EXPECT_EQ((std::vector<unsigned int>{200, 500, 500, 500, 500, 500, 500, 500, 500}), g_sleeps);
     EXPECT_FALSE(FileExists("vellarylog.txt"));
+}
+
+class RealAgentV3 : public RealAgent {
+protected:
+    void SetUp() override
+    {
+        RealAgent::SetUp();
+        char errors[V3_ERRORS_CHARS];
+        int whole = 0;
+        g_v3UserCount = ScanV3Users(kV3Users, strlen(kV3Users), g_v3Users, MAX_V3_USERS, errors, sizeof errors, &whole);
+        ASSERT_STREQ("", errors);
+    }
+
+    void TearDown() override
+    {
+        g_v3UserCount = 0;
+        RealAgent::TearDown();
+    }
+};
+
+TEST_F(RealAgentV3, EveryKindOfSecurityReadsTheCounter)
+{
+    std::string oid = "1.3.6.1.2.1.31.1.1.1.6." + index_;
+    for (const char *label : {"sha256", "sha512", "shac", "md5", "nopriv"}) {
+        SCOPED_TRACE(label);
+        g_replyValue = 0;
+        g_sleeps.clear();
+        int64_t before = std::stoll(g_snmpd->Get(oid));
+        int64_t counter = 0;
+        EXPECT_EQ(1, Query(&counter, oid, label));
+        int64_t after = std::stoll(g_snmpd->Get(oid));
+        EXPECT_LE(before, counter);
+        EXPECT_LE(counter, after);
+        EXPECT_EQ(std::vector<unsigned int>{200}, g_sleeps);
+    }
+    EXPECT_FALSE(FileExists("vellarylog.txt"));
+}
+
+TEST_F(RealAgentV3, FailuresGiveTheirLine)
+{
+    const struct {
+        const char *label;
+        const char *line;
+    } cases[] = {
+        {"wrongpw", "SNMPv3 wrong password"},
+        {"nobody", "SNMPv3 unknown user"},
+        {"privasked", "SNMPv3 unsupported security level"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.label);
+        ::remove("vellarylog.txt");
+        g_replyValue = 0;
+        g_sleeps.clear();
+        int64_t counter = 77;
+        EXPECT_EQ(0, Query(&counter, "1.3.6.1.2.1.2.2.1.10." + index_, c.label));
+        EXPECT_EQ(77, counter);
+        EXPECT_EQ(std::string(",") + c.line + "," + g_snmpd->Address() + "\r\n", ReadFile("vellarylog.txt").substr(19));
+    }
 }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "config/v3users.h"
 #include "tests/snmp/agent.h"
 #include "tests/snmp/datagrams.h"
 #include "tests/snmp/refusals.h"
@@ -433,4 +434,148 @@ TEST_F(SnmpQuery, CallbackIgnoresErrorNotices)
     EXPECT_EQ(5, g_replyValue.load());
     EXPECT_EQ(std::vector<std::string>{"SnmpRecvMsg failure"}, LogMessages());
     g_replyValue = 0;
+}
+
+// SNMPv3: a community that is a label of vellary-v3.cfg. Each test has a user of
+// its own, since what the stack learns of an engine lasts for the process.
+class SnmpV3Query : public SnmpQuery {
+protected:
+    void SetUp() override
+    {
+        SnmpQuery::SetUp();
+        agent3_.boots = 7;
+        agent3_.time = 4242;
+    }
+
+    void TearDown() override
+    {
+        g_v3UserCount = 0;
+        SnmpQuery::TearDown();
+    }
+
+    // The users' file with one user, label "lab", and the agent's side of it.
+    void User(const std::string &name)
+    {
+        std::string line = "lab," + name + ",SHA-256,authpass1,AES,authpass2\nbad," + name + ",SHA-256,authpass1,DES,x\n";
+        char errors[V3_ERRORS_CHARS];
+        int whole = 0;
+        g_v3UserCount = ScanV3Users(line.data(), line.size(), g_v3Users, MAX_V3_USERS, errors, sizeof errors, &whole);
+        ASSERT_TRUE(agent3_.Init("80 00 1F 88 80 11 22 33 44 55 66 77 88", vsnmp::usm::AUTH_SHA256, "authpass1",
+                                 vsnmp::usm::PRIV_AES128, "authpass2"));
+    }
+
+    // At the first sleep the agent answers the discovery (when one comes) and
+    // then the request with replies(request); the sleep lasts until a value or
+    // logLines lines are there.
+    void AnswerV3(std::function<std::vector<std::string>(const std::string &request)> replies, size_t logLines = 0)
+    {
+        g_onSleep = [this, replies, logLines](size_t n) {
+            if (n != 1)
+                return;
+            ASSERT_TRUE(agent_.Receive(&request_, kLandMs));
+            vsnmp::v3::Received msg;
+            vsnmp::v3::ScopedPdu scoped;
+            ASSERT_TRUE(agent3_.Open(request_.bytes, &msg, &scoped));
+            if (msg.header.userName.empty()) {
+                discoveries_++;
+                agent_.SendTo(request_, agent3_.Report(request_.bytes, 4));
+                ASSERT_TRUE(agent_.Receive(&request_, kLandMs));
+            }
+            for (const auto &reply : replies(request_.bytes))
+                agent_.SendTo(request_, reply);
+            WaitFor([logLines] { return g_replyValue.load() != 0 || (logLines > 0 && LogLines().size() >= logLines); },
+                    kLandMs);
+        };
+    }
+
+    // Whole lines of the log after their time stamps: "message,detail".
+    static std::vector<std::string> LogLines()
+    {
+        std::vector<std::string> lines;
+        std::string text = ReadFile("vellarylog.txt");
+        for (size_t pos = 0, eol; (eol = text.find("\r\n", pos)) != std::string::npos; pos = eol + 2)
+            lines.push_back(text.substr(pos + 20, eol - pos - 20));
+        return lines;
+    }
+
+    V3Agent agent3_;
+    int discoveries_ = 0;
+};
+
+TEST_F(SnmpV3Query, DiscoveryOnceThenOneRequestAndNoLabelOnTheWire)
+{
+    User("first");
+    AnswerV3([this](const std::string &request) {
+        return std::vector<std::string>{agent3_.Response(request, Hex("41 02 04 D2"))};
+    });
+    int64_t counter = 0;
+    EXPECT_EQ(1, Query(&counter, "lab"));
+    EXPECT_EQ(1234, counter);
+    EXPECT_EQ(std::vector<unsigned int>{200}, g_sleeps);
+    EXPECT_EQ(1, discoveries_);
+    vsnmp::v3::Received msg;
+    vsnmp::v3::ScopedPdu scoped;
+    ASSERT_TRUE(agent3_.Open(request_.bytes, &msg, &scoped));
+    EXPECT_EQ(vsnmp::v3::FLAG_REPORTABLE | vsnmp::v3::FLAG_AUTH | vsnmp::v3::FLAG_PRIV, msg.header.flags);
+    EXPECT_EQ("first", std::string(msg.header.userName.begin(), msg.header.userName.end()));
+    EXPECT_TRUE(scoped.contextName.empty());
+    EXPECT_EQ(std::string::npos, request_.bytes.find("lab"));
+
+    // The next query: the engine is known, one request, one answer.
+    g_replyValue = 0;
+    g_sleeps.clear();
+    AnswerV3([this](const std::string &request) {
+        return std::vector<std::string>{agent3_.Response(request, Hex("41 02 04 D3"))};
+    });
+    EXPECT_EQ(1, Query(&counter, "lab"));
+    EXPECT_EQ(1235, counter);
+    EXPECT_EQ(1, discoveries_);
+    EXPECT_FALSE(FileExists("vellarylog.txt"));
+}
+
+// Each failure gives its one line with the device's address, however often it
+// comes within the query, and no value.
+TEST_F(SnmpV3Query, FailuresAreLoggedOncePerQuery)
+{
+    struct {
+        const char *name;
+        uint32_t stat;  // a report, or 0 for an altered response
+        const char *line;
+    } const cases[] = {
+        {"unknown user", 3, "SNMPv3 unknown user"},
+        {"wrong digests", 5, "SNMPv3 wrong password"},
+        {"unsupported security level", 1, "SNMPv3 unsupported security level"},
+        {"decryption error", 6, "SNMPv3 decryption error"},
+        {"altered response", 0, "SNMPv3 authentication failure"},
+    };
+    int users = 0;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        ::remove("vellarylog.txt");
+        g_sleeps.clear();
+        User("failing" + std::to_string(users++));
+        AnswerV3([this, &c](const std::string &request) {
+            std::string reply = c.stat ? agent3_.Report(request, c.stat) : agent3_.Response(request, Hex("41 02 04 D2"));
+            if (!c.stat)
+                reply[reply.size() - 1] ^= 0x01;
+            return std::vector<std::string>{reply, reply};
+        }, 1);
+        int64_t counter = 77;
+        EXPECT_EQ(0, Query(&counter, "lab"));
+        EXPECT_EQ(77, counter);
+        EXPECT_EQ(kFullWait, g_sleeps);
+        EXPECT_EQ(std::vector<std::string>{std::string(c.line) + "," + agent_.Address()}, LogLines());
+    }
+}
+
+TEST_F(SnmpV3Query, ABadLinesLabelIsNeverSent)
+{
+    User("held");
+    int64_t counter = 77;
+    EXPECT_EQ(0, Query(&counter, "bad"));
+    EXPECT_EQ(77, counter);
+    EXPECT_TRUE(g_sleeps.empty());
+    Datagram nothing;
+    EXPECT_FALSE(agent_.Receive(&nothing, 200));
+    EXPECT_FALSE(FileExists("vellarylog.txt"));
 }

@@ -16,8 +16,9 @@ public:
 
     // Starts snmpd on the first of 127.0.0.<firstHost>..<lastHost> it can bind and
     // waits until it answers. With onlyVersion ("v1" or "v2c") it answers that
-    // version only. Returns false when none worked.
-    bool Start(int firstHost, int lastHost, const char *onlyVersion = nullptr);
+    // version only; extraConfig's lines (createUser, say) join its configuration.
+    // Returns false when none worked.
+    bool Start(int firstHost, int lastHost, const char *onlyVersion = nullptr, const std::string &extraConfig = "");
     void Stop();
 
     const std::string &Address() const { return address_; }
@@ -31,6 +32,7 @@ private:
     std::string version_ = "v2c";  // that Get asks in
     std::string access_;            // the configuration's lines for the community
     std::filesystem::path dir_;
+    std::string extraConfig_;
     pid_t pid_ = 0;
     std::string address_;
 };

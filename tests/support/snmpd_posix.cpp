@@ -28,8 +28,9 @@ std::string RunCommand(const std::string &command)
     return out;
 }
 
-bool SnmpdAgent::Start(int firstHost, int lastHost, const char *onlyVersion)
+bool SnmpdAgent::Start(int firstHost, int lastHost, const char *onlyVersion, const std::string &extraConfig)
 {
+    extraConfig_ = extraConfig;
     access_ = "rocommunity " + std::string(kCommunity) + " 127.0.0.0/8\n";
     version_ = "v2c";
     if (onlyVersion) {
@@ -75,8 +76,9 @@ bool SnmpdAgent::TryStart(const std::string &address)
 {
     fs::path conf = dir_ / "snmpd.conf";
     fs::path log = dir_ / ("snmpd-" + address + ".log");
-    WriteFile(conf, "agentaddress udp:" + address + ":161\n" + access_ +
-                    "[snmp] persistentDir " + (dir_ / "state").string() + "\n");
+    // "[snmp]" switches the rest of the file to the library's own tokens: it comes last.
+    WriteFile(conf, "agentaddress udp:" + address + ":161\n" + access_ + extraConfig_ + "[snmp] persistentDir " +
+                        (dir_ / "state").string() + "\n");
     pid_t pid = fork();
     if (pid == 0) {
         setenv("MIBS", "", 1);
