@@ -171,10 +171,7 @@ for label in ("native", "Wine"):
     v2, v3 = load(f"v3-v2c-{label.lower()}.txt"), load(f"v3-{label.lower()}.txt")
     first = load(f"v3-first-{label.lower()}.txt")
     # Each file holds one run a round, the two kinds taken in turn: the median of the rounds' medians.
-    def mid(values, key):
-        xs = sorted(float(x) for x in values.get(key, []))
-        return xs[(len(xs) - 1) // 2] if xs else None
-    q2, q3 = mid(v2, "query_median_ms"), mid(v3, "query_median_ms")
+    q2, q3 = median(v2.get("query_median_ms", [])), median(v3.get("query_median_ms", []))
     if q2 is None or q3 is None:
         missing.append(f"SNMPv3 queries ({label})")
         continue
@@ -184,7 +181,7 @@ for label in ("native", "Wine"):
                  f"call, median of {rounds} rounds of {one(v3, 'query_count', '?')}, taken in turn with the "
                  f"SNMPv2c rounds (failures: {fails3})",
                  ms(q3, 3), f"SNMPv2c, same agent and counter: {ms(q2, 3)}; goal 1.2", ratio(q3, q2)))
-    r2, r3 = mid(v2, "reply_median_ms"), mid(v3, "reply_median_ms")
+    r2, r3 = median(v2.get("reply_median_ms", [])), median(v3.get("reply_median_ms", []))
     rows.append((f"Stack round trip, {label}, SNMPv3 authPriv: call to value in the slot, median", ms(r3, 3),
                  f"SNMPv2c: {ms(r2, 3)}", ratio(r3, r2)))
     firsts = sorted(float(v) for v in first.get("first_ms", []))
