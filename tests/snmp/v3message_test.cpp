@@ -125,18 +125,6 @@ TEST(V3Message, EncodesAsSnmpget)
     }
 }
 
-TEST(V3Message, EveryPrefixIsRefused)
-{
-    for (const V3DatagramCase &c : kV3Replies) {
-        std::vector<uint8_t> d = Bytes(c.hex);
-        for (size_t n = 0; n < d.size(); n++) {
-            std::vector<uint8_t> prefix(d.begin(), d.begin() + static_cast<long>(n));
-            Received msg;
-            EXPECT_NE(ber::BER_OK, DecodeMessage(prefix.data(), prefix.size(), &msg)) << c.name << " " << n;
-        }
-    }
-}
-
 // Frames built around one small plaintext scoped PDU, each wrong in one way.
 TEST(V3Message, RefusesFramesTheModelCannotTake)
 {
