@@ -17,16 +17,6 @@ using namespace vsnmp::usm;
 
 namespace {
 
-const uint8_t *Bytes(const std::string &s)
-{
-    return reinterpret_cast<const uint8_t *>(s.data());
-}
-
-std::string Str(const uint8_t *bytes, size_t n)
-{
-    return std::string(reinterpret_cast<const char *>(bytes), n);
-}
-
 const char kSnmpdEngine[] = "80001f8880aabbccdd11223344";
 
 struct KeyCase {
