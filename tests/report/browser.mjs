@@ -11,7 +11,7 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import process from 'node:process';
-import { HEADER, localSeconds, rowText, rows } from './history.mjs';
+import { HEADER, fileText, localSeconds, rowText, rows } from './history.mjs';
 
 const [program, artefacts] = process.argv.slice(2).map((p) => path.resolve(p));
 const chromium = '/usr/bin/chromium';
@@ -81,7 +81,7 @@ series.Guest = take({ seed: 10, level: 15 });
 const cfgLine = (name, speed) =>
   `${name},192.0.2.${names.indexOf(name) + 1},public,${speed},1.3.6.1.2.1.2.2.1.10.1,1.3.6.1.2.1.2.2.1.16.1,\r\n`;
 fs.writeFileSync(path.join(work, 'vellary.cfg'), names.map((n, i) => cfgLine(n, speeds[i])).join(''));
-const write = (name, lines) => fs.writeFileSync(path.join(work, `${name}.csv`), [HEADER, ...lines].join('\r\n'));
+const write = (name, lines) => fs.writeFileSync(path.join(work, `${name}.csv`), fileText(lines));
 for (const [name, list] of Object.entries(series)) write(name, list.map(rowText));
 write('LAN', lan);
 
