@@ -60,17 +60,6 @@ struct Result {
     long long ms;
 };
 
-std::string Drain(FILE *f)
-{
-    std::string text;
-    char buf[4096];
-    rewind(f);
-    for (size_t n; (n = fread(buf, 1, sizeof buf, f)) > 0;)
-        text.append(buf, n);
-    fclose(f);
-    return text;
-}
-
 // Runs "vellary-cfg args..." with its output and messages caught in files of
 // the working directory.
 Result Walk(const std::vector<std::string> &args)
@@ -83,7 +72,9 @@ Result Walk(const std::vector<std::string> &args)
     auto start = std::chrono::steady_clock::now();
     int code = RunWalker(static_cast<int>(argv.size()), argv.data(), out, err);
     auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
-    return {code, Drain(out), Drain(err), static_cast<long long>(ms.count())};
+    fclose(out);
+    fclose(err);
+    return {code, ReadFile("walk-out.txt"), ReadFile("walk-err.txt"), static_cast<long long>(ms.count())};
 }
 
 std::string Line(const std::string &host, const std::string &name, const std::string &speed, uint32_t index,

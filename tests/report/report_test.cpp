@@ -137,17 +137,6 @@ TEST(HistoryLines, PiecesOfEverySizeReadAsTheWhole)
     }
 }
 
-TEST(HistoryLines, ALineOfTenMegabytesIsOneBadLine)
-{
-    std::string bytes = std::string(HISTORY_HEADER) + "\r\n" + std::string(10 << 20, '7') +
-                        "\r\n05-12-2026,14,14:08:07,12,3";
-    Fed fed;
-    Feed(bytes, 1 << 20, &fed);
-    EXPECT_EQ(1, fed.h.rows);
-    EXPECT_EQ(1, fed.h.badRows);
-    EXPECT_EQ((10 << 20) + 1, fed.h.bad[0].length);  // its CR included: the line is not a row anyway
-}
-
 class Aggregate : public ::testing::Test {
 protected:
     void SetUp() override { HistoryReset(&h_); }
@@ -276,7 +265,9 @@ protected:
 
 TEST_F(ReportRun, MissingConfigurationFailsWithoutAPage)
 {
+    ::testing::internal::CaptureStderr();
     EXPECT_EQ(1, Run({}));
+    EXPECT_NE(std::string::npos, ::testing::internal::GetCapturedStderr().find("cannot open vellary.cfg"));
     EXPECT_FALSE(FileExists(REPORT_DEFAULT_OUTPUT));
 }
 

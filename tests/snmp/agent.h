@@ -3,6 +3,7 @@
 // and helpers that build replies byte by byte, independent of the encoder.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -20,6 +21,21 @@ struct Datagram {
 // "30 2A 02" -> the bytes; and back.
 std::string Hex(const std::string &hex);
 std::string ToHex(const std::string &bytes);
+
+// A string's bytes as the stack takes them; bytes back as a string.
+inline const uint8_t *Bytes(const std::string &s)
+{
+    return reinterpret_cast<const uint8_t *>(s.data());
+}
+inline std::string Str(const uint8_t *bytes, size_t n)
+{
+    return std::string(reinterpret_cast<const char *>(bytes), n);
+}
+template <class Octets>
+std::string Str(const Octets &bytes)
+{
+    return std::string(bytes.begin(), bytes.end());
+}
 
 std::string DottedIPv4(uint32_t addr);
 

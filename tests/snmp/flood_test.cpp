@@ -61,20 +61,6 @@ std::vector<std::string> BadDatagrams(const std::string &reply)
     return bad;
 }
 
-std::vector<std::string> LogLines()
-{
-    std::vector<std::string> lines;
-    std::string text = FileExists("vellarylog.txt") ? ReadFile("vellarylog.txt") : "";
-    for (size_t pos = 0; pos < text.size();) {
-        size_t eol = text.find("\r\n", pos);
-        if (eol == std::string::npos)
-            eol = text.size();
-        lines.push_back(text.substr(pos, eol - pos));
-        pos = eol + 2;
-    }
-    return lines;
-}
-
 class QueryUnderFlood : public InTempDir {};
 
 TEST_F(QueryUnderFlood, TakesTheRealReplyAfterTenThousandBadDatagrams)
@@ -135,13 +121,10 @@ TEST_F(QueryUnderFlood, TakesTheRealReplyAfterTenThousandBadDatagrams)
     EXPECT_LE(returnedAtMs, replyAtMs + 500 + 300);
     EXPECT_LT(worstLateMs, 500);
 
-    std::vector<std::string> lines = LogLines();
+    std::vector<std::string> lines = LogEntries();
     EXPECT_LE(lines.size(), kMaxLogLines);
-    for (const std::string &line : lines) {
-        // "dd-mm-yyyy,hh:mm:ss,SnmpRecvMsg failure," and nothing else.
-        ASSERT_EQ(40u, line.size()) << line;
-        ASSERT_EQ("SnmpRecvMsg failure,", line.substr(20)) << line;
-    }
+    for (const std::string &line : lines)
+        ASSERT_EQ("SnmpRecvMsg failure,", line);
     printf("flood: bad=%zu flood_ms=%ld log_lines=%zu reply_at_ms=%ld returned_at_ms=%ld worst_late_ms=%ld value=%lld\n",
            bad.size(), MsBetween(start, floodEnd), lines.size(), replyAtMs, returnedAtMs, worstLateMs,
            static_cast<long long>(counter));

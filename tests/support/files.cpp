@@ -5,6 +5,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "records/log.h"
+
 namespace fs = std::filesystem;
 
 void InTempDir::SetUp()
@@ -45,4 +47,22 @@ bool FileExists(const fs::path &path)
 {
     std::error_code ec;
     return fs::exists(path, ec);
+}
+
+std::vector<std::string> LogEntries()
+{
+    std::vector<std::string> entries;
+    std::string text = ReadFile(LOG_FILE_NAME);
+    for (size_t pos = 0; pos < text.size();) {
+        size_t eol = text.find("\r\n", pos);
+        if (eol == std::string::npos)
+            eol = text.size();
+        std::string line = text.substr(pos, eol - pos);
+        // "dd-mm-yyyy,hh:mm:ss,"
+        bool stamped = line.size() >= 20 && line[2] == '-' && line[5] == '-' && line[10] == ',' && line[13] == ':' &&
+                       line[16] == ':' && line[19] == ',';
+        entries.push_back(stamped ? line.substr(20) : "no time stamp: " + line);
+        pos = eol + 2;
+    }
+    return entries;
 }

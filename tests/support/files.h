@@ -1,10 +1,12 @@
-// File helpers for tests: a private working directory and whole-file reads and writes.
+// File helpers for tests: a private working directory, whole-file reads and writes,
+// and the event log's lines.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 // Runs each test in a fresh empty directory of its own, which becomes the
 // working directory for the test and is removed afterwards.
@@ -22,3 +24,7 @@ private:
 std::string ReadFile(const std::filesystem::path &path);
 void WriteFile(const std::filesystem::path &path, const std::string &bytes);
 bool FileExists(const std::filesystem::path &path);
+
+// Each line of the event log after its time stamp: "message,detail". A line
+// without a stamp comes back whole, marked.
+std::vector<std::string> LogEntries();
