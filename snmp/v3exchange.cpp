@@ -54,6 +54,23 @@ std::vector<uint8_t> Bytes(const std::string &s)
     return std::vector<uint8_t>(s.begin(), s.end());
 }
 
+// Whether the exchange sent msgId, and if so whether that datagram asked for the engine.
+bool Sent(const Exchange &x, int32_t msgId, bool *discovery)
+{
+    if (msgId == x.msgId) {
+        *discovery = x.discovery;
+        return true;
+    }
+    size_t n = x.tries < MAX_EARLIER_TRIES ? x.tries : MAX_EARLIER_TRIES;
+    for (size_t i = 0; i < n; i++) {
+        if (x.earlier[i].msgId == msgId) {
+            *discovery = x.earlier[i].discovery;
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 Engines::Engines()
@@ -137,6 +154,15 @@ bool Engines::Build(Engine &e, Exchange &x, int64_t now, std::vector<uint8_t> *d
     return true;
 }
 
+bool Engines::Repeat(Engine &e, Exchange &x, int64_t now, std::vector<uint8_t> *datagram)
+{
+    Try &t = x.earlier[x.tries % MAX_EARLIER_TRIES];
+    t.msgId = x.msgId;
+    t.discovery = x.discovery;
+    x.tries++;
+    return Build(e, x, now, datagram);
+}
+
 // Takes engine ID, boots and time from an agent's report and localises the keys.
 bool Engines::Learn(Engine &e, const Header &h, int64_t now)
 {
@@ -153,8 +179,8 @@ bool Engines::Learn(Engine &e, const Header &h, int64_t now)
     return true;
 }
 
-Outcome Engines::TakeReport(Engine &e, Exchange &x, const Received &msg, const ScopedPdu &scoped, int64_t now,
-                            std::vector<uint8_t> *datagram, Failure *failure)
+Outcome Engines::TakeReport(Engine &e, Exchange &x, bool discovery, const Received &msg, const ScopedPdu &scoped,
+                            int64_t now, std::vector<uint8_t> *datagram, Failure *failure)
 {
     bool authentic = (msg.header.flags & FLAG_AUTH) != 0;
     x.done = true;
@@ -162,7 +188,7 @@ Outcome Engines::TakeReport(Engine &e, Exchange &x, const Received &msg, const S
     case STAT_UNKNOWN_ENGINE_IDS:
         // The answer to a discovery; to a request it means the engine changed
         // (the device was replaced): learn it again, once.
-        if (!x.discovery && x.rediscoveriesLeft-- <= 0)
+        if (!discovery && x.rediscoveriesLeft-- <= 0)
             break;
         x.done = false;
         if (!Learn(e, msg.header, now)) {
@@ -170,10 +196,13 @@ Outcome Engines::TakeReport(Engine &e, Exchange &x, const Received &msg, const S
             x.done = true;
             break;
         }
+        // The earlier tries lacked what the report taught: their answers would
+        // be the same report, and must neither set off nor end anything again.
+        x.tries = 0;
         return Build(e, x, now, datagram) ? OUTCOME_RESEND : OUTCOME_DROP;
     case STAT_NOT_IN_TIME_WINDOWS:
         // Only an authentic report may set our clock for the engine.
-        if (x.discovery || !authentic || x.resyncsLeft-- <= 0) {
+        if (discovery || !authentic || x.resyncsLeft-- <= 0) {
             *failure = FAILURE_NOT_IN_TIME_WINDOW;
             return OUTCOME_FAIL;
         }
@@ -182,6 +211,7 @@ Outcome Engines::TakeReport(Engine &e, Exchange &x, const Received &msg, const S
         e.time = msg.header.time;
         e.latestTime = msg.header.time;
         e.learntAt = now;
+        x.tries = 0;  // as after a discovery
         return Build(e, x, now, datagram) ? OUTCOME_RESEND : OUTCOME_DROP;
     case STAT_UNKNOWN_USER_NAMES:
         *failure = FAILURE_UNKNOWN_USER;
@@ -209,7 +239,8 @@ Outcome Engines::Take(Engine &e, Exchange &x, const uint8_t *data, size_t size, 
 {
     *failure = FAILURE_NONE;
     Received msg;
-    if (x.done || DecodeMessage(data, size, &msg) != ber::BER_OK || msg.header.msgId != x.msgId)
+    bool discovery = false;
+    if (x.done || DecodeMessage(data, size, &msg) != ber::BER_OK || !Sent(x, msg.header.msgId, &discovery))
         return OUTCOME_DROP;
     const Header &h = msg.header;
     bool authentic = (h.flags & FLAG_AUTH) != 0;
@@ -233,8 +264,8 @@ Outcome Engines::Take(Engine &e, Exchange &x, const uint8_t *data, size_t size, 
         return OUTCOME_DROP;
     }
     if (scoped.pdu.pduType == ber::TAG_REPORT)
-        return TakeReport(e, x, msg, scoped, now, datagram, failure);
-    if (scoped.pdu.pduType != ber::TAG_GET_RESPONSE || x.discovery)
+        return TakeReport(e, x, discovery, msg, scoped, now, datagram, failure);
+    if (scoped.pdu.pduType != ber::TAG_GET_RESPONSE || discovery)
         return OUTCOME_DROP;
     // A response comes with the security its request had, or it is not used.
     if ((h.flags & (FLAG_AUTH | FLAG_PRIV)) != SecurityFlags(e.user)) {

@@ -71,12 +71,24 @@ enum Outcome {
     OUTCOME_FAIL,     // *failure says why; the exchange is done unless the failure was a reply's
 };
 
+// A datagram of the exchange sent before its last one.
+struct Try {
+    int32_t msgId = 0;
+    bool discovery = false;
+};
+
+const size_t MAX_EARLIER_TRIES = 8;
+
 // One request, from its first datagram to its answer.
 struct Exchange {
     ber::Message pdu;  // the request; its version and community are not used
     std::vector<uint8_t> contextName;
     int32_t msgId = 0;       // of the datagram sent last
     bool discovery = false;  // that datagram asked for the engine
+    // The caller's earlier tries of the request: an answer to any of them counts.
+    // A ring; tries counts every one recorded, the oldest are overwritten.
+    Try earlier[MAX_EARLIER_TRIES];
+    size_t tries = 0;
     bool done = false;
     int resyncsLeft = 1;       // after a notInTimeWindow report
     int rediscoveriesLeft = 1; // after an unknownEngineID report to a request: the engine changed
@@ -96,6 +108,9 @@ public:
     // otherwise the request as the user's security level asks. now is our time in
     // seconds. False when it cannot be encoded or encrypted.
     bool Build(Engine &engine, Exchange &x, int64_t now, std::vector<uint8_t> *datagram);
+    // The same, as the caller's next try of a request still under way: the
+    // datagram sent last stays answerable.
+    bool Repeat(Engine &engine, Exchange &x, int64_t now, std::vector<uint8_t> *datagram);
 
     // Takes a datagram from the engine's agent for the exchange.
     Outcome Take(Engine &engine, Exchange &x, const uint8_t *data, size_t size, int64_t now, ber::Message *answer,
@@ -103,8 +118,8 @@ public:
 
 private:
     bool Learn(Engine &engine, const Header &header, int64_t now);
-    Outcome TakeReport(Engine &engine, Exchange &x, const Received &msg, const ScopedPdu &scoped, int64_t now,
-                       std::vector<uint8_t> *datagram, Failure *failure);
+    Outcome TakeReport(Engine &engine, Exchange &x, bool discovery, const Received &msg, const ScopedPdu &scoped,
+                       int64_t now, std::vector<uint8_t> *datagram, Failure *failure);
 
     std::vector<std::unique_ptr<Engine>> engines_;
     uint64_t uses_ = 0;

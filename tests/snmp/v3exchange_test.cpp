@@ -121,6 +121,16 @@ TEST_F(V3Exchange, DiscoveryOnceThenOneRequestPerQuery)
     EXPECT_EQ(agent_.time + 60, msg.header.time);
 }
 
+// A request sent again after a second of silence: an agent slower than that
+// answers the first try only after the second went out.
+TEST_F(V3Exchange, AnAnswerToAnEarlierTryCounts)
+{
+    Discover();
+    std::string first = Sent();
+    ASSERT_TRUE(engines_.Repeat(*engine_, x_, now_, &sent_));
+    EXPECT_EQ(OUTCOME_DELIVER, Take(agent_.Response(first, Hex(kCounter))));
+}
+
 TEST_F(V3Exchange, ReportsEndTheExchangeWithTheirFailure)
 {
     struct {
