@@ -183,8 +183,14 @@ Outcome Engines::TakeReport(Engine &e, Exchange &x, bool discovery, const Receiv
                             int64_t now, std::vector<uint8_t> *datagram, Failure *failure)
 {
     bool authentic = (msg.header.flags & FLAG_AUTH) != 0;
+    int stat = UsmStat(scoped.pdu);
+    // A report of something else (an unknown context, a PDU it has no handler
+    // for) names nothing we can act on, and anyone may send one: the answer may
+    // still come.
+    if (stat == 0)
+        return OUTCOME_DROP;
     x.done = true;
-    switch (UsmStat(scoped.pdu)) {
+    switch (stat) {
     case STAT_UNKNOWN_ENGINE_IDS:
         // The answer to a discovery; to a request it means the engine changed
         // (the device was replaced): learn it again, once.
@@ -225,10 +231,6 @@ Outcome Engines::TakeReport(Engine &e, Exchange &x, bool discovery, const Receiv
     case STAT_DECRYPTION_ERRORS:
         *failure = FAILURE_DECRYPTION_ERROR;
         return OUTCOME_FAIL;
-    default:
-        // A report of something else (an unknown context, a PDU it has no
-        // handler for): nothing to log, nothing to use.
-        return OUTCOME_DROP;
     }
     *failure = FAILURE_UNKNOWN_ENGINE;
     return OUTCOME_FAIL;
