@@ -565,6 +565,10 @@ SNMPAPI_STATUS SnmpSetEntityUser(HSNMP_ENTITY hEntity, const SnmpV3User *user)
         Object *entity = Find(lib, Id(hEntity), Kind::Entity);
         if (!entity || entity->version != v3::VERSION_3 || !user || !user->userName || !*user->userName)
             return SNMPAPI_FAILURE;
+        // The protocols index the security model's tables.
+        if (static_cast<unsigned>(user->authProtocol) > usm::AUTH_SHA512 ||
+            static_cast<unsigned>(user->privProtocol) > usm::PRIV_AES256C)
+            return SNMPAPI_FAILURE;
         bool auth = user->authProtocol != usm::AUTH_NONE, priv = user->privProtocol != usm::PRIV_NONE;
         if ((priv && !auth) || (auth && (!user->authPassword || !*user->authPassword)) ||
             (priv && (!user->privPassword || !*user->privPassword)))

@@ -197,7 +197,7 @@ SNMPAPI_STATUS SnmpSetPort(HSNMP_ENTITY hEntity, UINT nPort);
 
 // Not WinSNMP's: the user (copied) that messages to an SNMPv3 entity speak as.
 // Fails for an entity of another version, or a user with an empty name or
-// password, or privacy without authentication.
+// password, a protocol not listed, or privacy without authentication.
 SNMPAPI_STATUS SnmpSetEntityUser(HSNMP_ENTITY hEntity, const SnmpV3User *user);
 
 // A context for a community, copied. Returns 0 on failure.
