@@ -292,6 +292,7 @@ Outcome Engines::Take(Engine &e, Exchange &x, const uint8_t *data, size_t size, 
     }
     x.done = true;
     *answer = std::move(scoped.pdu);
+    answer->community = std::move(scoped.contextName);  // the context the caller is handed
     return OUTCOME_DELIVER;
 }
 

@@ -66,7 +66,7 @@ enum Failure {
 // What to do with a datagram that came in.
 enum Outcome {
     OUTCOME_DROP,     // nothing for this exchange
-    OUTCOME_DELIVER,  // *answer holds the reply's PDU; the exchange is done
+    OUTCOME_DELIVER,  // *answer holds the reply's PDU, its community the context name; the exchange is done
     OUTCOME_RESEND,   // *datagram is to be sent now (the request after discovery or re-synchronisation)
     OUTCOME_FAIL,     // *failure says why; the exchange is done unless the failure was a reply's
 };
