@@ -102,7 +102,15 @@ Engine *Engines::Acquire(uint32_t addr, uint16_t port, const User &user)
     e->addr = addr;
     e->port = port;
     e->user = user;
-    if (!usm::MakeUserKeys(user.auth, user.authPassword.c_str(), user.priv, user.privPassword.c_str(), &e->userKeys))
+    // The passwords' keys depend on the user alone: another agent's entry may have them.
+    const Engine *known = nullptr;
+    for (const auto &other : engines_)
+        if (other->user == user)
+            known = other.get();
+    if (known)
+        e->userKeys = known->userKeys;
+    else if (!usm::MakeUserKeys(user.auth, user.authPassword.c_str(), user.priv, user.privPassword.c_str(),
+                                &e->userKeys))
         return nullptr;
     e->lastUse = ++uses_;
     if (engines_.size() < kMaxEngines) {

@@ -98,9 +98,10 @@ class Engines {
 public:
     Engines();
 
-    // The entry for an agent and user, made with the user's keys (the million
-    // bytes of hashing per password) when there is none; the least recently used
-    // goes when the table is full. nullptr when the keys cannot be made.
+    // The entry for an agent and user, made when there is none with the user's
+    // keys (the million bytes of hashing per password, once per user while any
+    // entry of theirs is kept); the least recently used goes when the table is
+    // full. nullptr when the keys cannot be made.
     Engine *Acquire(uint32_t addr, uint16_t port, const User &user);
     Engine *Find(uint32_t addr, uint16_t port, const User &user);
 
