@@ -13,6 +13,8 @@ namespace ber {
 
 namespace io {
 
+namespace {
+
 // Reads a definite length: short form, or long form of one to four octets.
 int ReadLength(Cursor *c, size_t *len)
 {
@@ -36,6 +38,8 @@ int ReadLength(Cursor *c, size_t *len)
         return BER_ERR_OUT_OF_DATA;
     return BER_OK;
 }
+
+}  // namespace
 
 // Reads a header of any tag; content covers its content and c moves past it.
 int ReadAny(Cursor *c, uint8_t *tag, Cursor *content)
@@ -61,6 +65,8 @@ int ReadExpected(Cursor *c, uint8_t tag, Cursor *content)
         return BER_ERR_UNEXPECTED_TAG;
     return ReadAny(c, &actual, content);
 }
+
+namespace {
 
 // INTEGER content: one to four octets, two's complement.
 int ParseInteger(Cursor content, int32_t *value)
@@ -162,6 +168,8 @@ int ParseValue(uint8_t tag, Cursor content, Value *value)
     }
 }
 
+}  // namespace
+
 int ReadIntegerField(Cursor *c, int32_t *value)
 {
     Cursor content;
@@ -179,6 +187,8 @@ int ReadMessageStart(const uint8_t *data, size_t size, Cursor *seq, int32_t *ver
         return BER_ERR_TRAILING_DATA;
     return ReadIntegerField(seq, version);
 }
+
+namespace {
 
 int ReadVarBind(Cursor *list, VarBind *vb)
 {
@@ -220,6 +230,8 @@ int ReadTrapFields(Cursor *pdu)
     }
     return BER_OK;
 }
+
+}  // namespace
 
 int ReadPdu(Cursor *c, Message *msg)
 {
@@ -269,10 +281,14 @@ void PutBytes(Writer *w, const uint8_t *bytes, size_t n)
         memcpy(w->p, bytes, n);
 }
 
+namespace {
+
 void PutByte(Writer *w, uint8_t b)
 {
     PutBytes(w, &b, 1);
 }
+
+}  // namespace
 
 // Tag and length in front of the len bytes just written; the long form only
 // for lengths above 127.
@@ -313,6 +329,8 @@ void PutInteger(Writer *w, uint8_t tag, int32_t value)
     PutHeader(w, tag, 4 - skip);
 }
 
+namespace {
+
 void PutOid(Writer *w, const std::vector<uint32_t> &ids)
 {
     uint8_t *mark = w->p;
@@ -325,6 +343,8 @@ void PutOid(Writer *w, const std::vector<uint32_t> &ids)
     }
     PutHeader(w, TAG_OID, Since(*w, mark));
 }
+
+}  // namespace
 
 int PutPdu(Writer *w, const Message &msg)
 {

@@ -36,7 +36,9 @@ public:
 
 private:
     void Release();
-    void *alg_ = nullptr;  // Windows: the algorithm provider
+#ifdef _WIN32
+    void *alg_ = nullptr;  // the algorithm provider
+#endif
     void *ctx_ = nullptr;  // the running hash
     Hash hash_ = HASH_MD5;
 };
@@ -57,7 +59,9 @@ public:
 
 private:
     void Release();
-    void *alg_ = nullptr;
+#ifdef _WIN32
+    void *alg_ = nullptr;  // the algorithm provider
+#endif
     void *key_ = nullptr;
 };
 

@@ -52,20 +52,17 @@ void HashStream::Release()
 {
     EVP_MD_CTX_free(static_cast<EVP_MD_CTX *>(ctx_));
     ctx_ = nullptr;
-    alg_ = nullptr;
 }
 
 bool HashStream::Begin(Hash hash)
 {
     Release();
     hash_ = hash;
-    // The digest's description is OpenSSL's own, static: nothing to free.
-    alg_ = const_cast<EVP_MD *>(Digest(hash));
     EVP_MD_CTX *ctx = EVP_MD_CTX_new();
     if (!ctx)
         return false;
     ctx_ = ctx;
-    if (EVP_DigestInit_ex(ctx, static_cast<const EVP_MD *>(alg_), nullptr) != 1) {
+    if (EVP_DigestInit_ex(ctx, Digest(hash), nullptr) != 1) {
         Release();
         return false;
     }
@@ -103,14 +100,12 @@ void AesBlock::Release()
 {
     EVP_CIPHER_CTX_free(static_cast<EVP_CIPHER_CTX *>(key_));
     key_ = nullptr;
-    alg_ = nullptr;
 }
 
 bool AesBlock::SetKey(const uint8_t *key, size_t keyLen)
 {
     Release();
     const EVP_CIPHER *cipher = AesEcb(keyLen);
-    alg_ = const_cast<EVP_CIPHER *>(cipher);
     EVP_CIPHER_CTX *ctx = cipher ? EVP_CIPHER_CTX_new() : nullptr;
     if (!ctx)
         return false;

@@ -54,6 +54,23 @@ std::vector<uint8_t> Bytes(const std::string &s)
     return std::vector<uint8_t>(s.begin(), s.end());
 }
 
+// Whether the exchange sent msgId, and if so whether that datagram asked for the engine.
+bool Sent(const Exchange &x, int32_t msgId, bool *discovery)
+{
+    if (msgId == x.msgId) {
+        *discovery = x.discovery;
+        return true;
+    }
+    size_t n = x.tries < MAX_EARLIER_TRIES ? x.tries : MAX_EARLIER_TRIES;
+    for (size_t i = 0; i < n; i++) {
+        if (x.earlier[i].msgId == msgId) {
+            *discovery = x.earlier[i].discovery;
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 Engines::Engines()
@@ -85,7 +102,15 @@ Engine *Engines::Acquire(uint32_t addr, uint16_t port, const User &user)
     e->addr = addr;
     e->port = port;
     e->user = user;
-    if (!usm::MakeUserKeys(user.auth, user.authPassword.c_str(), user.priv, user.privPassword.c_str(), &e->userKeys))
+    // The passwords' keys depend on the user alone: another agent's entry may have them.
+    const Engine *known = nullptr;
+    for (const auto &other : engines_)
+        if (other->user == user)
+            known = other.get();
+    if (known)
+        e->userKeys = known->userKeys;
+    else if (!usm::MakeUserKeys(user.auth, user.authPassword.c_str(), user.priv, user.privPassword.c_str(),
+                                &e->userKeys))
         return nullptr;
     e->lastUse = ++uses_;
     if (engines_.size() < kMaxEngines) {
@@ -137,6 +162,15 @@ bool Engines::Build(Engine &e, Exchange &x, int64_t now, std::vector<uint8_t> *d
     return true;
 }
 
+bool Engines::Repeat(Engine &e, Exchange &x, int64_t now, std::vector<uint8_t> *datagram)
+{
+    Try &t = x.earlier[x.tries % MAX_EARLIER_TRIES];
+    t.msgId = x.msgId;
+    t.discovery = x.discovery;
+    x.tries++;
+    return Build(e, x, now, datagram);
+}
+
 // Takes engine ID, boots and time from an agent's report and localises the keys.
 bool Engines::Learn(Engine &e, const Header &h, int64_t now)
 {
@@ -153,16 +187,22 @@ bool Engines::Learn(Engine &e, const Header &h, int64_t now)
     return true;
 }
 
-Outcome Engines::TakeReport(Engine &e, Exchange &x, const Received &msg, const ScopedPdu &scoped, int64_t now,
-                            std::vector<uint8_t> *datagram, Failure *failure)
+Outcome Engines::TakeReport(Engine &e, Exchange &x, bool discovery, const Received &msg, const ScopedPdu &scoped,
+                            int64_t now, std::vector<uint8_t> *datagram, Failure *failure)
 {
     bool authentic = (msg.header.flags & FLAG_AUTH) != 0;
+    int stat = UsmStat(scoped.pdu);
+    // A report of something else (an unknown context, a PDU it has no handler
+    // for) names nothing we can act on, and anyone may send one: the answer may
+    // still come.
+    if (stat == 0)
+        return OUTCOME_DROP;
     x.done = true;
-    switch (UsmStat(scoped.pdu)) {
+    switch (stat) {
     case STAT_UNKNOWN_ENGINE_IDS:
         // The answer to a discovery; to a request it means the engine changed
         // (the device was replaced): learn it again, once.
-        if (!x.discovery && x.rediscoveriesLeft-- <= 0)
+        if (!discovery && x.rediscoveriesLeft-- <= 0)
             break;
         x.done = false;
         if (!Learn(e, msg.header, now)) {
@@ -170,10 +210,13 @@ Outcome Engines::TakeReport(Engine &e, Exchange &x, const Received &msg, const S
             x.done = true;
             break;
         }
+        // The earlier tries lacked what the report taught: their answers would
+        // be the same report, and must neither set off nor end anything again.
+        x.tries = 0;
         return Build(e, x, now, datagram) ? OUTCOME_RESEND : OUTCOME_DROP;
     case STAT_NOT_IN_TIME_WINDOWS:
         // Only an authentic report may set our clock for the engine.
-        if (x.discovery || !authentic || x.resyncsLeft-- <= 0) {
+        if (discovery || !authentic || x.resyncsLeft-- <= 0) {
             *failure = FAILURE_NOT_IN_TIME_WINDOW;
             return OUTCOME_FAIL;
         }
@@ -182,6 +225,7 @@ Outcome Engines::TakeReport(Engine &e, Exchange &x, const Received &msg, const S
         e.time = msg.header.time;
         e.latestTime = msg.header.time;
         e.learntAt = now;
+        x.tries = 0;  // as after a discovery
         return Build(e, x, now, datagram) ? OUTCOME_RESEND : OUTCOME_DROP;
     case STAT_UNKNOWN_USER_NAMES:
         *failure = FAILURE_UNKNOWN_USER;
@@ -195,10 +239,6 @@ Outcome Engines::TakeReport(Engine &e, Exchange &x, const Received &msg, const S
     case STAT_DECRYPTION_ERRORS:
         *failure = FAILURE_DECRYPTION_ERROR;
         return OUTCOME_FAIL;
-    default:
-        // A report of something else (an unknown context, a PDU it has no
-        // handler for): nothing to log, nothing to use.
-        return OUTCOME_DROP;
     }
     *failure = FAILURE_UNKNOWN_ENGINE;
     return OUTCOME_FAIL;
@@ -209,7 +249,8 @@ Outcome Engines::Take(Engine &e, Exchange &x, const uint8_t *data, size_t size, 
 {
     *failure = FAILURE_NONE;
     Received msg;
-    if (x.done || DecodeMessage(data, size, &msg) != ber::BER_OK || msg.header.msgId != x.msgId)
+    bool discovery = false;
+    if (x.done || DecodeMessage(data, size, &msg) != ber::BER_OK || !Sent(x, msg.header.msgId, &discovery))
         return OUTCOME_DROP;
     const Header &h = msg.header;
     bool authentic = (h.flags & FLAG_AUTH) != 0;
@@ -233,8 +274,8 @@ Outcome Engines::Take(Engine &e, Exchange &x, const uint8_t *data, size_t size, 
         return OUTCOME_DROP;
     }
     if (scoped.pdu.pduType == ber::TAG_REPORT)
-        return TakeReport(e, x, msg, scoped, now, datagram, failure);
-    if (scoped.pdu.pduType != ber::TAG_GET_RESPONSE || x.discovery)
+        return TakeReport(e, x, discovery, msg, scoped, now, datagram, failure);
+    if (scoped.pdu.pduType != ber::TAG_GET_RESPONSE || discovery)
         return OUTCOME_DROP;
     // A response comes with the security its request had, or it is not used.
     if ((h.flags & (FLAG_AUTH | FLAG_PRIV)) != SecurityFlags(e.user)) {
@@ -259,6 +300,7 @@ Outcome Engines::Take(Engine &e, Exchange &x, const uint8_t *data, size_t size, 
     }
     x.done = true;
     *answer = std::move(scoped.pdu);
+    answer->community = std::move(scoped.contextName);  // the context the caller is handed
     return OUTCOME_DELIVER;
 }
 

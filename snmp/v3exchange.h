@@ -66,10 +66,18 @@ enum Failure {
 // What to do with a datagram that came in.
 enum Outcome {
     OUTCOME_DROP,     // nothing for this exchange
-    OUTCOME_DELIVER,  // *answer holds the reply's PDU; the exchange is done
+    OUTCOME_DELIVER,  // *answer holds the reply's PDU, its community the context name; the exchange is done
     OUTCOME_RESEND,   // *datagram is to be sent now (the request after discovery or re-synchronisation)
     OUTCOME_FAIL,     // *failure says why; the exchange is done unless the failure was a reply's
 };
+
+// A datagram of the exchange sent before its last one.
+struct Try {
+    int32_t msgId = 0;
+    bool discovery = false;
+};
+
+const size_t MAX_EARLIER_TRIES = 8;
 
 // One request, from its first datagram to its answer.
 struct Exchange {
@@ -77,6 +85,10 @@ struct Exchange {
     std::vector<uint8_t> contextName;
     int32_t msgId = 0;       // of the datagram sent last
     bool discovery = false;  // that datagram asked for the engine
+    // The caller's earlier tries of the request: an answer to any of them counts.
+    // A ring; tries counts every one recorded, the oldest are overwritten.
+    Try earlier[MAX_EARLIER_TRIES];
+    size_t tries = 0;
     bool done = false;
     int resyncsLeft = 1;       // after a notInTimeWindow report
     int rediscoveriesLeft = 1; // after an unknownEngineID report to a request: the engine changed
@@ -86,9 +98,10 @@ class Engines {
 public:
     Engines();
 
-    // The entry for an agent and user, made with the user's keys (the million
-    // bytes of hashing per password) when there is none; the least recently used
-    // goes when the table is full. nullptr when the keys cannot be made.
+    // The entry for an agent and user, made when there is none with the user's
+    // keys (the million bytes of hashing per password, once per user while any
+    // entry of theirs is kept); the least recently used goes when the table is
+    // full. nullptr when the keys cannot be made.
     Engine *Acquire(uint32_t addr, uint16_t port, const User &user);
     Engine *Find(uint32_t addr, uint16_t port, const User &user);
 
@@ -96,6 +109,9 @@ public:
     // otherwise the request as the user's security level asks. now is our time in
     // seconds. False when it cannot be encoded or encrypted.
     bool Build(Engine &engine, Exchange &x, int64_t now, std::vector<uint8_t> *datagram);
+    // The same, as the caller's next try of a request still under way: the
+    // datagram sent last stays answerable.
+    bool Repeat(Engine &engine, Exchange &x, int64_t now, std::vector<uint8_t> *datagram);
 
     // Takes a datagram from the engine's agent for the exchange.
     Outcome Take(Engine &engine, Exchange &x, const uint8_t *data, size_t size, int64_t now, ber::Message *answer,
@@ -103,8 +119,8 @@ public:
 
 private:
     bool Learn(Engine &engine, const Header &header, int64_t now);
-    Outcome TakeReport(Engine &engine, Exchange &x, const Received &msg, const ScopedPdu &scoped, int64_t now,
-                       std::vector<uint8_t> *datagram, Failure *failure);
+    Outcome TakeReport(Engine &engine, Exchange &x, bool discovery, const Received &msg, const ScopedPdu &scoped,
+                       int64_t now, std::vector<uint8_t> *datagram, Failure *failure);
 
     std::vector<std::unique_ptr<Engine>> engines_;
     uint64_t uses_ = 0;

@@ -565,6 +565,10 @@ SNMPAPI_STATUS SnmpSetEntityUser(HSNMP_ENTITY hEntity, const SnmpV3User *user)
         Object *entity = Find(lib, Id(hEntity), Kind::Entity);
         if (!entity || entity->version != v3::VERSION_3 || !user || !user->userName || !*user->userName)
             return SNMPAPI_FAILURE;
+        // The protocols index the security model's tables.
+        if (static_cast<unsigned>(user->authProtocol) > usm::AUTH_SHA512 ||
+            static_cast<unsigned>(user->privProtocol) > usm::PRIV_AES256C)
+            return SNMPAPI_FAILURE;
         bool auth = user->authProtocol != usm::AUTH_NONE, priv = user->privProtocol != usm::PRIV_NONE;
         if ((priv && !auth) || (auth && (!user->authPassword || !*user->authPassword)) ||
             (priv && (!user->privPassword || !*user->privPassword)))
@@ -613,10 +617,17 @@ SNMPAPI_STATUS SnmpSendMsg(HSNMP_SESSION session, HSNMP_ENTITY srcEntity, HSNMP_
             // The user's keys are made here on the first request (a million bytes
             // of hashing per password), and kept.
             v3::Engine *engine = dst->hasUser ? lib.engines.Acquire(dst->addr, dst->port, dst->user) : nullptr;
+            // The request under way sent again (the same request id) is another
+            // try of it, and an answer to any try counts, as in SNMPv1 and SNMPv2c.
+            bool again = s->connected && s->version == v3::VERSION_3 && !s->exchange.done &&
+                         s->exchange.pdu.requestId == pdu->msg.requestId && s->user == dst->user;
             v3::Exchange x;
+            if (again)
+                x = s->exchange;
             x.pdu = pdu->msg;
             x.contextName = ctx->msg.community;
-            if (!engine || !lib.engines.Build(*engine, x, Now(), &buf))
+            if (!engine ||
+                !(again ? lib.engines.Repeat(*engine, x, Now(), &buf) : lib.engines.Build(*engine, x, Now(), &buf)))
                 return SNMPAPI_FAILURE;
             s->user = dst->user;
             s->exchange = std::move(x);

@@ -197,7 +197,7 @@ SNMPAPI_STATUS SnmpSetPort(HSNMP_ENTITY hEntity, UINT nPort);
 
 // Not WinSNMP's: the user (copied) that messages to an SNMPv3 entity speak as.
 // Fails for an entity of another version, or a user with an empty name or
-// password, or privacy without authentication.
+// password, a protocol not listed, or privacy without authentication.
 SNMPAPI_STATUS SnmpSetEntityUser(HSNMP_ENTITY hEntity, const SnmpV3User *user);
 
 // A context for a community, copied. Returns 0 on failure.
@@ -213,7 +213,8 @@ HSNMP_CONTEXT SnmpStrToContext(HSNMP_SESSION session, smiLPCOCTETS string);
 // agent's report comes; what is learnt (engine ID, boots, time, the user's
 // keys) outlives SnmpCleanup. Only a reply that verifies and lies inside the
 // engine's time window is received; failures reach the callback (see
-// SNMPAPI_V3_UNKNOWN_USER).
+// SNMPAPI_V3_UNKNOWN_USER). Sending the SNMPv3 request under way again, with
+// the same request id, is another try of it: a reply to any try is received.
 SNMPAPI_STATUS SnmpSendMsg(HSNMP_SESSION session, HSNMP_ENTITY srcEntity, HSNMP_ENTITY dstEntity,
                            HSNMP_CONTEXT context, HSNMP_PDU PDU);
 
