@@ -31,11 +31,6 @@ User TestUser()
 
 const char kCounter[] = "41 02 04 D2";
 
-std::string Str(const std::vector<uint8_t> &bytes)
-{
-    return std::string(bytes.begin(), bytes.end());
-}
-
 V3Agent MakeAgent(const std::string &engineHex = kSnmpdEngineId)
 {
     V3Agent agent;
