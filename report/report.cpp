@@ -1,6 +1,5 @@
 #include "report/report.h"
 
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -18,27 +17,6 @@ History g_histories[MAX_INTERFACES];
 InterfaceRecord g_records[MAX_INTERFACES];
 PageEntry g_entries[MAX_INTERFACES];
 PageInfo g_info;
-
-bool SameLetters(const char *a, const char *b, size_t n)
-{
-    for (size_t i = 0; i < n; i++)
-        if (toupper(static_cast<unsigned char>(a[i])) != toupper(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
-bool IsDeviceName(const char *stem, size_t len)
-{
-    // Windows opens these devices whatever extension follows, and ignores blanks before it.
-    while (len > 0 && stem[len - 1] == ' ')
-        len--;
-    static const char *const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
-    for (const char *device : kDevices)
-        if (len == strlen(device) && SameLetters(stem, device, len))
-            return true;
-    return len == 4 && (SameLetters(stem, "COM", 3) || SameLetters(stem, "LPT", 3)) && stem[3] >= '0' &&
-           stem[3] <= '9';
-}
 
 int Fail(const char *format, const char *what)
 {
@@ -82,17 +60,10 @@ int HistoryFileName(const InterfaceRecord *rec, char *buf, size_t cap)
 {
     size_t len = FieldLength(rec->strName, sizeof rec->strName);
     snprintf(buf, cap, "%s.csv", FieldValue(rec->strName).str);
-    if (len == 0 || strlen(buf) != len + 4)
+    // Shorter when cap cuts it.
+    if (strlen(buf) != len + 4)
         return 0;
-    size_t stem = len;
-    for (size_t i = 0; i < len; i++) {
-        unsigned char c = static_cast<unsigned char>(rec->strName[i]);
-        if (c < 0x20 || c == 0x7F || strchr("\\/:*?\"<>|", c))
-            return 0;
-        if (c == '.' && stem == len)
-            stem = i;
-    }
-    return !IsDeviceName(rec->strName, stem);
+    return IsUsableFileStem(rec->strName, len);
 }
 
 int RunReport(int argc, char **argv)
