@@ -6,6 +6,7 @@
 
 #include "config/config.h"
 #include "records/localtime.h"
+#include "records/replace.h"
 #include "report/files.h"
 #include "report/page.h"
 #include "report/reader.h"
@@ -30,8 +31,7 @@ int Fail(const char *format, const char *what)
 int WritePageFile(const char *path)
 {
     char temp[1100];
-    int len = snprintf(temp, sizeof temp, "%s.%lu.tmp", path, CurrentProcessId());
-    if (len < 0 || static_cast<size_t>(len) >= sizeof temp)
+    if (!TempFileName(path, temp, sizeof temp))
         return Fail("the output path %s is too long", path);
     FILE *f = fopen(temp, "wb");
     if (!f) {
@@ -39,18 +39,13 @@ int WritePageFile(const char *path)
                 path, strerror(errno));
         return 1;
     }
-    int written = WritePage(f, g_entries, &g_info);
-    int closed = fclose(f) == 0;
-    if (!written || !closed) {
-        remove(temp);
+    int placed = PutFileInPlace(f, WritePage(f, g_entries, &g_info) != 0, temp, path);
+    if (placed == PLACE_UNWRITTEN)
         return Fail("could not write the whole page to %s (is the disk full?); the page there is unchanged", path);
-    }
-    if (!ReplaceWith(temp, path)) {
-        remove(temp);
+    if (placed == PLACE_NOT_MOVED)
         return Fail("could not put the new page in place of %s (is it a folder, or read-only?); the page there is "
                     "unchanged",
                     path);
-    }
     return 0;
 }
 
