@@ -117,6 +117,12 @@ bool WriteHeld(FILE *pFile, int32_t index)
 
 }  // namespace
 
+int FormHistoryFileName(const InterfaceRecord *rec, char *buf, size_t cap)
+{
+    int len = snprintf(buf, cap, "%s.csv", FieldValue(rec->strName).str);
+    return len > 0 && static_cast<size_t>(len) < cap;
+}
+
 void AppendHistory(int32_t index)
 {
     if (index < 0 || index >= MAX_INTERFACES)
@@ -129,7 +135,7 @@ void AppendHistory(int32_t index)
     row.pctOut = Percent(rec->bpsOut, rec->linkSpeed);
     row.taken = g_rowsTaken++;
 
-    snprintf(g_strFileName, sizeof g_strFileName, "%s.csv", FieldValue(rec->strName).str);
+    FormHistoryFileName(rec, g_strFileName, sizeof g_strFileName);
 
     // Binary mode, LF written as CR LF here: the same bytes from every build.
     // Only a file that does not exist yet gets the header; an empty one counts.
@@ -144,7 +150,7 @@ void AppendHistory(int32_t index)
         return;
     }
     if (!exists)
-        PrintText(pFile, "Date,Hour,Time,%% In,%% Out");
+        WriteText(pFile, HISTORY_HEADER, sizeof HISTORY_HEADER - 1);
     bool resumed = WriteHeld(pFile, index);
     PrintRow(pFile, row);
     fclose(pFile);

@@ -1,13 +1,23 @@
 // Per-interface utilisation history: one CSV file per interface, appended once per poll cycle.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+
+struct InterfaceRecord;
+
+// The first line of every history file.
+#define HISTORY_HEADER "Date,Hour,Time,% In,% Out"
 
 // Rows held per interface while its file cannot be opened: seven days at 300 s.
 #define HISTORY_HELD_MAX 2016
 
 // The name of the history file last written, relative to the working directory.
 extern char g_strFileName[260];
+
+// Forms the name of rec's history file, its name field and ".csv", into buf.
+// Returns 0 when it does not fit in cap.
+int FormHistoryFileName(const InterfaceRecord *rec, char *buf, size_t cap);
 
 // Appends one row (local date, hour, time, inbound and outbound percent of the link
 // speed) to the history file of interface index, creating the file with its header

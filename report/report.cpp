@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "config/config.h"
+#include "records/history.h"
 #include "records/localtime.h"
 #include "records/replace.h"
 #include "report/files.h"
@@ -53,12 +54,8 @@ int WritePageFile(const char *path)
 
 int HistoryFileName(const InterfaceRecord *rec, char *buf, size_t cap)
 {
-    size_t len = FieldLength(rec->strName, sizeof rec->strName);
-    snprintf(buf, cap, "%s.csv", FieldValue(rec->strName).str);
-    // Shorter when cap cuts it.
-    if (strlen(buf) != len + 4)
-        return 0;
-    return IsUsableFileStem(rec->strName, len);
+    return FormHistoryFileName(rec, buf, cap) &&
+           IsUsableFileStem(rec->strName, FieldLength(rec->strName, sizeof rec->strName));
 }
 
 int RunReport(int argc, char **argv)

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "records/history.h"
 #include "report/aggregate.h"
 #include "report/dates.h"
 #include "report/files.h"
