@@ -4,13 +4,15 @@
 #include <cstdio>
 #include <cstring>
 
+#include "config/interfaces.h"
+
 namespace {
 
 char CleanChar(uint8_t c)
 {
     if (c == ',' || c < 0x20 || c == 0x7F)
         return ' ';
-    if (c >= 0x80 || strchr("\\/:*?\"<>|", c))
+    if (c >= 0x80 || !IsFileNameChar(c))
         return '_';
     return static_cast<char>(c);
 }
@@ -27,27 +29,9 @@ bool SameName(const char *a, const char *b)
     return Lower(*a) == Lower(*b);
 }
 
-// Names Windows keeps for devices, whatever follows a dot: a history file
-// "NUL.csv" would go nowhere.
-bool Reserved(const char *name)
-{
-    static const char *const kDevices[] = {"con",  "prn",  "aux",  "nul",  "com1", "com2", "com3", "com4",
-                                           "com5", "com6", "com7", "com8", "com9", "lpt1", "lpt2", "lpt3",
-                                           "lpt4", "lpt5", "lpt6", "lpt7", "lpt8", "lpt9"};
-    size_t stem = strcspn(name, ".");
-    for (const char *device : kDevices) {
-        size_t k = 0;
-        while (k < stem && device[k] && Lower(name[k]) == device[k])
-            k++;
-        if (k == stem && device[k] == '\0')
-            return true;
-    }
-    return false;
-}
-
 bool Taken(const char *name, const char (*taken)[CFG_NAME_WIDTH + 1], int count)
 {
-    if (Reserved(name))
+    if (!IsUsableFileStem(name, strlen(name)))
         return true;
     for (int k = 0; k < count; k++)
         if (SameName(name, taken[k]))
@@ -80,7 +64,7 @@ void MakeUniqueName(char name[CFG_NAME_WIDTH + 1], uint32_t ifIndex, const char 
         snprintf(name, CFG_NAME_WIDTH + 1, "if%" PRIu32, ifIndex);
     // A suffix cannot help where the part before a dot is what Windows keeps.
     char *dot = strchr(name, '.');
-    if (dot && Reserved(name))
+    if (dot && !IsUsableFileStem(name, strlen(name)))
         *dot = '_';
     char stem[CFG_NAME_WIDTH + 1];
     memcpy(stem, name, sizeof stem);

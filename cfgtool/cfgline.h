@@ -18,12 +18,13 @@
 // result is terminated and may be empty.
 void CleanName(const uint8_t *octets, size_t len, char name[CFG_NAME_WIDTH + 1]);
 
-// Makes name differ from the count names before it, ignoring case as Windows
-// file names do, and from the names Windows keeps for devices (NUL, COM1.x, ...;
-// a dot after one becomes '_'): a clash ends the name in "#" and the interface's
-// index, and while that still
-// clashes in "#", the index, "-" and 2, 3, ..., so two interfaces never share a
-// history file. An empty name becomes "if" and the index.
+// Makes name, as CleanName leaves it, differ from the count names before it,
+// ignoring case as Windows file names do, and from the names Windows keeps for
+// devices (IsUsableFileStem: NUL, "COM1.x", "NUL .1", ...; a dot after one
+// becomes '_'): a clash ends the name in "#" and the interface's index, and
+// while that still clashes in "#", the index, "-" and 2, 3, ..., so two
+// interfaces never share a history file. An empty name becomes "if" and the
+// index.
 void MakeUniqueName(char name[CFG_NAME_WIDTH + 1], uint32_t ifIndex, const char (*taken)[CFG_NAME_WIDTH + 1],
                     int count);
 

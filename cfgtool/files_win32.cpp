@@ -2,20 +2,10 @@
 
 #include <fcntl.h>
 #include <io.h>
-#include <windows.h>
+
+#include <cstdio>
 
 void SetStdoutBinary()
 {
     _setmode(_fileno(stdout), _O_BINARY);
-}
-
-bool SyncFile(FILE *f)
-{
-    return _commit(_fileno(f)) == 0;
-}
-
-bool MoveOver(const char *temp, const char *path)
-{
-    // rename() refuses an existing target on Windows.
-    return MoveFileExA(temp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "cfgtool/choosing.h"
-#include "cfgtool/files.h"
+#include "records/replace.h"
 
 namespace {
 
@@ -85,19 +85,13 @@ void NoteLine(const Row &row, const char *name, int hc, int64_t speed, FILE *err
 int WriteFile(const char *path, const char *bytes, size_t len, FILE *err)
 {
     // The old file stays whole until the new one is complete on disk.
-    char temp[kPathMax + 8];
-    if (strlen(path) > kPathMax)
+    char temp[kPathMax + 32];
+    if (strlen(path) > kPathMax || !TempFileName(path, temp, sizeof temp))
         return Fail(err, "vellary-cfg: the file name after -o is longer than %d characters\n",
                     static_cast<int>(kPathMax));
-    snprintf(temp, sizeof temp, "%s.tmp", path);
     FILE *f = fopen(temp, "wb");
-    bool written = f && fwrite(bytes, 1, len, f) == len && fflush(f) == 0 && SyncFile(f);
-    if (f && fclose(f) != 0)
-        written = false;
-    if (written && MoveOver(temp, path))
+    if (f && PutFileInPlace(f, fwrite(bytes, 1, len, f) == len, temp, path) == PLACE_DONE)
         return 0;
-    if (f)
-        remove(temp);
     return Fail(err,
                 "vellary-cfg: could not write %s (through %s): check the folder, its access rights and the free "
                 "space; %s is unchanged\n",

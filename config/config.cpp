@@ -103,23 +103,31 @@ int TextModeTranslate(const char *raw, size_t rawLen, char *out, int outCap)
     return n;
 }
 
+int ReadTextFile(const char *path, char *text, int cap, int *failed)
+{
+    // Binary read with the text-mode rules applied here, so every build reads a file alike.
+    FILE *file = fopen(path, "rb");
+    if (!file)
+        return -1;
+    // cap characters take at most twice as many bytes when every one is a CR LF pair,
+    // plus one to see whether a last CR is followed by its LF.
+    static char raw[2 * (V3_CONFIG_MAX_CHARS + 1) + 1];
+    size_t want = 2 * static_cast<size_t>(cap) + 1;
+    size_t rawLen = fread(raw, 1, want < sizeof raw ? want : sizeof raw, file);
+    if (failed)
+        *failed = ferror(file) != 0;
+    fclose(file);
+    int n = TextModeTranslate(raw, rawLen, text, cap);
+    memset(raw, 0, rawLen);  // passwords stay in the caller's text only
+    return n;
+}
+
 int ReadConfigFile(const char *path, InterfaceRecord *interfaces)
 {
-    // Binary read with the text-mode rules applied here, so every build loads a file alike.
-    FILE *cfgfile = fopen(path, "rb");
-    if (!cfgfile)
-        return -1;
-
-    // 4999 characters take at most twice as many bytes when every one is a CR LF pair,
-    // plus one to see whether a last CR is followed by its LF.
-    static char raw[2 * CONFIG_MAX_CHARS + 1];
     char fileinput[CONFIG_MAX_CHARS + 1];
     memset(fileinput, 0, sizeof fileinput);
-    size_t rawLen = fread(raw, 1, sizeof raw, cfgfile);
-    int n = TextModeTranslate(raw, rawLen, fileinput, CONFIG_MAX_CHARS);
-    int count = ScanConfig(fileinput, n, interfaces);
-    fclose(cfgfile);
-    return count;
+    int n = ReadTextFile(path, fileinput, CONFIG_MAX_CHARS, nullptr);
+    return n < 0 ? -1 : ScanConfig(fileinput, n, interfaces);
 }
 
 int LoadConfig(InterfaceRecord *interfaces)

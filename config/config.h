@@ -15,6 +15,12 @@ int LoadConfig(InterfaceRecord *interfaces);
 // user: returns the number of records completed, or -1 when it cannot be opened.
 int ReadConfigFile(const char *path, InterfaceRecord *interfaces);
 
+// Reads the file at path as text mode gives it (TextModeTranslate) into text:
+// at most cap characters, cap no more than V3_CONFIG_MAX_CHARS + 1; the rest is
+// not read. Returns how many, or -1 when the file cannot be opened (errno says
+// why). *failed, unless null, is set when reading failed partway.
+int ReadTextFile(const char *path, char *text, int cap, int *failed);
+
 // Applies text-mode reading to raw file bytes: CR LF becomes LF and a Ctrl-Z
 // ends the data. Writes at most outCap characters and returns how many.
 int TextModeTranslate(const char *raw, size_t rawLen, char *out, int outCap);

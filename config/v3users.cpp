@@ -258,19 +258,16 @@ void ReadV3Users(char *errors, size_t errorsCap)
     g_v3UserCount = 0;
     g_v3Unreadable = 0;
     errors[0] = '\0';
-    FILE *file = fopen(V3_CONFIG_FILE_NAME, "rb");
-    if (!file) {
+    // One character more than may be there, to tell a file that is too long.
+    static char text[V3_CONFIG_MAX_CHARS + 1];
+    int failed = 0;
+    int n = ReadTextFile(V3_CONFIG_FILE_NAME, text, V3_CONFIG_MAX_CHARS + 1, &failed);
+    if (n < 0) {
         if (errno == ENOENT)
             return;
         snprintf(errors, errorsCap, "Failed to open %s", V3_CONFIG_FILE_NAME);
         g_v3Unreadable = 1;
     } else {
-        static char raw[2 * V3_CONFIG_MAX_CHARS + 2];
-        static char text[V3_CONFIG_MAX_CHARS + 1];
-        size_t rawLen = fread(raw, 1, sizeof raw, file);
-        bool failed = ferror(file) != 0;
-        fclose(file);
-        int n = TextModeTranslate(raw, rawLen, text, V3_CONFIG_MAX_CHARS + 1);
         int whole = 1;
         if (failed)
             snprintf(errors, errorsCap, "Failed to read %s", V3_CONFIG_FILE_NAME);
@@ -280,7 +277,6 @@ void ReadV3Users(char *errors, size_t errorsCap)
             g_v3UserCount =
                 ScanV3Users(text, static_cast<size_t>(n), g_v3Users, MAX_V3_USERS, errors, errorsCap, &whole);
         g_v3Unreadable = failed || n > V3_CONFIG_MAX_CHARS || !whole;
-        memset(raw, 0, sizeof raw);
         memset(text, 0, sizeof text);
     }
     if (g_v3Unreadable) {

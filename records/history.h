@@ -1,20 +1,31 @@
 // Per-interface utilisation history: one CSV file per interface, appended once per poll cycle.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
-// Rows held per interface while its file cannot be opened: seven days at 300 s.
+struct InterfaceRecord;
+
+// The first line of every history file.
+#define HISTORY_HEADER "Date,Hour,Time,% In,% Out"
+
+// Rows held per file while it cannot be opened: seven days at 300 s of one
+// interface; interfaces that share a file share the limit too.
 #define HISTORY_HELD_MAX 2016
 
 // The name of the history file last written, relative to the working directory.
 extern char g_strFileName[260];
 
+// Forms the name of rec's history file, its name field and ".csv", into buf.
+// Returns 0 when it does not fit in cap.
+int FormHistoryFileName(const InterfaceRecord *rec, char *buf, size_t cap);
+
 // Appends one row (local date, hour, time, inbound and outbound percent of the link
 // speed) to the history file of interface index, creating the file with its header
 // first. When the file cannot be opened the row is held, with its time, and written
 // in order before the next row that gets through (with the rows held for any other
-// interface of the same name). The log says "History write failure" when a file
-// first fails, "History rows dropped" when past HISTORY_HELD_MAX the oldest go, and
-// "History write resumed" once the held rows are written. Rows still held when the
-// process ends are lost.
+// interface of the same name: they share one file, and its rows). The log says
+// "History write failure" when a file first fails, "History rows dropped" when past
+// HISTORY_HELD_MAX the oldest go, and "History write resumed" once the held rows are
+// written. Rows still held when the process ends are lost.
 void AppendHistory(int32_t index);

@@ -119,6 +119,11 @@ void HistoryAddRow(History *h, const HistoryRow &row)
         }
         int64_t key = row.t / kRings[p].width;
         Bin *b = &RingBins(h, static_cast<Period>(p))[key % kRings[p].count];
+        // A row far older than the ring's span before the previous one (a PC that
+        // booted with its clock wrong) leaves a newer bin be; the next such row
+        // shows the clock was set back for good, and takes over.
+        if (h->rows > 0 && key < h->lastT / kRings[p].width - kRings[p].count + 1 && b->key > key)
+            continue;
         if (b->key == key)
             AddToBin(b, row);
         else

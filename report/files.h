@@ -1,5 +1,5 @@
 // What the report needs of the platform: history files read while the monitor
-// appends to them, and the page put in place in one step.
+// appends to them.
 #pragma once
 
 #include <cstddef>
@@ -22,11 +22,5 @@ int ReadShared(SharedFile *file, char *buffer, int cap);
 
 void CloseShared(SharedFile *file);
 
-// Puts the file temp in place of path, replacing any file there in one step.
-// Returns 1 on success, 0 when it could not (temp is then still there).
-int ReplaceWith(const char *temp, const char *path);
-
 // The working folder, for the page to name. Returns 0 (and an empty text) when it cannot tell.
 int CurrentFolder(char *buffer, size_t cap);
-
-unsigned long CurrentProcessId();

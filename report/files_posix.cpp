@@ -40,11 +40,6 @@ void CloseShared(SharedFile *file)
     file->handle = -1;
 }
 
-int ReplaceWith(const char *temp, const char *path)
-{
-    return rename(temp, path) == 0;
-}
-
 int CurrentFolder(char *buffer, size_t cap)
 {
     if (cap > 0 && getcwd(buffer, cap))
@@ -52,9 +47,4 @@ int CurrentFolder(char *buffer, size_t cap)
     if (cap > 0)
         buffer[0] = '\0';
     return 0;
-}
-
-unsigned long CurrentProcessId()
-{
-    return static_cast<unsigned long>(getpid());
 }

@@ -41,11 +41,6 @@ void CloseShared(SharedFile *file)
     file->handle = 0;
 }
 
-int ReplaceWith(const char *temp, const char *path)
-{
-    return MoveFileExA(temp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-}
-
 int CurrentFolder(char *buffer, size_t cap)
 {
     if (cap > 0 && _getcwd(buffer, static_cast<int>(cap)))
@@ -53,9 +48,4 @@ int CurrentFolder(char *buffer, size_t cap)
     if (cap > 0)
         buffer[0] = '\0';
     return 0;
-}
-
-unsigned long CurrentProcessId()
-{
-    return GetCurrentProcessId();
 }

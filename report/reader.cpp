@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "records/history.h"
+
 namespace {
 
 const int kBlock = 1 << 20;

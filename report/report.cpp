@@ -1,12 +1,13 @@
 #include "report/report.h"
 
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "config/config.h"
+#include "records/history.h"
 #include "records/localtime.h"
+#include "records/replace.h"
 #include "report/files.h"
 #include "report/page.h"
 #include "report/reader.h"
@@ -18,27 +19,6 @@ History g_histories[MAX_INTERFACES];
 InterfaceRecord g_records[MAX_INTERFACES];
 PageEntry g_entries[MAX_INTERFACES];
 PageInfo g_info;
-
-bool SameLetters(const char *a, const char *b, size_t n)
-{
-    for (size_t i = 0; i < n; i++)
-        if (toupper(static_cast<unsigned char>(a[i])) != toupper(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
-bool IsDeviceName(const char *stem, size_t len)
-{
-    // Windows opens these devices whatever extension follows, and ignores blanks before it.
-    while (len > 0 && stem[len - 1] == ' ')
-        len--;
-    static const char *const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
-    for (const char *device : kDevices)
-        if (len == strlen(device) && SameLetters(stem, device, len))
-            return true;
-    return len == 4 && (SameLetters(stem, "COM", 3) || SameLetters(stem, "LPT", 3)) && stem[3] >= '0' &&
-           stem[3] <= '9';
-}
 
 int Fail(const char *format, const char *what)
 {
@@ -52,8 +32,7 @@ int Fail(const char *format, const char *what)
 int WritePageFile(const char *path)
 {
     char temp[1100];
-    int len = snprintf(temp, sizeof temp, "%s.%lu.tmp", path, CurrentProcessId());
-    if (len < 0 || static_cast<size_t>(len) >= sizeof temp)
+    if (!TempFileName(path, temp, sizeof temp))
         return Fail("the output path %s is too long", path);
     FILE *f = fopen(temp, "wb");
     if (!f) {
@@ -61,18 +40,13 @@ int WritePageFile(const char *path)
                 path, strerror(errno));
         return 1;
     }
-    int written = WritePage(f, g_entries, &g_info);
-    int closed = fclose(f) == 0;
-    if (!written || !closed) {
-        remove(temp);
+    int placed = PutFileInPlace(f, WritePage(f, g_entries, &g_info) != 0, temp, path);
+    if (placed == PLACE_UNWRITTEN)
         return Fail("could not write the whole page to %s (is the disk full?); the page there is unchanged", path);
-    }
-    if (!ReplaceWith(temp, path)) {
-        remove(temp);
+    if (placed == PLACE_NOT_MOVED)
         return Fail("could not put the new page in place of %s (is it a folder, or read-only?); the page there is "
                     "unchanged",
                     path);
-    }
     return 0;
 }
 
@@ -80,19 +54,8 @@ int WritePageFile(const char *path)
 
 int HistoryFileName(const InterfaceRecord *rec, char *buf, size_t cap)
 {
-    size_t len = FieldLength(rec->strName, sizeof rec->strName);
-    snprintf(buf, cap, "%s.csv", FieldValue(rec->strName).str);
-    if (len == 0 || strlen(buf) != len + 4)
-        return 0;
-    size_t stem = len;
-    for (size_t i = 0; i < len; i++) {
-        unsigned char c = static_cast<unsigned char>(rec->strName[i]);
-        if (c < 0x20 || c == 0x7F || strchr("\\/:*?\"<>|", c))
-            return 0;
-        if (c == '.' && stem == len)
-            stem = i;
-    }
-    return !IsDeviceName(rec->strName, stem);
+    return FormHistoryFileName(rec, buf, cap) &&
+           IsUsableFileStem(rec->strName, FieldLength(rec->strName, sizeof rec->strName));
 }
 
 int RunReport(int argc, char **argv)

@@ -8,9 +8,9 @@
 
 #define REPORT_DEFAULT_OUTPUT "vellary-report.html"
 
-// Forms the interface's history file name as the monitor does ("%s.csv" of the
-// name) into buf. Returns 0 when no file can have that name: an empty name, one of
-// \ / : * ? " < > |, a control character, or a device name such as CON or COM1.
+// Forms the interface's history file name as the monitor does
+// (FormHistoryFileName) into buf. Returns 0 when it does not fit in cap, or no
+// file can have that name (IsUsableFileStem).
 int HistoryFileName(const InterfaceRecord *rec, char *buf, size_t cap);
 
 // Runs the report with the program's arguments; messages go to standard error.

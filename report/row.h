@@ -21,6 +21,3 @@ struct DateMemo {
 // time (the hour column the same as the time's hour); returns 0 for anything else.
 // Percentages beyond the int32 range are saturated.
 int ParseHistoryRow(const char *p, const char *end, HistoryRow *row, DateMemo *memo);
-
-// The first line of every history file.
-#define HISTORY_HEADER "Date,Hour,Time,% In,% Out"

@@ -58,6 +58,8 @@ TEST(CfgName, NoTwoLinesShareAName)
         {"NUL", 5, "NUL#5"},
         {"com1.x", 6, "com1_x"},
         {"console", 7, "console"},
+        {"NUL .1", 8, "NUL _1"},  // the blank before the dot is ignored too
+        {"CONIN$", 9, "CONIN$#9"},
     };
     for (const Case &c : cases) {
         char name[CFG_NAME_WIDTH + 1];

@@ -528,13 +528,16 @@ TEST_F(Walker, OutputFileIsReplacedOnlyByASuccessfulWalk)
     EXPECT_EQ(1, named.code);
     EXPECT_EQ(old, ReadFile("vellary.cfg"));
 
+    WriteFile("vellary.cfg.tmp", "a user's own file");
     Result written = Walk({"-o", "vellary.cfg", agent.Address(), "walk"});
     EXPECT_EQ(0, written.code) << written.message;
     EXPECT_EQ("", written.lines);
     EXPECT_EQ("vellary-cfg: 2 lines written to vellary.cfg\n", written.message);
     EXPECT_EQ(Line(agent.Address(), "eth0", "100000000", 2, true) + Line(agent.Address(), "lo", "10000000", 1, true),
               ReadFile("vellary.cfg"));
-    EXPECT_FALSE(FileExists("vellary.cfg.tmp"));
+    EXPECT_EQ("a user's own file", ReadFile("vellary.cfg.tmp"));
+    for (const auto &entry : std::filesystem::directory_iterator(dir_))
+        EXPECT_TRUE(entry.path().extension() != ".tmp" || entry.path().filename() == "vellary.cfg.tmp") << entry.path();
 
     Result nowhere = Walk({"-o", "no-such-folder/vellary.cfg", agent.Address(), "walk"});
     EXPECT_EQ(1, nowhere.code);

@@ -148,6 +148,26 @@ TEST_F(V3UsersFile, BadLinesShownOnceTheRestLoaded)
     EXPECT_EQ(nullptr, FindV3User("public"));
 }
 
+// Counted in characters as read, each CR LF one: the limit itself loads, one more is refused.
+TEST_F(V3UsersFile, LongestFileLoadsAndOneCharacterMoreIsRefused)
+{
+    const std::string line = "core,mon,SHA-256,authpass1,AES,privpass1";
+    for (int extra = 0; extra <= 1; extra++) {
+        SCOPED_TRACE(extra);
+        std::string text = line;
+        for (size_t chars = line.size(); chars < V3_CONFIG_MAX_CHARS + static_cast<size_t>(extra); chars++)
+            text += "\r\n";
+        WriteFile(V3_CONFIG_FILE_NAME, text);
+        std::string shown = ShownError(LoadV3Users);
+        EXPECT_EQ(extra ? "ERROR: vellary-v3.cfg is longer than 16384 characters\n"
+                          "No interface is polled until it can be read whole.\n"
+                        : "",
+                  shown);
+        ASSERT_NE(nullptr, FindV3User("core"));
+        EXPECT_EQ(1 - extra, FindV3User("core")->valid);
+    }
+}
+
 // A file that is there but cannot be read leaves labels unknown: every record is
 // then held back rather than its label sent as a community.
 TEST_F(V3UsersFile, UnreadableFileHoldsEveryRecordBack)

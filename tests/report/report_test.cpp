@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "records/history.h"
 #include "report/aggregate.h"
 #include "report/dates.h"
 #include "report/files.h"
@@ -208,6 +209,8 @@ TEST_F(Aggregate, BinsAtTheWindowsEdgesAndOldRowsLeaveTheRings)
     for (int d = 0; d < 800; d++) {
         Row(t + d * 86400 + 3600, d % 100, 1);
         Row(t + d * 86400 + 7200, d % 100 + 2, 1);
+        if (d == 700)  // one row of a PC that booted at 01-01-2000: its slot holds day 434's bin
+            Row(At(2000, 1, 1, 0, 0, 0), 50, 50);
     }
     const Graph &y = Build(PERIOD_YEAR);
     ASSERT_EQ(400, y.count);
