@@ -186,6 +186,23 @@ int ChooseVersion(Asking *asking, smiUINT32 *ifNumber, FILE *err)
     return ASK_SILENT;
 }
 
+int AnswersV1(Asking *asking)
+{
+    smiOID oid;
+    if (SnmpStrToOid(kIfNumber, &oid) == SNMPAPI_FAILURE) {
+        asking->failedCall = "SnmpStrToOid";
+        return ASK_FAILED;
+    }
+    int version = asking->version;
+    asking->version = ASK_V1;
+    Answer answer;
+    int rc = Ask(asking, SNMP_PDU_GET, &oid, 1, 0, &answer);
+    asking->version = version;
+    if (rc == ASK_ANSWERED)
+        DropAnswer(&answer);
+    return rc;
+}
+
 size_t AskOverhead(const Asking *asking)
 {
     // Engine ID and user name of 32 bytes at most, a MAC of 48, a salt of 8, and their framing.

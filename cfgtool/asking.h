@@ -53,6 +53,11 @@ void StopAsking(Asking *asking);
 // none answered, or ASK_FAILED.
 int ChooseVersion(Asking *asking, vsnmp::smiUINT32 *ifNumber, FILE *err);
 
+// Whether a device walked over SNMPv2c answers SNMPv1 too, any answer counting:
+// asks for ifNumber.0 over SNMPv1 and leaves asking->version as it was.
+// ASK_ANSWERED, ASK_SILENT or ASK_FAILED.
+int AnswersV1(Asking *asking);
+
 // SNMPv2c and SNMPv3 carry SNMPv2's PDUs: GetBulk, Counter64, the exceptions.
 inline bool AsksV2Pdus(const Asking *asking)
 {

@@ -187,12 +187,13 @@ int WriteList(const Table &table, FILE *out, FILE *err)
     return 0;
 }
 
-int WriteLines(const Table &table, const int *chosen, const int *hc, int count, const char *host,
+int WriteLines(const Table &table, const int *chosen, const int *hc, int count, bool v1Silent, const char *host,
                const char *community, const char *path, FILE *out, FILE *err)
 {
     char lines[WALK_MAX_LINES * CFG_LINE_MAX];
     char names[WALK_MAX_LINES][CFG_NAME_WIDTH + 1];
-    size_t len = 0;
+    char unread[WALK_MAX_LINES * 48] = "";  // the lines on 32-bit counters, for v1Silent
+    size_t len = 0, unreadLen = 0;
     for (int k = 0; k < count && k < WALK_MAX_LINES; k++) {
         const Row &row = table.rows[chosen[k]];
         RowName(table, row, names[k]);
@@ -202,7 +203,17 @@ int WriteLines(const Table &table, const int *chosen, const int *hc, int count, 
         int64_t speed = RowSpeed(row);
         NoteLine(row, names[k], hc[k], speed, err);
         len += FormatLine(lines + len, sizeof lines - len, names[k], host, community, speed, oidIn, oidOut);
+        if (hc[k] != HC_SERVED && unreadLen < sizeof unread) {
+            int n = snprintf(unread + unreadLen, sizeof unread - unreadLen, "%s%s (ifIndex %lu)", unreadLen ? ", " : "",
+                             names[k], static_cast<unsigned long>(row.ifIndex));
+            unreadLen += n > 0 ? static_cast<size_t>(n) : 0;
+        }
     }
+    if (v1Silent && unreadLen > 0)
+        Note(err,
+             "vellary-cfg: the agent at %s does not answer SNMPv1, over which the monitor reads 32-bit counters, "
+             "so these lines would show no traffic: %s; let the agent answer SNMPv1 to the community\n",
+             host, unread);
     if (path) {
         if (WriteFile(path, lines, len, err))
             return 1;

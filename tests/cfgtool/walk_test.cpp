@@ -200,6 +200,13 @@ TEST_F(Walker, LinesFromTheInterfaceTable)
          "answer SNMPv2c: past about 114.5 Mbit/s of traffic they wrap more than once in 5 minutes and the figures "
          "read too low\n",
          false},
+        {"SNMPv2c only: a note naming the lines on 32-bit counters",
+         {kLo, {2, "eth0", 6, 100000000, 1, "eth0", 100, false}},
+         {{"eth0", "100000000", 2, false}, {"lo", "10000000", 1, true}},
+         "vellary-cfg: the agent at HOST does not answer SNMPv1, over which the monitor reads 32-bit counters, so "
+         "these lines would show no traffic: eth0 (ifIndex 2); let the agent answer SNMPv1 to the community\n",
+         true,
+         [](const ber::Message &request, TableReply *reply) { reply->silent = request.version == ber::VERSION_1; }},
         {"the GET of the 64-bit counters unanswered", gigabit,
          {{"eth0", "1000000000", 2, false}, {"lo", "10000000", 1, false}},
          "vellary-cfg: eth0 (ifIndex 2) runs at 1000000000 bit/s on its 32-bit counters, since the agent did not "
