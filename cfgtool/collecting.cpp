@@ -450,6 +450,38 @@ void JoinRows(Walk *walk)
     walk->table->countersWalked = hcColumns == 2;
 }
 
+// Asks in one GET for the 64-bit counters of rows rows, whose in and out
+// names stand side by side in names, and sets hc[0..rows). Returns
+// ASK_ANSWERED with *errorStatus, ASK_SILENT or ASK_FAILED.
+int AskCounters(Asking *asking, const smiOID *names, int rows, int *hc, smiINT *errorStatus)
+{
+    Answer answer;
+    int rc = Ask(asking, SNMP_PDU_GET, names, 2 * rows, 0, &answer);
+    *errorStatus = rc == ASK_ANSWERED ? answer.errorStatus : SNMP_ERROR_NOERROR;
+    if (rc == ASK_FAILED)
+        return rc;
+    for (int k = 0; k < rows; k++) {
+        if (rc == ASK_SILENT) {
+            hc[k] = HC_SILENT;
+        } else if (answer.errorStatus != SNMP_ERROR_NOERROR) {
+            hc[k] = HC_REFUSED;
+        } else {
+            int served = 0;
+            for (int dir = 0; dir < 2; dir++) {
+                smiOID name;
+                smiVALUE value;
+                smiUINT32 i = static_cast<smiUINT32>(2 * k + dir);
+                served += AnswerBinding(answer, i, &name, &value) && value.syntax == SNMP_SYNTAX_CNTR64 &&
+                          CompareOids(name.ptr, name.len, names[i].ptr, names[i].len) == 0;
+            }
+            hc[k] = served == 2 ? HC_SERVED : HC_ABSENT;
+        }
+    }
+    if (rc == ASK_ANSWERED)
+        DropAnswer(&answer);
+    return rc;
+}
+
 }  // namespace
 
 int CollectTable(Asking *asking, int withCounters, uint32_t ifNumber, Table *table, FILE *err)
@@ -520,28 +552,13 @@ int CollectCounters(Asking *asking, const Table &table, const int *chosen, int c
             n++;
         }
     }
-    Answer answer;
-    int rc = Ask(asking, SNMP_PDU_GET, names, n, 0, &answer);
-    if (rc == ASK_FAILED)
-        return SendFailure(asking, err);
-    for (int k = 0; k < count && k < WALK_MAX_LINES; k++) {
-        if (rc == ASK_SILENT) {
-            hc[k] = HC_SILENT;
-        } else if (answer.errorStatus != SNMP_ERROR_NOERROR) {
-            hc[k] = HC_REFUSED;
-        } else {
-            int served = 0;
-            for (int dir = 0; dir < 2; dir++) {
-                smiOID name;
-                smiVALUE value;
-                smiUINT32 i = static_cast<smiUINT32>(2 * k + dir);
-                served += AnswerBinding(answer, i, &name, &value) && value.syntax == SNMP_SYNTAX_CNTR64 &&
-                          CompareOids(name.ptr, name.len, names[i].ptr, names[i].len) == 0;
-            }
-            hc[k] = served == 2 ? HC_SERVED : HC_ABSENT;
-        }
-    }
-    if (rc == ASK_ANSWERED)
-        DropAnswer(&answer);
-    return 0;
+    int rows = n / 2;
+    smiINT errorStatus = SNMP_ERROR_NOERROR;
+    int rc = AskCounters(asking, names, rows, hc, &errorStatus);
+    // An error status speaks for the whole request: asked row by row, one
+    // instance the agent fails costs only its own row the 64-bit counters.
+    if (rc == ASK_ANSWERED && errorStatus != SNMP_ERROR_NOERROR && rows > 1)
+        for (int k = 0; k < rows && rc != ASK_FAILED; k++)
+            rc = AskCounters(asking, &names[2 * static_cast<size_t>(k)], 1, &hc[k], &errorStatus);
+    return rc == ASK_FAILED ? SendFailure(asking, err) : 0;
 }

@@ -47,8 +47,9 @@ int CollectTable(Asking *asking, int withCounters, uint32_t ifNumber, Table *tab
 enum HcState { HC_SERVED, HC_NO_V2C, HC_ABSENT, HC_SILENT, HC_REFUSED };
 
 // Asks for both 64-bit counters of the count rows chosen (indices into
-// table.rows, at most WALK_MAX_LINES) in one SNMPv2c GET and sets hc[k] for each. Returns 0, or 1
-// after a message on err when the request could not be sent.
+// table.rows, at most WALK_MAX_LINES) in one SNMPv2c GET, or one per row when
+// the agent answers that with an error status, and sets hc[k] for each.
+// Returns 0, or 1 after a message on err when a request could not be sent.
 int CollectCounters(Asking *asking, const Table &table, const int *chosen, int count, int *hc, FILE *err);
 
 // Octets of the text at (at, len) of the table, for printing with "%.*s".
