@@ -132,14 +132,13 @@ int StartAsking(Asking *asking, const char *host, const char *community, const V
     asking->context = devices == wanted ? SnmpStrToContext(asking->session, &octets) : nullptr;
     if (asking->context)
         return ASK_ANSWERED;
-    int result = asking->local && devices == 0 ? ASK_BAD_HOST : ASK_FAILED;
     asking->failedCall = !asking->session ? "SnmpCreateSession"
                          : devices < 0            ? "SnmpSetEntityUser"
                          : devices < wanted       ? "SnmpStrToEntity"
                                                   : "SnmpStrToContext";
     SnmpCleanup();
     asking->session = nullptr;
-    return result;
+    return ASK_FAILED;
 }
 
 void StopAsking(Asking *asking)

@@ -14,7 +14,7 @@
 // SNMPv3 is asked only of a label's user, and then alone.
 enum AskVersion { ASK_V2C, ASK_V1, ASK_V3, ASK_VERSIONS };
 
-enum { ASK_ANSWERED = 1, ASK_SILENT = 0, ASK_FAILED = -1, ASK_BAD_HOST = -2 };
+enum { ASK_ANSWERED = 1, ASK_SILENT = 0, ASK_FAILED = -1 };
 
 // The way to one device.
 struct Asking {
@@ -39,10 +39,10 @@ struct Answer {
     vsnmp::HSNMP_VBL vbl;
 };
 
-// Starts the stack for host and community, or with user for SNMPv3 as that
-// user (community then being its label). ASK_ANSWERED when ready (then
-// StopAsking ends it), ASK_BAD_HOST for a host that is no IPv4 address, or
-// ASK_FAILED with failedCall set; nothing is left open on failure.
+// Starts the stack for host (an IPv4 address) and community, or with user for
+// SNMPv3 as that user (community then being its label). ASK_ANSWERED when ready
+// (then StopAsking ends it), or ASK_FAILED with failedCall set; nothing is left
+// open on failure.
 int StartAsking(Asking *asking, const char *host, const char *community, const V3User *user = nullptr);
 void StopAsking(Asking *asking);
 

@@ -11,6 +11,7 @@
 #include "cfgtool/collecting.h"
 #include "cfgtool/system.h"
 #include "cfgtool/writing.h"
+#include "snmp/udp.h"
 
 namespace {
 
@@ -93,6 +94,12 @@ int ReadOptions(int argc, const char *const *argv, Options *opt, FILE *err)
     if (opt->user && !opt->user->valid)
         return Fail(err, "%s\nvellary-cfg: \"%s\" is the label of no usable user in %s: mend the file first\n",
                     errors, opt->community, V3_CONFIG_FILE_NAME);
+    uint32_t addr = 0;
+    if (!vsnmp::net::ParseIPv4(opt->host, &addr))
+        return Fail(err,
+                    "vellary-cfg: \"%s\" is not an IPv4 address: give the device's address in dotted-decimal "
+                    "form, like 192.0.2.10\n",
+                    opt->host);
     return 0;
 }
 
@@ -156,13 +163,7 @@ int RunWalker(int argc, const char *const *argv, FILE *out, FILE *err)
     if (ReadOptions(argc, argv, &opt, err))
         return 1;
     Asking asking;
-    int rc = StartAsking(&asking, opt.host, opt.community, opt.user);
-    if (rc == ASK_BAD_HOST)
-        return Fail(err,
-                    "vellary-cfg: \"%s\" is not an IPv4 address: give the device's address in dotted-decimal "
-                    "form, like 192.0.2.10\n",
-                    opt.host);
-    if (rc != ASK_ANSWERED)
+    if (StartAsking(&asking, opt.host, opt.community, opt.user) != ASK_ANSWERED)
         return SendFailure(&asking, err);
 
     // The monitor reads counters only from a device that answers ping; the
