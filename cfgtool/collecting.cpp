@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "cfgtool/cfgline.h"
 #include "cfgtool/system.h"
 #include "cfgtool/writing.h"
 
@@ -35,8 +36,8 @@ const Column kColumns[kMaxColumns] = {
     {"ifOperStatus", "1.3.6.1.2.1.2.2.1.8", kStatus, false, false},
     {"ifName", "1.3.6.1.2.1.31.1.1.1.1", kName, true, false},
     {"ifHighSpeed", "1.3.6.1.2.1.31.1.1.1.15", kHighSpeed, true, false},
-    {"ifHCInOctets", "1.3.6.1.2.1.31.1.1.1.6", kHcIn, true, true},
-    {"ifHCOutOctets", "1.3.6.1.2.1.31.1.1.1.10", kHcOut, true, true},
+    {"ifHCInOctets", CFG_HC_IN_OID, kHcIn, true, true},
+    {"ifHCOutOctets", CFG_HC_OUT_OID, kHcOut, true, true},
 };
 
 // One row's value in one column.
