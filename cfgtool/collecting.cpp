@@ -397,14 +397,10 @@ void JoinRows(Walk *walk)
     std::vector<Row> &rows = walk->table->rows;
     const std::vector<Cell> &index = walk->columns[0].cells;
     rows.assign(index.size(), Row());
-    for (size_t r = 0; r < index.size(); r++) {
-        memset(&rows[r], 0, sizeof rows[r]);
+    for (size_t r = 0; r < index.size(); r++)
         rows[r].ifIndex = index[r].ifIndex;
-    }
-    int hcColumns = 0;
     for (int c = 1; c < walk->columnCount; c++) {
         const ColumnWalk &col = walk->columns[c];
-        hcColumns += col.column->counter;
         size_t at = 0;
         for (Row &row : rows) {
             const Cell *cell = Match(col.cells, &at, row.ifIndex);
@@ -448,7 +444,6 @@ void JoinRows(Walk *walk)
             }
         }
     }
-    walk->table->countersWalked = hcColumns == 2;
 }
 
 // Asks in one GET for the 64-bit counters of rows rows, whose in and out
@@ -500,7 +495,6 @@ int CollectTable(Asking *asking, int withCounters, uint32_t ifNumber, Table *tab
     walk.started = walk.shown = std::chrono::steady_clock::now();
     table->rows.clear();
     table->text.clear();
-    table->countersWalked = 0;
     for (const Column &column : kColumns) {
         // Counter64 does not exist in SNMPv1.
         if (column.counter && (!withCounters || !AsksV2Pdus(asking)))

@@ -32,7 +32,6 @@ struct Row {
 struct Table {
     std::vector<Row> rows;  // in ifIndex order
     std::vector<uint8_t> text;
-    int countersWalked;  // the 64-bit counter columns were walked: Row::hc holds
 };
 
 // Reads the interface table into *table: ifIndex, ifDescr, ifType, ifSpeed,
