@@ -9,12 +9,12 @@
 #include "cfgtool/cfgline.h"
 #include "cfgtool/system.h"
 #include "cfgtool/writing.h"
+#include "snmp/ber.h"
 
 using namespace vsnmp;
 
 namespace {
 
-const smiUINT32 kMaxOid = 128;  // sub-identifiers, as many as the stack decodes
 const int kMaxColumns = 9;
 const uint32_t kMaxText = 255;  // octets of an ifDescr or ifName kept
 
@@ -51,7 +51,7 @@ struct Cell {
 
 // An object identifier kept whole.
 struct Name {
-    smiUINT32 ids[kMaxOid];
+    smiUINT32 ids[ber::MAX_OID_LEN];
     smiUINT32 len;
 };
 
@@ -99,7 +99,7 @@ bool StartsWith(const smiOID &name, const Name &prefix)
 
 void Keep(const smiOID &from, Name *to)
 {
-    to->len = from.len < kMaxOid ? from.len : kMaxOid;
+    to->len = from.len < ber::MAX_OID_LEN ? from.len : static_cast<smiUINT32>(ber::MAX_OID_LEN);
     memcpy(to->ids, from.ptr, to->len * sizeof to->ids[0]);
 }
 
