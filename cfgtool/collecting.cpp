@@ -196,9 +196,9 @@ void StoreCell(Walk *walk, ColumnWalk *col, uint32_t ifIndex, const smiVALUE &va
     col->cells.push_back(cell);
 }
 
-// Takes binding i of an answer to a request for the columns active[0..n).
-// Returns 0, or 1 after a message.
-int TakeBinding(Walk *walk, const Answer &answer, smiUINT32 i, const int *active, int n, Name *slotLast)
+// Takes binding i of an answer to a request for the columns active[0..n),
+// adding its size to *bytes. Returns 0, or 1 after a message.
+int TakeBinding(Walk *walk, const Answer &answer, smiUINT32 i, const int *active, int n, Name *slotLast, size_t *bytes)
 {
     ColumnWalk *col = &walk->columns[active[i % n]];
     Name *last = &slotLast[i % n];
@@ -206,6 +206,7 @@ int TakeBinding(Walk *walk, const Answer &answer, smiUINT32 i, const int *active
     smiVALUE value;
     if (!AnswerBinding(answer, i, &name, &value))
         return AgentFault(walk, "answered with an object that could not be read");
+    *bytes += BindingBytes(name, value);
     if (value.syntax == SNMP_SYNTAX_ENDOFMIBVIEW) {
         // Nothing follows the last name of this slot in the agent's view.
         if (walk->viewEnd.len == 0 || Compare(*last, walk->viewEnd) < 0)
@@ -305,14 +306,9 @@ int TakeAnswer(Walk *walk, const Answer &answer, const int *active, int n, int r
     for (int k = 0; k < n; k++)
         slotLast[k] = walk->columns[active[k]].current;
     size_t bytes = 0;
-    for (smiUINT32 i = 0; i < answer.count; i++) {
-        if (TakeBinding(walk, answer, i, active, n, slotLast))
+    for (smiUINT32 i = 0; i < answer.count; i++)
+        if (TakeBinding(walk, answer, i, active, n, slotLast, &bytes))
             return 1;
-        smiOID name;
-        smiVALUE value;
-        if (AnswerBinding(answer, i, &name, &value))
-            bytes += BindingBytes(name, value);
-    }
     walk->bytesPerObject = bytes / answer.count + 1;
     return 0;
 }
