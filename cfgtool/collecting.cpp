@@ -524,26 +524,25 @@ int CollectCounters(Asking *asking, const Table &table, const int *chosen, int c
         hc[k] = AsksV2Pdus(asking) ? HC_ABSENT : HC_NO_V2C;
     if (!AsksV2Pdus(asking) || count == 0)
         return 0;
+    static const char *const kCounters[2] = {CFG_HC_IN_OID, CFG_HC_OUT_OID};
+    Name columns[2];
+    for (int dir = 0; dir < 2; dir++) {
+        smiOID oid;
+        if (SnmpStrToOid(kCounters[dir], &oid) == SNMPAPI_FAILURE) {
+            asking->failedCall = "SnmpStrToOid";
+            return SendFailure(asking, err);
+        }
+        Keep(oid, &columns[dir]);
+    }
+    int rows = count < WALK_MAX_LINES ? count : WALK_MAX_LINES;
     Name ids[2 * WALK_MAX_LINES];
     smiOID names[2 * WALK_MAX_LINES] = {};
-    int n = 0;
-    for (int k = 0; k < count && k < WALK_MAX_LINES; k++) {
-        for (const Column &column : kColumns) {
-            smiOID oid;
-            if (!column.counter)
-                continue;
-            if (SnmpStrToOid(column.oid, &oid) == SNMPAPI_FAILURE) {
-                asking->failedCall = "SnmpStrToOid";
-                return SendFailure(asking, err);
-            }
-            Keep(oid, &ids[n]);
-            ids[n].ids[ids[n].len++] = table.rows[chosen[k]].ifIndex;
-            names[n].len = ids[n].len;
-            names[n].ptr = ids[n].ids;
-            n++;
-        }
+    for (int i = 0; i < 2 * rows; i++) {
+        ids[i] = columns[i % 2];
+        ids[i].ids[ids[i].len++] = table.rows[chosen[i / 2]].ifIndex;
+        names[i].len = ids[i].len;
+        names[i].ptr = ids[i].ids;
     }
-    int rows = n / 2;
     smiINT errorStatus = SNMP_ERROR_NOERROR;
     int rc = AskCounters(asking, names, rows, hc, &errorStatus);
     // An error status speaks for the whole request: asked row by row, one
