@@ -6,8 +6,6 @@
 
 namespace {
 
-const int kUp = 1;  // ifOperStatus
-
 struct TypeInfo {
     int ifType;
     const char *name;
@@ -141,7 +139,7 @@ int ChooseDefault(const Table &table, const char *host, int chosen[WALK_MAX_LINE
     for (int kind = KIND_PHYSICAL; kind <= KIND_LOOPBACK; kind++) {
         for (size_t r = 0; r < table.rows.size(); r++) {
             const Row &row = table.rows[r];
-            if (row.operStatus != kUp || KindOf(row.ifType) != kind)
+            if (row.operStatus != OPER_STATUS_UP || KindOf(row.ifType) != kind)
                 continue;
             if (*count < WALK_MAX_LINES) {
                 chosen[(*count)++] = static_cast<int>(r);

@@ -12,6 +12,7 @@
 #define WALK_MAX_ROWS 100000       // interfaces read; a column that goes on past this is refused
 #define WALK_REPLY_BYTES 1400      // a GetBulk reply should fit one datagram on an Ethernet path
 #define WALK_MAX_REPETITIONS 64    // rows asked for in one GetBulk, at most
+#define OPER_STATUS_UP 1           // ifOperStatus up
 
 // One interface. Numbers are 0 where the agent did not say; the texts are the
 // agent's octets, in Table::text.

@@ -9,12 +9,8 @@
 
 namespace {
 
-const int kUp = 1;                                // ifOperStatus
 const int64_t kWrapSpeed = INT64_C(100000000);    // above it a 32-bit counter may wrap twice in 5 minutes
 const size_t kPathMax = 1024;
-
-const char *const kStatusNames[] = {"?", "up", "down", "testing", "unknown", "dormant", "notPresent",
-                                    "lowerLayerDown"};
 
 int64_t RowSpeed(const Row &row)
 {
@@ -47,6 +43,14 @@ void SpeedText(int64_t speed, char *buf, size_t cap)
     snprintf(buf, cap, "%" PRId64 " bit/s", speed);
 }
 
+const char *StatusName(int32_t operStatus)
+{
+    static const char *const kNames[] = {"?",       "up",      "down",       "testing",
+                                         "unknown", "dormant", "notPresent", "lowerLayerDown"};
+    const int32_t known = sizeof kNames / sizeof kNames[0];
+    return operStatus >= 0 && operStatus < known ? kNames[operStatus] : "?";
+}
+
 const char *HcReason(int hc)
 {
     switch (hc) {
@@ -65,11 +69,9 @@ const char *HcReason(int hc)
 void NoteLine(const Row &row, const char *name, int hc, int64_t speed, FILE *err)
 {
     unsigned long index = row.ifIndex;
-    if (row.operStatus != kUp) {
-        const char *status = row.operStatus >= 0 && row.operStatus <= 7 ? kStatusNames[row.operStatus] : "?";
+    if (row.operStatus != OPER_STATUS_UP)
         Note(err, "vellary-cfg: %s (ifIndex %lu) is not up (ifOperStatus %d, %s): it shows no traffic until it is\n",
-             name, index, row.operStatus, status);
-    }
+             name, index, row.operStatus, StatusName(row.operStatus));
     if (speed == 0)
         Note(err,
              "vellary-cfg: %s (ifIndex %lu) reports a speed of 0, so its percentages read 0: put the link's "
@@ -177,7 +179,7 @@ int WriteList(const Table &table, FILE *out, FILE *err)
         Printable(table, row.descrAt, row.descrLen, descr, sizeof descr);
         snprintf(type, sizeof type, "type %d", static_cast<int>(row.ifType));
         SpeedText(RowSpeed(row), speed, sizeof speed);
-        const char *status = row.operStatus >= 0 && row.operStatus <= 7 ? kStatusNames[row.operStatus] : "?";
+        const char *status = StatusName(row.operStatus);
         fprintf(out, "%10lu  %-*s  %-*s  %-14s  %-13s  %-8s  %s\n", static_cast<unsigned long>(row.ifIndex),
                 nameWidth, name, typeWidth, TypeName(row.ifType) ? TypeName(row.ifType) : type, status, speed,
                 row.hc ? "64-bit" : "32-bit", descr);
