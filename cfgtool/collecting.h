@@ -7,8 +7,9 @@
 #include <vector>
 
 #include "cfgtool/asking.h"
+#include "config/interfaces.h"
 
-#define WALK_MAX_LINES 10          // the monitor's ten records
+#define WALK_MAX_LINES MAX_INTERFACES  // a line for each of the monitor's records
 #define WALK_MAX_ROWS 100000       // interfaces read; a column that goes on past this is refused
 #define WALK_REPLY_BYTES 1400      // a GetBulk reply should fit one datagram on an Ethernet path
 #define WALK_MAX_REPETITIONS 64    // rows asked for in one GetBulk, at most

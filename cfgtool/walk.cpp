@@ -11,6 +11,7 @@
 #include "cfgtool/collecting.h"
 #include "cfgtool/system.h"
 #include "cfgtool/writing.h"
+#include "config/interfaces.h"
 #include "snmp/udp.h"
 
 namespace {
@@ -76,14 +77,16 @@ int ReadOptions(int argc, const char *const *argv, Options *opt, FILE *err)
     // Each field holds at least one character, and a comma, a line break or a
     // Ctrl-Z inside one would end it or the line.
     size_t communityLen = strlen(opt->community);
+    const size_t communityMax = sizeof(InterfaceRecord::strCommunity);
     if (communityLen == 0)
         return Fail(err, "vellary-cfg: the community is empty, and a vellary.cfg field cannot be: give the "
                          "device's read community\n");
-    if (communityLen > 10)
+    if (communityLen > communityMax)
         return Fail(err,
-                    "vellary-cfg: the community \"%s\" has %u characters, and vellary.cfg holds at most 10: give "
-                    "the device a read community of 10 characters or fewer\n",
-                    opt->community, static_cast<unsigned>(communityLen));
+                    "vellary-cfg: the community \"%s\" has %u characters, and vellary.cfg holds at most %u: give "
+                    "the device a read community of %u characters or fewer\n",
+                    opt->community, static_cast<unsigned>(communityLen), static_cast<unsigned>(communityMax),
+                    static_cast<unsigned>(communityMax));
     if (strpbrk(opt->community, ",\r\n\x1A"))
         return Fail(err, "vellary-cfg: the community holds a comma, a line break or a Ctrl-Z, which vellary.cfg "
                          "cannot hold: give the device a read community without them\n");
