@@ -8,6 +8,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "cfgtool/messages.h"
 #include "cfgtool/system.h"
 
 using namespace vsnmp;
@@ -90,6 +91,26 @@ HSNMP_VBL MakeList(Asking *asking, const smiOID *names, int count)
     return hVbl;
 }
 
+// What an SNMPv3 agent's refusal says to check.
+const char *RefusalAdvice(WPARAM refusal)
+{
+    switch (refusal) {
+    case SNMPAPI_V3_UNKNOWN_USER:
+        return "has no such user: check USER in vellary-v3.cfg and the device's users";
+    case SNMPAPI_V3_WRONG_DIGESTS:
+        return "found the request's digest wrong: check AUTH and AUTHPASS";
+    case SNMPAPI_V3_UNSUPPORTED_SECURITY_LEVEL:
+        return "does not give the user that security level: check PRIV and PRIVPASS against the device's user";
+    case SNMPAPI_V3_DECRYPTION_ERROR:
+        return "could not decrypt the request, or its answer could not be: check PRIV (AES-256 or AES-256C, say) "
+               "and PRIVPASS";
+    case SNMPAPI_V3_UNKNOWN_ENGINE:
+        return "named no usable SNMP engine: check what answers at that address";
+    default:
+        return "kept its engine's clock (boots and time) out of step even after one more try: check the device";
+    }
+}
+
 }  // namespace
 
 int StartAsking(Asking *asking, const char *host, const char *community, const V3User *user)
@@ -148,6 +169,17 @@ void StopAsking(Asking *asking)
     asking->session = nullptr;
 }
 
+int SendFailure(const Asking *asking, FILE *err)
+{
+    if (asking->refusal != 0)
+        return Fail(err, "vellary-cfg: the agent at %s, asked as SNMPv3 user \"%s\" (label %s), %s\n", asking->host,
+                    asking->user ? asking->user->userName : "", asking->community, RefusalAdvice(asking->refusal));
+    return Fail(err,
+                "vellary-cfg: could not send a request to %s (%s failed): check the address, and that this "
+                "system lets programs send UDP datagrams\n",
+                asking->host, asking->failedCall);
+}
+
 int ChooseVersion(Asking *asking, smiUINT32 *ifNumber, FILE *err)
 {
     static const char *const kNames[ASK_VERSIONS] = {"SNMPv2c", "SNMPv1", "SNMPv3"};
@@ -163,11 +195,9 @@ int ChooseVersion(Asking *asking, smiUINT32 *ifNumber, FILE *err)
         Answer answer;
         int rc = Ask(asking, SNMP_PDU_GET, &oid, 1, 0, &answer);
         if (rc == ASK_SILENT) {
-            if (v < last) {
-                fprintf(err, "vellary-cfg: no answer from %s over %s; trying %s\n", asking->host, kNames[v],
-                        kNames[v + 1]);
-                fflush(err);
-            }
+            if (v < last)
+                Note(err, "vellary-cfg: no answer from %s over %s; trying %s\n", asking->host, kNames[v],
+                     kNames[v + 1]);
             continue;
         }
         if (rc == ASK_ANSWERED) {

@@ -46,6 +46,11 @@ struct Answer {
 int StartAsking(Asking *asking, const char *host, const char *community, const V3User *user = nullptr);
 void StopAsking(Asking *asking);
 
+// A request that could not be sent (asking->failedCall names the call), or
+// that an SNMPv3 agent refused (asking->refusal says why): prints the message
+// on err and returns 1.
+int SendFailure(const Asking *asking, FILE *err);
+
 // SNMPv2c when the device answers it, else SNMPv1 (or SNMPv3 alone, for a
 // user): asks for ifNumber.0 in each in turn, and leaves asking->version at the
 // first that answers (with a note on err when that is not the first).

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "cfgtool/messages.h"
 #include "cfgtool/writing.h"
 
 namespace {

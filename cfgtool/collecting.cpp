@@ -7,8 +7,8 @@
 #include <cstring>
 
 #include "cfgtool/cfgline.h"
+#include "cfgtool/messages.h"
 #include "cfgtool/system.h"
-#include "cfgtool/writing.h"
 #include "snmp/ber.h"
 
 using namespace vsnmp;

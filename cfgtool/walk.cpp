@@ -9,6 +9,7 @@
 #include "cfgtool/asking.h"
 #include "cfgtool/choosing.h"
 #include "cfgtool/collecting.h"
+#include "cfgtool/messages.h"
 #include "cfgtool/system.h"
 #include "cfgtool/writing.h"
 #include "config/interfaces.h"

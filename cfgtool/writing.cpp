@@ -1,10 +1,10 @@
 #include "cfgtool/writing.h"
 
 #include <cinttypes>
-#include <cstdarg>
 #include <cstring>
 
 #include "cfgtool/choosing.h"
+#include "cfgtool/messages.h"
 #include "records/replace.h"
 
 namespace {
@@ -101,55 +101,6 @@ int WriteFile(const char *path, const char *bytes, size_t len, FILE *err)
 }
 
 }  // namespace
-
-int Fail(FILE *err, const char *format, ...)
-{
-    va_list args;
-    va_start(args, format);
-    vfprintf(err, format, args);
-    va_end(args);
-    return 1;
-}
-
-void Note(FILE *err, const char *format, ...)
-{
-    va_list args;
-    va_start(args, format);
-    vfprintf(err, format, args);
-    va_end(args);
-    fflush(err);
-}
-
-// What an SNMPv3 agent's refusal says to check.
-const char *RefusalAdvice(vsnmp::WPARAM refusal)
-{
-    switch (refusal) {
-    case vsnmp::SNMPAPI_V3_UNKNOWN_USER:
-        return "has no such user: check USER in vellary-v3.cfg and the device's users";
-    case vsnmp::SNMPAPI_V3_WRONG_DIGESTS:
-        return "found the request's digest wrong: check AUTH and AUTHPASS";
-    case vsnmp::SNMPAPI_V3_UNSUPPORTED_SECURITY_LEVEL:
-        return "does not give the user that security level: check PRIV and PRIVPASS against the device's user";
-    case vsnmp::SNMPAPI_V3_DECRYPTION_ERROR:
-        return "could not decrypt the request, or its answer could not be: check PRIV (AES-256 or AES-256C, say) "
-               "and PRIVPASS";
-    case vsnmp::SNMPAPI_V3_UNKNOWN_ENGINE:
-        return "named no usable SNMP engine: check what answers at that address";
-    default:
-        return "kept its engine's clock (boots and time) out of step even after one more try: check the device";
-    }
-}
-
-int SendFailure(const Asking *asking, FILE *err)
-{
-    if (asking->refusal != 0)
-        return Fail(err, "vellary-cfg: the agent at %s, asked as SNMPv3 user \"%s\" (label %s), %s\n", asking->host,
-                    asking->user ? asking->user->userName : "", asking->community, RefusalAdvice(asking->refusal));
-    return Fail(err,
-                "vellary-cfg: could not send a request to %s (%s failed): check the address, and that this "
-                "system lets programs send UDP datagrams\n",
-                asking->host, asking->failedCall);
-}
 
 void RowName(const Table &table, const Row &row, char name[CFG_NAME_WIDTH + 1])
 {

@@ -1,21 +1,12 @@
-// Writing: the vellary.cfg lines and the notes on them, the list of every
-// interface, and the messages. Lines and the list go to standard output (or
-// the file of -o), everything else to standard error.
+// Writing: the vellary.cfg lines and the notes on them, and the list of every
+// interface. Lines and the list go to standard output (or the file of -o),
+// the notes to standard error.
 #pragma once
 
 #include <cstdio>
 
-#include "cfgtool/asking.h"
 #include "cfgtool/cfgline.h"
 #include "cfgtool/collecting.h"
-
-// A failure: prints the message on err and returns 1, the exit code.
-int Fail(FILE *err, const char *format, ...);
-// A note, or progress: printed on err.
-void Note(FILE *err, const char *format, ...);
-// A request that could not be sent (asking->failedCall names the call), or
-// that an SNMPv3 agent refused (asking->refusal says why).
-int SendFailure(const Asking *asking, FILE *err);
 
 // The name for a row's line: its ifName where it has a non-empty one, else its
 // ifDescr, cleaned (CleanName); may be empty.
