@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "cfgtool/messages.h"
-#include "cfgtool/writing.h"
 
 namespace {
 
@@ -126,6 +125,16 @@ const char *TypeName(int ifType)
 {
     const TypeInfo *t = FindType(ifType);
     return t ? t->name : nullptr;
+}
+
+void RowName(const Table &table, const Row &row, char name[CFG_NAME_WIDTH + 1])
+{
+    // ifName is the short name the device's own console uses and unique on the
+    // device, where ifDescr is often a product name that ports share, and cut
+    // to 15 characters often all alike.
+    CleanName(reinterpret_cast<const uint8_t *>(TextAt(table, row.nameAt)), row.hasName ? row.nameLen : 0, name);
+    if (name[0] == '\0')
+        CleanName(reinterpret_cast<const uint8_t *>(TextAt(table, row.descrAt)), row.descrLen, name);
 }
 
 int ChooseDefault(const Table &table, const char *host, int chosen[WALK_MAX_LINES], int *count, FILE *err)

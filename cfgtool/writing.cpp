@@ -102,16 +102,6 @@ int WriteFile(const char *path, const char *bytes, size_t len, FILE *err)
 
 }  // namespace
 
-void RowName(const Table &table, const Row &row, char name[CFG_NAME_WIDTH + 1])
-{
-    // ifName is the short name the device's own console uses and unique on the
-    // device, where ifDescr is often a product name that ports share, and cut
-    // to 15 characters often all alike.
-    CleanName(reinterpret_cast<const uint8_t *>(TextAt(table, row.nameAt)), row.hasName ? row.nameLen : 0, name);
-    if (name[0] == '\0')
-        CleanName(reinterpret_cast<const uint8_t *>(TextAt(table, row.descrAt)), row.descrLen, name);
-}
-
 int WriteList(const Table &table, FILE *out, FILE *err)
 {
     int nameWidth = 4, typeWidth = 4;

@@ -8,10 +8,6 @@
 #include "cfgtool/cfgline.h"
 #include "cfgtool/collecting.h"
 
-// The name for a row's line: its ifName where it has a non-empty one, else its
-// ifDescr, cleaned (CleanName); may be empty.
-void RowName(const Table &table, const Row &row, char name[CFG_NAME_WIDTH + 1]);
-
 // Prints every row on out as a table: index, name, type, status, speed,
 // 64-bit or 32-bit counters, description. Returns 0, or 1 after a message
 // when out could not take it.
