@@ -8,6 +8,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "cfgtool/messages.h"
 #include "cfgtool/system.h"
 
 using namespace vsnmp;
@@ -90,6 +91,26 @@ HSNMP_VBL MakeList(Asking *asking, const smiOID *names, int count)
     return hVbl;
 }
 
+// What an SNMPv3 agent's refusal says to check.
+const char *RefusalAdvice(WPARAM refusal)
+{
+    switch (refusal) {
+    case SNMPAPI_V3_UNKNOWN_USER:
+        return "has no such user: check USER in vellary-v3.cfg and the device's users";
+    case SNMPAPI_V3_WRONG_DIGESTS:
+        return "found the request's digest wrong: check AUTH and AUTHPASS";
+    case SNMPAPI_V3_UNSUPPORTED_SECURITY_LEVEL:
+        return "does not give the user that security level: check PRIV and PRIVPASS against the device's user";
+    case SNMPAPI_V3_DECRYPTION_ERROR:
+        return "could not decrypt the request, or its answer could not be: check PRIV (AES-256 or AES-256C, say) "
+               "and PRIVPASS";
+    case SNMPAPI_V3_UNKNOWN_ENGINE:
+        return "named no usable SNMP engine: check what answers at that address";
+    default:
+        return "kept its engine's clock (boots and time) out of step even after one more try: check the device";
+    }
+}
+
 }  // namespace
 
 int StartAsking(Asking *asking, const char *host, const char *community, const V3User *user)
@@ -132,14 +153,13 @@ int StartAsking(Asking *asking, const char *host, const char *community, const V
     asking->context = devices == wanted ? SnmpStrToContext(asking->session, &octets) : nullptr;
     if (asking->context)
         return ASK_ANSWERED;
-    int result = asking->local && devices == 0 ? ASK_BAD_HOST : ASK_FAILED;
     asking->failedCall = !asking->session ? "SnmpCreateSession"
                          : devices < 0            ? "SnmpSetEntityUser"
                          : devices < wanted       ? "SnmpStrToEntity"
                                                   : "SnmpStrToContext";
     SnmpCleanup();
     asking->session = nullptr;
-    return result;
+    return ASK_FAILED;
 }
 
 void StopAsking(Asking *asking)
@@ -147,6 +167,17 @@ void StopAsking(Asking *asking)
     if (asking->session)
         SnmpCleanup();
     asking->session = nullptr;
+}
+
+int SendFailure(const Asking *asking, FILE *err)
+{
+    if (asking->refusal != 0)
+        return Fail(err, "vellary-cfg: the agent at %s, asked as SNMPv3 user \"%s\" (label %s), %s\n", asking->host,
+                    asking->user ? asking->user->userName : "", asking->community, RefusalAdvice(asking->refusal));
+    return Fail(err,
+                "vellary-cfg: could not send a request to %s (%s failed): check the address, and that this "
+                "system lets programs send UDP datagrams\n",
+                asking->host, asking->failedCall);
 }
 
 int ChooseVersion(Asking *asking, smiUINT32 *ifNumber, FILE *err)
@@ -164,11 +195,9 @@ int ChooseVersion(Asking *asking, smiUINT32 *ifNumber, FILE *err)
         Answer answer;
         int rc = Ask(asking, SNMP_PDU_GET, &oid, 1, 0, &answer);
         if (rc == ASK_SILENT) {
-            if (v < last) {
-                fprintf(err, "vellary-cfg: no answer from %s over %s; trying %s\n", asking->host, kNames[v],
-                        kNames[v + 1]);
-                fflush(err);
-            }
+            if (v < last)
+                Note(err, "vellary-cfg: no answer from %s over %s; trying %s\n", asking->host, kNames[v],
+                     kNames[v + 1]);
             continue;
         }
         if (rc == ASK_ANSWERED) {
@@ -184,6 +213,23 @@ int ChooseVersion(Asking *asking, smiUINT32 *ifNumber, FILE *err)
     }
     asking->version = first;
     return ASK_SILENT;
+}
+
+int AnswersV1(Asking *asking)
+{
+    smiOID oid;
+    if (SnmpStrToOid(kIfNumber, &oid) == SNMPAPI_FAILURE) {
+        asking->failedCall = "SnmpStrToOid";
+        return ASK_FAILED;
+    }
+    int version = asking->version;
+    asking->version = ASK_V1;
+    Answer answer;
+    int rc = Ask(asking, SNMP_PDU_GET, &oid, 1, 0, &answer);
+    asking->version = version;
+    if (rc == ASK_ANSWERED)
+        DropAnswer(&answer);
+    return rc;
 }
 
 size_t AskOverhead(const Asking *asking)

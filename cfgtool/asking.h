@@ -14,7 +14,7 @@
 // SNMPv3 is asked only of a label's user, and then alone.
 enum AskVersion { ASK_V2C, ASK_V1, ASK_V3, ASK_VERSIONS };
 
-enum { ASK_ANSWERED = 1, ASK_SILENT = 0, ASK_FAILED = -1, ASK_BAD_HOST = -2 };
+enum { ASK_ANSWERED = 1, ASK_SILENT = 0, ASK_FAILED = -1 };
 
 // The way to one device.
 struct Asking {
@@ -39,12 +39,17 @@ struct Answer {
     vsnmp::HSNMP_VBL vbl;
 };
 
-// Starts the stack for host and community, or with user for SNMPv3 as that
-// user (community then being its label). ASK_ANSWERED when ready (then
-// StopAsking ends it), ASK_BAD_HOST for a host that is no IPv4 address, or
-// ASK_FAILED with failedCall set; nothing is left open on failure.
+// Starts the stack for host (an IPv4 address) and community, or with user for
+// SNMPv3 as that user (community then being its label). ASK_ANSWERED when ready
+// (then StopAsking ends it), or ASK_FAILED with failedCall set; nothing is left
+// open on failure.
 int StartAsking(Asking *asking, const char *host, const char *community, const V3User *user = nullptr);
 void StopAsking(Asking *asking);
+
+// A request that could not be sent (asking->failedCall names the call), or
+// that an SNMPv3 agent refused (asking->refusal says why): prints the message
+// on err and returns 1.
+int SendFailure(const Asking *asking, FILE *err);
 
 // SNMPv2c when the device answers it, else SNMPv1 (or SNMPv3 alone, for a
 // user): asks for ifNumber.0 in each in turn, and leaves asking->version at the
@@ -52,6 +57,11 @@ void StopAsking(Asking *asking);
 // ASK_ANSWERED with *ifNumber (0 when the device did not say), ASK_SILENT when
 // none answered, or ASK_FAILED.
 int ChooseVersion(Asking *asking, vsnmp::smiUINT32 *ifNumber, FILE *err);
+
+// Whether a device walked over SNMPv2c answers SNMPv1 too, any answer counting:
+// asks for ifNumber.0 over SNMPv1 and leaves asking->version as it was.
+// ASK_ANSWERED, ASK_SILENT or ASK_FAILED.
+int AnswersV1(Asking *asking);
 
 // SNMPv2c and SNMPv3 carry SNMPv2's PDUs: GetBulk, Counter64, the exceptions.
 inline bool AsksV2Pdus(const Asking *asking)

@@ -98,8 +98,8 @@ int64_t ChooseSpeed(int hasSpeed, uint32_t ifSpeed, int hasHighSpeed, uint32_t h
 void CounterOids(uint32_t ifIndex, int hc, char *oidIn, char *oidOut)
 {
     // The longest, with a 10-digit index, has 33 characters.
-    const char *in = hc ? "1.3.6.1.2.1.31.1.1.1.6" : "1.3.6.1.2.1.2.2.1.10";
-    const char *out = hc ? "1.3.6.1.2.1.31.1.1.1.10" : "1.3.6.1.2.1.2.2.1.16";
+    const char *in = hc ? CFG_HC_IN_OID : "1.3.6.1.2.1.2.2.1.10";
+    const char *out = hc ? CFG_HC_OUT_OID : "1.3.6.1.2.1.2.2.1.16";
     snprintf(oidIn, 41, "%s.%" PRIu32, in, ifIndex);
     snprintf(oidOut, 41, "%s.%" PRIu32, out, ifIndex);
 }

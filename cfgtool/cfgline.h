@@ -9,6 +9,10 @@
 #define CFG_SPEED_MAX INT64_C(999999999999)     // the most the 12-character speed field holds
 #define CFG_LINE_MAX 160                        // one line with its CR LF, with room to spare
 
+// The ifXTable's 64-bit octet counters, ifHCInOctets and ifHCOutOctets.
+#define CFG_HC_IN_OID "1.3.6.1.2.1.31.1.1.1.6"
+#define CFG_HC_OUT_OID "1.3.6.1.2.1.31.1.1.1.10"
+
 // Makes a name for the name field from an agent's octets. The text ends at the
 // first NUL (some agents send C strings). Commas and control characters (CR, LF,
 // Ctrl-Z, TAB, ...) become spaces, since each would end or shift a field; the

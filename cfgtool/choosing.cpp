@@ -2,11 +2,9 @@
 
 #include <cstring>
 
-#include "cfgtool/writing.h"
+#include "cfgtool/messages.h"
 
 namespace {
-
-const int kUp = 1;  // ifOperStatus
 
 struct TypeInfo {
     int ifType;
@@ -129,6 +127,16 @@ const char *TypeName(int ifType)
     return t ? t->name : nullptr;
 }
 
+void RowName(const Table &table, const Row &row, char name[CFG_NAME_WIDTH + 1])
+{
+    // ifName is the short name the device's own console uses and unique on the
+    // device, where ifDescr is often a product name that ports share, and cut
+    // to 15 characters often all alike.
+    CleanName(reinterpret_cast<const uint8_t *>(TextAt(table, row.nameAt)), row.hasName ? row.nameLen : 0, name);
+    if (name[0] == '\0')
+        CleanName(reinterpret_cast<const uint8_t *>(TextAt(table, row.descrAt)), row.descrLen, name);
+}
+
 int ChooseDefault(const Table &table, const char *host, int chosen[WALK_MAX_LINES], int *count, FILE *err)
 {
     // Ports first, since they carry the traffic a user comes for; internal
@@ -141,7 +149,7 @@ int ChooseDefault(const Table &table, const char *host, int chosen[WALK_MAX_LINE
     for (int kind = KIND_PHYSICAL; kind <= KIND_LOOPBACK; kind++) {
         for (size_t r = 0; r < table.rows.size(); r++) {
             const Row &row = table.rows[r];
-            if (row.operStatus != kUp || KindOf(row.ifType) != kind)
+            if (row.operStatus != OPER_STATUS_UP || KindOf(row.ifType) != kind)
                 continue;
             if (*count < WALK_MAX_LINES) {
                 chosen[(*count)++] = static_cast<int>(r);

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "cfgtool/cfgline.h"
 #include "cfgtool/collecting.h"
 
 // What ifType says of an interface's kind, for the default pick and the list.
@@ -12,6 +13,10 @@ Kind KindOf(int ifType);
 
 // The name of an ifType ("ethernetCsmacd"), or nullptr for one not known here.
 const char *TypeName(int ifType);
+
+// The name for a row's line: its ifName where it has a non-empty one, else its
+// ifDescr, cleaned (CleanName); may be empty.
+void RowName(const Table &table, const Row &row, char name[CFG_NAME_WIDTH + 1]);
 
 // The default pick: the interfaces that are up, physical kinds, then the other
 // kinds, then loopbacks, each group in ifIndex order; at most WALK_MAX_LINES,

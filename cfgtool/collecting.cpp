@@ -6,14 +6,15 @@
 #include <chrono>
 #include <cstring>
 
+#include "cfgtool/cfgline.h"
+#include "cfgtool/messages.h"
 #include "cfgtool/system.h"
-#include "cfgtool/writing.h"
+#include "snmp/ber.h"
 
 using namespace vsnmp;
 
 namespace {
 
-const smiUINT32 kMaxOid = 128;  // sub-identifiers, as many as the stack decodes
 const int kMaxColumns = 9;
 const uint32_t kMaxText = 255;  // octets of an ifDescr or ifName kept
 
@@ -35,8 +36,8 @@ const Column kColumns[kMaxColumns] = {
     {"ifOperStatus", "1.3.6.1.2.1.2.2.1.8", kStatus, false, false},
     {"ifName", "1.3.6.1.2.1.31.1.1.1.1", kName, true, false},
     {"ifHighSpeed", "1.3.6.1.2.1.31.1.1.1.15", kHighSpeed, true, false},
-    {"ifHCInOctets", "1.3.6.1.2.1.31.1.1.1.6", kHcIn, true, true},
-    {"ifHCOutOctets", "1.3.6.1.2.1.31.1.1.1.10", kHcOut, true, true},
+    {"ifHCInOctets", CFG_HC_IN_OID, kHcIn, true, true},
+    {"ifHCOutOctets", CFG_HC_OUT_OID, kHcOut, true, true},
 };
 
 // One row's value in one column.
@@ -50,7 +51,7 @@ struct Cell {
 
 // An object identifier kept whole.
 struct Name {
-    smiUINT32 ids[kMaxOid];
+    smiUINT32 ids[ber::MAX_OID_LEN];
     smiUINT32 len;
 };
 
@@ -98,7 +99,7 @@ bool StartsWith(const smiOID &name, const Name &prefix)
 
 void Keep(const smiOID &from, Name *to)
 {
-    to->len = from.len < kMaxOid ? from.len : kMaxOid;
+    to->len = from.len < ber::MAX_OID_LEN ? from.len : static_cast<smiUINT32>(ber::MAX_OID_LEN);
     memcpy(to->ids, from.ptr, to->len * sizeof to->ids[0]);
 }
 
@@ -195,9 +196,9 @@ void StoreCell(Walk *walk, ColumnWalk *col, uint32_t ifIndex, const smiVALUE &va
     col->cells.push_back(cell);
 }
 
-// Takes binding i of an answer to a request for the columns active[0..n).
-// Returns 0, or 1 after a message.
-int TakeBinding(Walk *walk, const Answer &answer, smiUINT32 i, const int *active, int n, Name *slotLast)
+// Takes binding i of an answer to a request for the columns active[0..n),
+// adding its size to *bytes. Returns 0, or 1 after a message.
+int TakeBinding(Walk *walk, const Answer &answer, smiUINT32 i, const int *active, int n, Name *slotLast, size_t *bytes)
 {
     ColumnWalk *col = &walk->columns[active[i % n]];
     Name *last = &slotLast[i % n];
@@ -205,6 +206,7 @@ int TakeBinding(Walk *walk, const Answer &answer, smiUINT32 i, const int *active
     smiVALUE value;
     if (!AnswerBinding(answer, i, &name, &value))
         return AgentFault(walk, "answered with an object that could not be read");
+    *bytes += BindingBytes(name, value);
     if (value.syntax == SNMP_SYNTAX_ENDOFMIBVIEW) {
         // Nothing follows the last name of this slot in the agent's view.
         if (walk->viewEnd.len == 0 || Compare(*last, walk->viewEnd) < 0)
@@ -304,14 +306,9 @@ int TakeAnswer(Walk *walk, const Answer &answer, const int *active, int n, int r
     for (int k = 0; k < n; k++)
         slotLast[k] = walk->columns[active[k]].current;
     size_t bytes = 0;
-    for (smiUINT32 i = 0; i < answer.count; i++) {
-        if (TakeBinding(walk, answer, i, active, n, slotLast))
+    for (smiUINT32 i = 0; i < answer.count; i++)
+        if (TakeBinding(walk, answer, i, active, n, slotLast, &bytes))
             return 1;
-        smiOID name;
-        smiVALUE value;
-        if (AnswerBinding(answer, i, &name, &value))
-            bytes += BindingBytes(name, value);
-    }
     walk->bytesPerObject = bytes / answer.count + 1;
     return 0;
 }
@@ -396,14 +393,10 @@ void JoinRows(Walk *walk)
     std::vector<Row> &rows = walk->table->rows;
     const std::vector<Cell> &index = walk->columns[0].cells;
     rows.assign(index.size(), Row());
-    for (size_t r = 0; r < index.size(); r++) {
-        memset(&rows[r], 0, sizeof rows[r]);
+    for (size_t r = 0; r < index.size(); r++)
         rows[r].ifIndex = index[r].ifIndex;
-    }
-    int hcColumns = 0;
     for (int c = 1; c < walk->columnCount; c++) {
         const ColumnWalk &col = walk->columns[c];
-        hcColumns += col.column->counter;
         size_t at = 0;
         for (Row &row : rows) {
             const Cell *cell = Match(col.cells, &at, row.ifIndex);
@@ -447,7 +440,38 @@ void JoinRows(Walk *walk)
             }
         }
     }
-    walk->table->countersWalked = hcColumns == 2;
+}
+
+// Asks in one GET for the 64-bit counters of rows rows, whose in and out
+// names stand side by side in names, and sets hc[0..rows). Returns
+// ASK_ANSWERED with *errorStatus, ASK_SILENT or ASK_FAILED.
+int AskCounters(Asking *asking, const smiOID *names, int rows, int *hc, smiINT *errorStatus)
+{
+    Answer answer;
+    int rc = Ask(asking, SNMP_PDU_GET, names, 2 * rows, 0, &answer);
+    *errorStatus = rc == ASK_ANSWERED ? answer.errorStatus : SNMP_ERROR_NOERROR;
+    if (rc == ASK_FAILED)
+        return rc;
+    for (int k = 0; k < rows; k++) {
+        if (rc == ASK_SILENT) {
+            hc[k] = HC_SILENT;
+        } else if (answer.errorStatus != SNMP_ERROR_NOERROR) {
+            hc[k] = HC_REFUSED;
+        } else {
+            int served = 0;
+            for (int dir = 0; dir < 2; dir++) {
+                smiOID name;
+                smiVALUE value;
+                smiUINT32 i = static_cast<smiUINT32>(2 * k + dir);
+                served += AnswerBinding(answer, i, &name, &value) && value.syntax == SNMP_SYNTAX_CNTR64 &&
+                          CompareOids(name.ptr, name.len, names[i].ptr, names[i].len) == 0;
+            }
+            hc[k] = served == 2 ? HC_SERVED : HC_ABSENT;
+        }
+    }
+    if (rc == ASK_ANSWERED)
+        DropAnswer(&answer);
+    return rc;
 }
 
 }  // namespace
@@ -467,7 +491,6 @@ int CollectTable(Asking *asking, int withCounters, uint32_t ifNumber, Table *tab
     walk.started = walk.shown = std::chrono::steady_clock::now();
     table->rows.clear();
     table->text.clear();
-    table->countersWalked = 0;
     for (const Column &column : kColumns) {
         // Counter64 does not exist in SNMPv1.
         if (column.counter && (!withCounters || !AsksV2Pdus(asking)))
@@ -501,47 +524,31 @@ int CollectCounters(Asking *asking, const Table &table, const int *chosen, int c
         hc[k] = AsksV2Pdus(asking) ? HC_ABSENT : HC_NO_V2C;
     if (!AsksV2Pdus(asking) || count == 0)
         return 0;
+    static const char *const kCounters[2] = {CFG_HC_IN_OID, CFG_HC_OUT_OID};
+    Name columns[2];
+    for (int dir = 0; dir < 2; dir++) {
+        smiOID oid;
+        if (SnmpStrToOid(kCounters[dir], &oid) == SNMPAPI_FAILURE) {
+            asking->failedCall = "SnmpStrToOid";
+            return SendFailure(asking, err);
+        }
+        Keep(oid, &columns[dir]);
+    }
+    int rows = count < WALK_MAX_LINES ? count : WALK_MAX_LINES;
     Name ids[2 * WALK_MAX_LINES];
     smiOID names[2 * WALK_MAX_LINES] = {};
-    int n = 0;
-    for (int k = 0; k < count && k < WALK_MAX_LINES; k++) {
-        for (const Column &column : kColumns) {
-            smiOID oid;
-            if (!column.counter)
-                continue;
-            if (SnmpStrToOid(column.oid, &oid) == SNMPAPI_FAILURE) {
-                asking->failedCall = "SnmpStrToOid";
-                return SendFailure(asking, err);
-            }
-            Keep(oid, &ids[n]);
-            ids[n].ids[ids[n].len++] = table.rows[chosen[k]].ifIndex;
-            names[n].len = ids[n].len;
-            names[n].ptr = ids[n].ids;
-            n++;
-        }
+    for (int i = 0; i < 2 * rows; i++) {
+        ids[i] = columns[i % 2];
+        ids[i].ids[ids[i].len++] = table.rows[chosen[i / 2]].ifIndex;
+        names[i].len = ids[i].len;
+        names[i].ptr = ids[i].ids;
     }
-    Answer answer;
-    int rc = Ask(asking, SNMP_PDU_GET, names, n, 0, &answer);
-    if (rc == ASK_FAILED)
-        return SendFailure(asking, err);
-    for (int k = 0; k < count && k < WALK_MAX_LINES; k++) {
-        if (rc == ASK_SILENT) {
-            hc[k] = HC_SILENT;
-        } else if (answer.errorStatus != SNMP_ERROR_NOERROR) {
-            hc[k] = HC_REFUSED;
-        } else {
-            int served = 0;
-            for (int dir = 0; dir < 2; dir++) {
-                smiOID name;
-                smiVALUE value;
-                smiUINT32 i = static_cast<smiUINT32>(2 * k + dir);
-                served += AnswerBinding(answer, i, &name, &value) && value.syntax == SNMP_SYNTAX_CNTR64 &&
-                          CompareOids(name.ptr, name.len, names[i].ptr, names[i].len) == 0;
-            }
-            hc[k] = served == 2 ? HC_SERVED : HC_ABSENT;
-        }
-    }
-    if (rc == ASK_ANSWERED)
-        DropAnswer(&answer);
-    return 0;
+    smiINT errorStatus = SNMP_ERROR_NOERROR;
+    int rc = AskCounters(asking, names, rows, hc, &errorStatus);
+    // An error status speaks for the whole request: asked row by row, one
+    // instance the agent fails costs only its own row the 64-bit counters.
+    if (rc == ASK_ANSWERED && errorStatus != SNMP_ERROR_NOERROR && rows > 1)
+        for (int k = 0; k < rows && rc != ASK_FAILED; k++)
+            rc = AskCounters(asking, &names[2 * static_cast<size_t>(k)], 1, &hc[k], &errorStatus);
+    return rc == ASK_FAILED ? SendFailure(asking, err) : 0;
 }

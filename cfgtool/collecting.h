@@ -7,11 +7,13 @@
 #include <vector>
 
 #include "cfgtool/asking.h"
+#include "config/interfaces.h"
 
-#define WALK_MAX_LINES 10          // the monitor's ten records
+#define WALK_MAX_LINES MAX_INTERFACES  // a line for each of the monitor's records
 #define WALK_MAX_ROWS 100000       // interfaces read; a column that goes on past this is refused
 #define WALK_REPLY_BYTES 1400      // a GetBulk reply should fit one datagram on an Ethernet path
 #define WALK_MAX_REPETITIONS 64    // rows asked for in one GetBulk, at most
+#define OPER_STATUS_UP 1           // ifOperStatus up
 
 // One interface. Numbers are 0 where the agent did not say; the texts are the
 // agent's octets, in Table::text.
@@ -32,7 +34,6 @@ struct Row {
 struct Table {
     std::vector<Row> rows;  // in ifIndex order
     std::vector<uint8_t> text;
-    int countersWalked;  // the 64-bit counter columns were walked: Row::hc holds
 };
 
 // Reads the interface table into *table: ifIndex, ifDescr, ifType, ifSpeed,
@@ -47,8 +48,9 @@ int CollectTable(Asking *asking, int withCounters, uint32_t ifNumber, Table *tab
 enum HcState { HC_SERVED, HC_NO_V2C, HC_ABSENT, HC_SILENT, HC_REFUSED };
 
 // Asks for both 64-bit counters of the count rows chosen (indices into
-// table.rows, at most WALK_MAX_LINES) in one SNMPv2c GET and sets hc[k] for each. Returns 0, or 1
-// after a message on err when the request could not be sent.
+// table.rows, at most WALK_MAX_LINES) in one SNMPv2c GET, or one per row when
+// the agent answers that with an error status, and sets hc[k] for each.
+// Returns 0, or 1 after a message on err when a request could not be sent.
 int CollectCounters(Asking *asking, const Table &table, const int *chosen, int count, int *hc, FILE *err);
 
 // Octets of the text at (at, len) of the table, for printing with "%.*s".

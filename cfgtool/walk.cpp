@@ -9,8 +9,11 @@
 #include "cfgtool/asking.h"
 #include "cfgtool/choosing.h"
 #include "cfgtool/collecting.h"
+#include "cfgtool/messages.h"
 #include "cfgtool/system.h"
 #include "cfgtool/writing.h"
+#include "config/interfaces.h"
+#include "snmp/udp.h"
 
 namespace {
 
@@ -75,14 +78,16 @@ int ReadOptions(int argc, const char *const *argv, Options *opt, FILE *err)
     // Each field holds at least one character, and a comma, a line break or a
     // Ctrl-Z inside one would end it or the line.
     size_t communityLen = strlen(opt->community);
+    const size_t communityMax = sizeof(InterfaceRecord::strCommunity);
     if (communityLen == 0)
         return Fail(err, "vellary-cfg: the community is empty, and a vellary.cfg field cannot be: give the "
                          "device's read community\n");
-    if (communityLen > 10)
+    if (communityLen > communityMax)
         return Fail(err,
-                    "vellary-cfg: the community \"%s\" has %u characters, and vellary.cfg holds at most 10: give "
-                    "the device a read community of 10 characters or fewer\n",
-                    opt->community, static_cast<unsigned>(communityLen));
+                    "vellary-cfg: the community \"%s\" has %u characters, and vellary.cfg holds at most %u: give "
+                    "the device a read community of %u characters or fewer\n",
+                    opt->community, static_cast<unsigned>(communityLen), static_cast<unsigned>(communityMax),
+                    static_cast<unsigned>(communityMax));
     if (strpbrk(opt->community, ",\r\n\x1A"))
         return Fail(err, "vellary-cfg: the community holds a comma, a line break or a Ctrl-Z, which vellary.cfg "
                          "cannot hold: give the device a read community without them\n");
@@ -93,6 +98,12 @@ int ReadOptions(int argc, const char *const *argv, Options *opt, FILE *err)
     if (opt->user && !opt->user->valid)
         return Fail(err, "%s\nvellary-cfg: \"%s\" is the label of no usable user in %s: mend the file first\n",
                     errors, opt->community, V3_CONFIG_FILE_NAME);
+    uint32_t addr = 0;
+    if (!vsnmp::net::ParseIPv4(opt->host, &addr))
+        return Fail(err,
+                    "vellary-cfg: \"%s\" is not an IPv4 address: give the device's address in dotted-decimal "
+                    "form, like 192.0.2.10\n",
+                    opt->host);
     return 0;
 }
 
@@ -128,7 +139,19 @@ int WalkDevice(Asking *asking, const Options &opt, FILE *out, FILE *err)
     int hc[WALK_MAX_LINES];
     if (CollectCounters(asking, table, chosen, count, hc, err))
         return 1;
-    return WriteLines(table, chosen, hc, count, opt.host, opt.community, opt.path, out, err);
+    // The monitor reads a line on 32-bit counters over SNMPv1 (SNMPv3 reads
+    // a label's lines whatever the counter), so a walk over SNMPv2c alone
+    // does not show that the device answers it.
+    bool on32 = false, v1Silent = false;
+    for (int k = 0; k < count; k++)
+        on32 = on32 || hc[k] != HC_SERVED;
+    if (on32 && asking->version == ASK_V2C) {
+        rc = AnswersV1(asking);
+        if (rc == ASK_FAILED)
+            return SendFailure(asking, err);
+        v1Silent = rc == ASK_SILENT;
+    }
+    return WriteLines(table, chosen, hc, count, v1Silent, opt.host, opt.community, opt.path, out, err);
 }
 
 void Ping(const char *host, int *answered)
@@ -144,13 +167,7 @@ int RunWalker(int argc, const char *const *argv, FILE *out, FILE *err)
     if (ReadOptions(argc, argv, &opt, err))
         return 1;
     Asking asking;
-    int rc = StartAsking(&asking, opt.host, opt.community, opt.user);
-    if (rc == ASK_BAD_HOST)
-        return Fail(err,
-                    "vellary-cfg: \"%s\" is not an IPv4 address: give the device's address in dotted-decimal "
-                    "form, like 192.0.2.10\n",
-                    opt.host);
-    if (rc != ASK_ANSWERED)
+    if (StartAsking(&asking, opt.host, opt.community, opt.user) != ASK_ANSWERED)
         return SendFailure(&asking, err);
 
     // The monitor reads counters only from a device that answers ping; the

@@ -1,20 +1,16 @@
 #include "cfgtool/writing.h"
 
 #include <cinttypes>
-#include <cstdarg>
 #include <cstring>
 
 #include "cfgtool/choosing.h"
+#include "cfgtool/messages.h"
 #include "records/replace.h"
 
 namespace {
 
-const int kUp = 1;                                // ifOperStatus
 const int64_t kWrapSpeed = INT64_C(100000000);    // above it a 32-bit counter may wrap twice in 5 minutes
 const size_t kPathMax = 1024;
-
-const char *const kStatusNames[] = {"?", "up", "down", "testing", "unknown", "dormant", "notPresent",
-                                    "lowerLayerDown"};
 
 int64_t RowSpeed(const Row &row)
 {
@@ -47,6 +43,14 @@ void SpeedText(int64_t speed, char *buf, size_t cap)
     snprintf(buf, cap, "%" PRId64 " bit/s", speed);
 }
 
+const char *StatusName(int32_t operStatus)
+{
+    static const char *const kNames[] = {"?",       "up",      "down",       "testing",
+                                         "unknown", "dormant", "notPresent", "lowerLayerDown"};
+    const int32_t known = sizeof kNames / sizeof kNames[0];
+    return operStatus >= 0 && operStatus < known ? kNames[operStatus] : "?";
+}
+
 const char *HcReason(int hc)
 {
     switch (hc) {
@@ -65,11 +69,9 @@ const char *HcReason(int hc)
 void NoteLine(const Row &row, const char *name, int hc, int64_t speed, FILE *err)
 {
     unsigned long index = row.ifIndex;
-    if (row.operStatus != kUp) {
-        const char *status = row.operStatus >= 0 && row.operStatus <= 7 ? kStatusNames[row.operStatus] : "?";
+    if (row.operStatus != OPER_STATUS_UP)
         Note(err, "vellary-cfg: %s (ifIndex %lu) is not up (ifOperStatus %d, %s): it shows no traffic until it is\n",
-             name, index, row.operStatus, status);
-    }
+             name, index, row.operStatus, StatusName(row.operStatus));
     if (speed == 0)
         Note(err,
              "vellary-cfg: %s (ifIndex %lu) reports a speed of 0, so its percentages read 0: put the link's "
@@ -100,65 +102,6 @@ int WriteFile(const char *path, const char *bytes, size_t len, FILE *err)
 
 }  // namespace
 
-int Fail(FILE *err, const char *format, ...)
-{
-    va_list args;
-    va_start(args, format);
-    vfprintf(err, format, args);
-    va_end(args);
-    return 1;
-}
-
-void Note(FILE *err, const char *format, ...)
-{
-    va_list args;
-    va_start(args, format);
-    vfprintf(err, format, args);
-    va_end(args);
-    fflush(err);
-}
-
-// What an SNMPv3 agent's refusal says to check.
-const char *RefusalAdvice(vsnmp::WPARAM refusal)
-{
-    switch (refusal) {
-    case vsnmp::SNMPAPI_V3_UNKNOWN_USER:
-        return "has no such user: check USER in vellary-v3.cfg and the device's users";
-    case vsnmp::SNMPAPI_V3_WRONG_DIGESTS:
-        return "found the request's digest wrong: check AUTH and AUTHPASS";
-    case vsnmp::SNMPAPI_V3_UNSUPPORTED_SECURITY_LEVEL:
-        return "does not give the user that security level: check PRIV and PRIVPASS against the device's user";
-    case vsnmp::SNMPAPI_V3_DECRYPTION_ERROR:
-        return "could not decrypt the request, or its answer could not be: check PRIV (AES-256 or AES-256C, say) "
-               "and PRIVPASS";
-    case vsnmp::SNMPAPI_V3_UNKNOWN_ENGINE:
-        return "named no usable SNMP engine: check what answers at that address";
-    default:
-        return "kept its engine's clock (boots and time) out of step even after one more try: check the device";
-    }
-}
-
-int SendFailure(const Asking *asking, FILE *err)
-{
-    if (asking->refusal != 0)
-        return Fail(err, "vellary-cfg: the agent at %s, asked as SNMPv3 user \"%s\" (label %s), %s\n", asking->host,
-                    asking->user ? asking->user->userName : "", asking->community, RefusalAdvice(asking->refusal));
-    return Fail(err,
-                "vellary-cfg: could not send a request to %s (%s failed): check the address, and that this "
-                "system lets programs send UDP datagrams\n",
-                asking->host, asking->failedCall);
-}
-
-void RowName(const Table &table, const Row &row, char name[CFG_NAME_WIDTH + 1])
-{
-    // ifName is the short name the device's own console uses and unique on the
-    // device, where ifDescr is often a product name that ports share, and cut
-    // to 15 characters often all alike.
-    CleanName(reinterpret_cast<const uint8_t *>(TextAt(table, row.nameAt)), row.hasName ? row.nameLen : 0, name);
-    if (name[0] == '\0')
-        CleanName(reinterpret_cast<const uint8_t *>(TextAt(table, row.descrAt)), row.descrLen, name);
-}
-
 int WriteList(const Table &table, FILE *out, FILE *err)
 {
     int nameWidth = 4, typeWidth = 4;
@@ -177,7 +120,7 @@ int WriteList(const Table &table, FILE *out, FILE *err)
         Printable(table, row.descrAt, row.descrLen, descr, sizeof descr);
         snprintf(type, sizeof type, "type %d", static_cast<int>(row.ifType));
         SpeedText(RowSpeed(row), speed, sizeof speed);
-        const char *status = row.operStatus >= 0 && row.operStatus <= 7 ? kStatusNames[row.operStatus] : "?";
+        const char *status = StatusName(row.operStatus);
         fprintf(out, "%10lu  %-*s  %-*s  %-14s  %-13s  %-8s  %s\n", static_cast<unsigned long>(row.ifIndex),
                 nameWidth, name, typeWidth, TypeName(row.ifType) ? TypeName(row.ifType) : type, status, speed,
                 row.hc ? "64-bit" : "32-bit", descr);
@@ -187,12 +130,13 @@ int WriteList(const Table &table, FILE *out, FILE *err)
     return 0;
 }
 
-int WriteLines(const Table &table, const int *chosen, const int *hc, int count, const char *host,
+int WriteLines(const Table &table, const int *chosen, const int *hc, int count, bool v1Silent, const char *host,
                const char *community, const char *path, FILE *out, FILE *err)
 {
     char lines[WALK_MAX_LINES * CFG_LINE_MAX];
     char names[WALK_MAX_LINES][CFG_NAME_WIDTH + 1];
-    size_t len = 0;
+    char unread[WALK_MAX_LINES * 48] = "";  // the lines on 32-bit counters, for v1Silent
+    size_t len = 0, unreadLen = 0;
     for (int k = 0; k < count && k < WALK_MAX_LINES; k++) {
         const Row &row = table.rows[chosen[k]];
         RowName(table, row, names[k]);
@@ -202,7 +146,17 @@ int WriteLines(const Table &table, const int *chosen, const int *hc, int count, 
         int64_t speed = RowSpeed(row);
         NoteLine(row, names[k], hc[k], speed, err);
         len += FormatLine(lines + len, sizeof lines - len, names[k], host, community, speed, oidIn, oidOut);
+        if (hc[k] != HC_SERVED && unreadLen < sizeof unread) {
+            int n = snprintf(unread + unreadLen, sizeof unread - unreadLen, "%s%s (ifIndex %lu)", unreadLen ? ", " : "",
+                             names[k], static_cast<unsigned long>(row.ifIndex));
+            unreadLen += n > 0 ? static_cast<size_t>(n) : 0;
+        }
     }
+    if (v1Silent && unreadLen > 0)
+        Note(err,
+             "vellary-cfg: the agent at %s does not answer SNMPv1, over which the monitor reads 32-bit counters, "
+             "so these lines would show no traffic: %s; let the agent answer SNMPv1 to the community\n",
+             host, unread);
     if (path) {
         if (WriteFile(path, lines, len, err))
             return 1;

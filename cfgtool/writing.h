@@ -1,25 +1,12 @@
-// Writing: the vellary.cfg lines and the notes on them, the list of every
-// interface, and the messages. Lines and the list go to standard output (or
-// the file of -o), everything else to standard error.
+// Writing: the vellary.cfg lines and the notes on them, and the list of every
+// interface. Lines and the list go to standard output (or the file of -o),
+// the notes to standard error.
 #pragma once
 
 #include <cstdio>
 
-#include "cfgtool/asking.h"
 #include "cfgtool/cfgline.h"
 #include "cfgtool/collecting.h"
-
-// A failure: prints the message on err and returns 1, the exit code.
-int Fail(FILE *err, const char *format, ...);
-// A note, or progress: printed on err.
-void Note(FILE *err, const char *format, ...);
-// A request that could not be sent (asking->failedCall names the call), or
-// that an SNMPv3 agent refused (asking->refusal says why).
-int SendFailure(const Asking *asking, FILE *err);
-
-// The name for a row's line: its ifName where it has a non-empty one, else its
-// ifDescr, cleaned (CleanName); may be empty.
-void RowName(const Table &table, const Row &row, char name[CFG_NAME_WIDTH + 1]);
 
 // Prints every row on out as a table: index, name, type, status, speed,
 // 64-bit or 32-bit counters, description. Returns 0, or 1 after a message
@@ -28,8 +15,9 @@ int WriteList(const Table &table, FILE *out, FILE *err);
 
 // The lines of the count rows chosen (indices into table.rows, hc[k] telling
 // whether row k serves the 64-bit counters, HcState), each name unique, with
-// a note on err for each line that may read wrong. Writes them to out, or
-// with path to that file, which is replaced only once the whole text is on
-// disk. Returns 0, or 1 after a message.
-int WriteLines(const Table &table, const int *chosen, const int *hc, int count, const char *host,
+// a note on err for each line that may read wrong, and one naming the lines on
+// 32-bit counters when v1Silent says the device does not answer SNMPv1. Writes
+// them to out, or with path to that file, which is replaced only once the
+// whole text is on disk. Returns 0, or 1 after a message.
+int WriteLines(const Table &table, const int *chosen, const int *hc, int count, bool v1Silent, const char *host,
                const char *community, const char *path, FILE *out, FILE *err);

@@ -200,6 +200,13 @@ TEST_F(Walker, LinesFromTheInterfaceTable)
          "answer SNMPv2c: past about 114.5 Mbit/s of traffic they wrap more than once in 5 minutes and the figures "
          "read too low\n",
          false},
+        {"SNMPv2c only: a note naming the lines on 32-bit counters",
+         {kLo, {2, "eth0", 6, 100000000, 1, "eth0", 100, false}},
+         {{"eth0", "100000000", 2, false}, {"lo", "10000000", 1, true}},
+         "vellary-cfg: the agent at HOST does not answer SNMPv1, over which the monitor reads 32-bit counters, so "
+         "these lines would show no traffic: eth0 (ifIndex 2); let the agent answer SNMPv1 to the community\n",
+         true,
+         [](const ber::Message &request, TableReply *reply) { reply->silent = request.version == ber::VERSION_1; }},
         {"the GET of the 64-bit counters unanswered", gigabit,
          {{"eth0", "1000000000", 2, false}, {"lo", "10000000", 1, false}},
          "vellary-cfg: eth0 (ifIndex 2) runs at 1000000000 bit/s on its 32-bit counters, since the agent did not "
@@ -209,6 +216,22 @@ TEST_F(Walker, LinesFromTheInterfaceTable)
          [](const ber::Message &request, TableReply *reply) {
              reply->silent = request.pduType == ber::TAG_GET_REQUEST &&
                              InColumn(request.bindings[0].name, "1.3.6.1.2.1.31.1.1.1.6");
+         }},
+        {"genErr on one row's 64-bit counters: that row alone on 32-bit ones",
+         {kLo, {2, "eth0", 6, 1000000000, 1, "eth0", 1000, true}, {3, "eth1", 6, 1000000000, 1, "eth1", 1000, true}},
+         {{"eth0", "1000000000", 2, false}, {"eth1", "1000000000", 3, true}, {"lo", "10000000", 1, true}},
+         "vellary-cfg: eth0 (ifIndex 2) runs at 1000000000 bit/s on its 32-bit counters, since the agent refused "
+         "the request for its 64-bit counters: past about 114.5 Mbit/s of traffic they wrap more than once in 5 "
+         "minutes and the figures read too low\n",
+         true,
+         [](const ber::Message &request, TableReply *reply) {
+             for (size_t k = 0; k < request.bindings.size(); k++)
+                 if (request.pduType == ber::TAG_GET_REQUEST &&
+                     request.bindings[k].name == ParseOid("1.3.6.1.2.1.31.1.1.1.6.2")) {
+                     *reply = TableReply();
+                     reply->errorStatus = 5;
+                     reply->errorIndex = static_cast<int>(k) + 1;
+                 }
          }},
         {"genErr on ifName: ifDescr instead, and a note", kSmall, small,
          "vellary-cfg: the agent at HOST failed to give ifName (error status 5), so it is taken as absent\n", true,
