@@ -20,11 +20,10 @@ namespace {
 struct HistoryRow {
     LocalTime time;
     int64_t pctIn, pctOut;
+    uint64_t taken;  // when it was taken among all rows: interfaces that share a file merge by it
 };
 
-// One file's rows waiting for it, oldest first, in a ring. Interfaces that share
-// a file hold theirs in the ring of the first of them, so they stay in the order
-// they were taken.
+// One interface's rows waiting for its file, oldest first, in a ring.
 struct HeldRows {
     HistoryRow rows[HISTORY_HELD_MAX];
     int first;
@@ -33,6 +32,7 @@ struct HeldRows {
 };
 
 HeldRows g_held[MAX_INTERFACES];
+uint64_t g_rowsTaken;
 
 // rate as a whole percentage of linkSpeed, truncated. rate * 100 needs more than 64
 // bits once rates are 64-bit; the quotient only leaves int64 for a link of 1 bit/s.
@@ -55,21 +55,22 @@ bool SharesFile(int32_t a, int32_t b)
     return strncmp(g_interfaces[a].strName, g_interfaces[b].strName, sizeof g_interfaces[a].strName) == 0;
 }
 
-// The ring of index's file: the first interface's of that name.
-HeldRows *HeldFor(int32_t index)
+// Whether any interface writing index's file has rows held (or dropped some).
+bool FileHolds(int32_t index, bool dropped)
 {
-    int32_t first = 0;
-    while (!SharesFile(index, first))
-        first++;
-    return &g_held[first];
+    for (int32_t j = 0; j < MAX_INTERFACES; j++)
+        if (SharesFile(index, j) && (dropped ? g_held[j].dropped : g_held[j].count > 0))
+            return true;
+    return false;
 }
 
-void Hold(HeldRows *held, const HistoryRow &row)
+void Hold(int32_t index, const HistoryRow &row)
 {
-    if (held->count == 0)
+    if (!FileHolds(index, false))
         WriteLog("History write failure", g_strFileName);
+    HeldRows *held = &g_held[index];
     if (held->count == HISTORY_HELD_MAX) {
-        if (!held->dropped)
+        if (!FileHolds(index, true))
             WriteLog("History rows dropped", g_strFileName);
         held->dropped = true;
         held->first = (held->first + 1) % HISTORY_HELD_MAX;
@@ -88,15 +89,29 @@ void PrintRow(FILE *pFile, const HistoryRow &row)
     PrintText(pFile, ",%" PRId64 ",%" PRId64, row.pctIn, row.pctOut);
 }
 
-// Writes the rows held, oldest first, and forgets them. Returns whether there were any.
-bool WriteHeld(FILE *pFile, HeldRows *held)
+// Writes the rows held for index's file, of every interface that shares it, in the
+// order they were taken, and forgets them. Returns whether there were any.
+bool WriteHeld(FILE *pFile, int32_t index)
 {
-    bool wrote = held->count > 0;
-    for (; held->count > 0; held->count--) {
-        PrintRow(pFile, held->rows[held->first]);
-        held->first = (held->first + 1) % HISTORY_HELD_MAX;
+    bool wrote = false;
+    while (true) {
+        HeldRows *next = nullptr;
+        for (int32_t j = 0; j < MAX_INTERFACES; j++) {
+            HeldRows *held = &g_held[j];
+            if (held->count > 0 && SharesFile(index, j) &&
+                (!next || held->rows[held->first].taken < next->rows[next->first].taken))
+                next = held;
+        }
+        if (!next)
+            break;
+        PrintRow(pFile, next->rows[next->first]);
+        next->first = (next->first + 1) % HISTORY_HELD_MAX;
+        next->count--;
+        wrote = true;
     }
-    held->dropped = false;
+    for (int32_t j = 0; j < MAX_INTERFACES; j++)
+        if (SharesFile(index, j))
+            g_held[j].dropped = false;
     return wrote;
 }
 
@@ -118,6 +133,7 @@ void AppendHistory(int32_t index)
     ReadLocalTime(&row.time);
     row.pctIn = Percent(rec->bpsIn, rec->linkSpeed);
     row.pctOut = Percent(rec->bpsOut, rec->linkSpeed);
+    row.taken = g_rowsTaken++;
 
     FormHistoryFileName(rec, g_strFileName, sizeof g_strFileName);
 
@@ -128,15 +144,14 @@ void AppendHistory(int32_t index)
     if (pFile)
         fclose(pFile);
 
-    HeldRows *held = HeldFor(index);
     pFile = fopen(g_strFileName, "a+b");
     if (!pFile) {
-        Hold(held, row);
+        Hold(index, row);
         return;
     }
     if (!exists)
         WriteText(pFile, HISTORY_HEADER, sizeof HISTORY_HEADER - 1);
-    bool resumed = WriteHeld(pFile, held);
+    bool resumed = WriteHeld(pFile, index);
     PrintRow(pFile, row);
     fclose(pFile);
     if (resumed)

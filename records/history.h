@@ -9,8 +9,7 @@ struct InterfaceRecord;
 // The first line of every history file.
 #define HISTORY_HEADER "Date,Hour,Time,% In,% Out"
 
-// Rows held per file while it cannot be opened: seven days at 300 s of one
-// interface; interfaces that share a file share the limit too.
+// Rows held per interface while its file cannot be opened: seven days at 300 s.
 #define HISTORY_HELD_MAX 2016
 
 // The name of the history file last written, relative to the working directory.
@@ -24,8 +23,8 @@ int FormHistoryFileName(const InterfaceRecord *rec, char *buf, size_t cap);
 // speed) to the history file of interface index, creating the file with its header
 // first. When the file cannot be opened the row is held, with its time, and written
 // in order before the next row that gets through (with the rows held for any other
-// interface of the same name: they share one file, and its rows). The log says
-// "History write failure" when a file first fails, "History rows dropped" when past
-// HISTORY_HELD_MAX the oldest go, and "History write resumed" once the held rows are
-// written. Rows still held when the process ends are lost.
+// interface of the same name). The log says "History write failure" when a file
+// first fails, "History rows dropped" when past HISTORY_HELD_MAX the oldest go, and
+// "History write resumed" once the held rows are written. Rows still held when the
+// process ends are lost.
 void AppendHistory(int32_t index);

@@ -36,12 +36,11 @@ protected:
         rec->bpsOut = bpsOut;
     }
 
-    // Rows still held belong to this test only: written out into its folder,
-    // each interface's to a file of its own, since a file's rows are held by its first interface.
+    // Rows still held belong to this test only: written out into its folder.
     void TearDown() override
     {
         for (int i = 0; i < MAX_INTERFACES; i++) {
-            SetRecord(i, ("drained" + std::to_string(i)).c_str(), 100, 0, 0);
+            SetRecord(i, "drained", 100, 0, 0);
             AppendHistory(i);
         }
         InTempDirFixedClock::TearDown();
