@@ -29,6 +29,11 @@ struct InterfaceRecord {
     // direction has none. Rates span the time between two real readings.
     int64_t prevInTime;
     int64_t prevOutTime;
+    // 1 when the last poll measured the direction: a rate from two real readings of
+    // its counter. A direction without one has no figure, which is never shown or
+    // written as 0.
+    int32_t measuredIn;
+    int32_t measuredOut;
 };
 
 extern InterfaceRecord g_interfaces[MAX_INTERFACES];

@@ -58,10 +58,10 @@ int PollInterface(void *window, unsigned int message, int index)
     }
 
     // The reading's width, as its syntax says, decides what a lower reading means.
-    UpdateDirection(freshIn, bitsIn == 64, rec->inOctets, rec->curTime, rec->linkSpeed, &rec->prevInOctets,
-                    &rec->prevInTime, &rec->bpsIn, &rec->pctIn);
-    UpdateDirection(freshOut, bitsOut == 64, rec->outOctets, rec->curTime, rec->linkSpeed, &rec->prevOutOctets,
-                    &rec->prevOutTime, &rec->bpsOut, &rec->pctOut);
+    rec->measuredIn = UpdateDirection(freshIn, bitsIn == 64, rec->inOctets, rec->curTime, rec->linkSpeed,
+                                      &rec->prevInOctets, &rec->prevInTime, &rec->bpsIn, &rec->pctIn);
+    rec->measuredOut = UpdateDirection(freshOut, bitsOut == 64, rec->outOctets, rec->curTime, rec->linkSpeed,
+                                       &rec->prevOutOctets, &rec->prevOutTime, &rec->bpsOut, &rec->pctOut);
     rec->prevTime = rec->curTime;
     return reachable == 1 ? 1 : -1;
 }

@@ -22,13 +22,13 @@ T Saturate(Wide value)
 
 }  // namespace
 
-void UpdateDirection(int fresh, int counter64, int64_t reading, int64_t curTime, int64_t linkSpeed,
+int UpdateDirection(int fresh, int counter64, int64_t reading, int64_t curTime, int64_t linkSpeed,
                      int64_t *prevReading, int64_t *prevReadingTime, int64_t *bps, int32_t *pct)
 {
     *bps = 0;
     *pct = 0;
     if (!fresh)
-        return;
+        return 0;
 
     // elapsed <= 0 (same second, clock set back) gives no rate, only a new baseline.
     // A 64-bit counter does not wrap within centuries: a lower reading means the
@@ -36,7 +36,8 @@ void UpdateDirection(int fresh, int counter64, int64_t reading, int64_t curTime,
     // a 32-bit reading below a baseline that no 32-bit counter could have held.
     int64_t elapsed = curTime - *prevReadingTime;
     bool discontinuity = reading < *prevReading && (counter64 || *prevReading >= kCounterSpan);
-    if (*prevReadingTime != 0 && elapsed > 0 && !discontinuity) {
+    int measured = *prevReadingTime != 0 && elapsed > 0 && !discontinuity;
+    if (measured) {
         Wide octets = Wide(reading) - *prevReading;
         if (reading < *prevReading)
             octets += kCounterSpan;
@@ -51,4 +52,5 @@ void UpdateDirection(int fresh, int counter64, int64_t reading, int64_t curTime,
     }
     *prevReading = reading;
     *prevReadingTime = curTime;
+    return measured;
 }

@@ -12,6 +12,8 @@
 // of 2^32 or more, it means the counter was reset, and gives 0 and 0. Otherwise
 // both are 0. A fresh reading always
 // becomes the new baseline, with curTime as its time; without one the baseline
-// stays, so the next reading spans the whole gap.
-void UpdateDirection(int fresh, int counter64, int64_t reading, int64_t curTime, int64_t linkSpeed,
+// stays, so the next reading spans the whole gap. Returns 1 when the rate is a
+// measurement (a fresh reading over a baseline, with time between them, and no
+// discontinuity), else 0.
+int UpdateDirection(int fresh, int counter64, int64_t reading, int64_t curTime, int64_t linkSpeed,
                      int64_t *prevReading, int64_t *prevReadingTime, int64_t *bps, int32_t *pct);
