@@ -173,10 +173,10 @@ TEST_F(Walker, LinesFromTheInterfaceTable)
     static const char *const kPorts[] = {"Gi0/1", "Gi0/2", "Gi0/3", "Gi0/4", "Gi0/5", "Gi0/6", "Gi0/7", "Gi0/8"};
     for (uint32_t k = 0; k < 8; k++) {
         router.push_back({500 + k, kPorts[k], 6, 1000000000, 1, kPorts[k], 1000, true});
-        ports.push_back({std::string("Gi0_") + std::to_string(k + 1), "1000000000", 500 + k, true});
+        ports.push_back({std::string("Gi0-") + std::to_string(k + 1), "1000000000", 500 + k, true});
     }
-    ports.push_back({"Tunnel0", "1000000000", 2, true});
-    ports.push_back({"Vlan1", "1000000000", 3, true});
+    ports.push_back({"Tu0", "1000000000", 2, true});
+    ports.push_back({"Vl1", "1000000000", 3, true});
     std::vector<Expected> small = {{"eth0", "100000000", 2, true}, {"lo", "10000000", 1, true}};
     std::vector<Interface> gigabit = {kLo, {2, "eth0", 6, 1000000000, 1, "eth0", 1000, true}};
     const Case cases[] = {
@@ -185,14 +185,16 @@ TEST_F(Walker, LinesFromTheInterfaceTable)
          "14), lo (ifIndex 1)\n"},
         {"the loopback last", kSmall, small, ""},
         {"ports before internal interfaces, whatever their indices", router, ports,
-         "vellary-cfg: 16 interfaces are up and vellary.cfg holds ten; left out: Vlan10 (ifIndex 4), Null0 (ifIndex "
-         "5), Mgmt (ifIndex 6), Tunnel1 (ifIndex 7), Vlan20 (ifIndex 8), lo (ifIndex 1)\n"},
-        {"no ifXTable: ifDescr, ifSpeed, 32-bit counters and a note",
-         {{1, "lo", 24, 10000000, 1, nullptr, 0, false}, {2, "GigabitEthernet0/1", 6, 1000000000, 1, nullptr, 0, false}},
-         {{"GigabitEthernet", "1000000000", 2, false}, {"lo", "10000000", 1, false}},
-         "vellary-cfg: GigabitEthernet (ifIndex 2) runs at 1000000000 bit/s on its 32-bit counters, since the agent "
-         "has no 64-bit counters for it: past about 114.5 Mbit/s of traffic they wrap more than once in 5 minutes "
-         "and the figures read too low\n"},
+         "vellary-cfg: 16 interfaces are up and vellary.cfg holds ten; left out: Vl10 (ifIndex 4), Null0 (ifIndex "
+         "5), Mgmt (ifIndex 6), Tu1 (ifIndex 7), Vl20 (ifIndex 8), lo (ifIndex 1)\n"},
+        {"no ifXTable: ifDescr shortened, ifSpeed, 32-bit counters and a note",
+         {{1, "lo", 24, 10000000, 1, nullptr, 0, false},
+          {2, "GigabitEthernet0/1", 6, 100000000, 1, nullptr, 0, false},
+          {3, "GigabitEthernet0/2", 6, 1000000000, 1, nullptr, 0, false}},
+         {{"Gi0-1", "100000000", 2, false}, {"Gi0-2", "1000000000", 3, false}, {"lo", "10000000", 1, false}},
+         "vellary-cfg: Gi0-2 (ifIndex 3) runs at 1000000000 bit/s on its 32-bit counters, since the agent has no "
+         "64-bit counters for it: past about 114.5 Mbit/s of traffic they wrap more than once in 5 minutes and the "
+         "figures read too low\n"},
         {"SNMPv1 only: every column in each GetNext, 32-bit counters", gigabit,
          {{"eth0", "1000000000", 2, false}, {"lo", "10000000", 1, false}},
          "vellary-cfg: no answer from HOST over SNMPv2c; trying SNMPv1\n"
@@ -286,9 +288,9 @@ TEST_F(Walker, NamedInterfacesInTheOrderGiven)
     } cases[] = {
         {{"Gi0/3", "Uplink to core", "7"},
          0,
-         Line(host, "Gi0_3", "100000000", 4, true) + Line(host, "Gi0_2", "1000000000", 3, true) +
-             Line(host, "Te1_1", "10000000000", 7, true),
-         "vellary-cfg: Gi0_3 (ifIndex 4) is not up (ifOperStatus 2, down): it shows no traffic until it is\n"},
+         Line(host, "Gi0-3", "100000000", 4, true) + Line(host, "Gi0-2", "1000000000", 3, true) +
+             Line(host, "Te1-1", "10000000000", 7, true),
+         "vellary-cfg: Gi0-3 (ifIndex 4) is not up (ifOperStatus 2, down): it shows no traffic until it is\n"},
         {{"Gi0/1", "nosuch"}, 1, "",
          "vellary-cfg: no interface has the name, description or index \"nosuch\": vellary-cfg --list shows them all\n"},
         {{"Intel"}, 1, "",
