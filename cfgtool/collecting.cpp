@@ -282,10 +282,21 @@ int TakeError(Walk *walk, const Answer &answer, const int *active, int n, int re
         col->cells.clear();
         return 0;
     }
+    char status[48];
+    const char *name = ErrorStatusName(answer.errorStatus);
+    snprintf(status, sizeof status, name[0] ? "%d (%s)" : "%d", answer.errorStatus, name);
+    const char *what = col ? col->column->label : "the interface table";
+    const Asking *asking = walk->asking;
+    if (asking->user)
+        return Fail(walk->err,
+                    "vellary-cfg: the agent at %s answered the walk of %s with error status %s: check the agent's "
+                    "configuration and the access of SNMPv3 user \"%s\": its group's read view must hold the "
+                    "interface table\n",
+                    asking->host, what, status, asking->user->userName);
     return Fail(walk->err,
-                "vellary-cfg: the agent at %s answered the walk of %s with error status %d: check the agent's "
+                "vellary-cfg: the agent at %s answered the walk of %s with error status %s: check the agent's "
                 "configuration and that the community may read the interface table\n",
-                walk->asking->host, col ? col->column->label : "the interface table", answer.errorStatus);
+                asking->host, what, status);
 }
 
 // Reads one answer for the columns active[0..n). Returns 0, or 1 after a message.
@@ -510,6 +521,11 @@ int CollectTable(Asking *asking, int withCounters, uint32_t ifNumber, Table *tab
     if (WalkColumns(&walk))
         return 1;
     JoinRows(&walk);
+    if (table->rows.empty() && asking->user)
+        return Fail(err,
+                    "vellary-cfg: the agent at %s lists no interfaces: check the access of SNMPv3 user \"%s\": its "
+                    "group's read view must hold the interface table\n",
+                    asking->host, asking->user->userName);
     if (table->rows.empty())
         return Fail(err,
                     "vellary-cfg: the agent at %s lists no interfaces: check that the community may read the "
