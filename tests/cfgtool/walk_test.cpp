@@ -151,6 +151,7 @@ TEST_F(Walker, LinesFromTheInterfaceTable)
         Edit edit = nullptr;
         size_t tooBigAbove = 0;
         bool ping = true;
+        std::map<std::string, std::string> objects = {};  // served in place of the table's
     };
     std::vector<Interface> many = {kLo,
                                    {2, "eth0", 6, 4294967295u, 1, "up,link,1", 10000, true},
@@ -242,6 +243,30 @@ TEST_F(Walker, LinesFromTheInterfaceTable)
          "vellary-cfg: 13 interfaces are up and vellary.cfg holds ten; left out: eth11 (ifIndex 13), eth12 (ifIndex "
          "14), lo (ifIndex 1)\n",
          true, nullptr, 600},
+        {"32-bit counters kept as Counter64 and no ifXTable: noSuchName over SNMPv1, a note",
+         {kLo, {2, "eth0", 6, 100000000, 1, nullptr, 0, false}, {3, "eth1", 6, 100000000, 1, nullptr, 0, false}},
+         {{"eth0", "100000000", 2, false}, {"eth1", "100000000", 3, false}, {"lo", "10000000", 1, true}},
+         "vellary-cfg: eth0 (ifIndex 2) would show no traffic: asked over SNMPv1, as the monitor asks, the agent "
+         "gave no reading of ifInOctets.2 (noSuchName) or ifOutOctets.2 (noSuchName); an agent that keeps these "
+         "counters as 64-bit ones only cannot give them over SNMPv1, nor can one whose view for the community "
+         "leaves them out: check the agent, or read the device as an SNMPv3 user (vellary-v3.cfg)\n",
+         true, nullptr, 0, true,
+         {{"1.3.6.1.2.1.2.2.1.10.2", UnsignedTlv(0x46, 1000)}, {"1.3.6.1.2.1.2.2.1.16.2", UnsignedTlv(0x46, 2000)}}},
+        {"an error status naming no counter: each asked alone",
+         {kLo, {2, "eth0", 6, 100000000, 1, "eth0", 100, false}},
+         {{"eth0", "100000000", 2, false}, {"lo", "10000000", 1, true}},
+         "vellary-cfg: eth0 (ifIndex 2) would show no traffic: asked over SNMPv1, as the monitor asks, the agent "
+         "gave no reading of ifOutOctets.2 (error status 5, genErr); check the agent\n",
+         true,
+         [](const ber::Message &request, TableReply *reply) {
+             if (request.version != ber::VERSION_1 || request.pduType != ber::TAG_GET_REQUEST ||
+                 !InColumn(request.bindings[0].name, "1.3.6.1.2.1.2.2.1"))
+                 return;
+             if (request.bindings.size() > 1 || request.bindings[0].name == ParseOid("1.3.6.1.2.1.2.2.1.16.2")) {
+                 *reply = TableReply();
+                 reply->errorStatus = 5;
+             }
+         }},
         {"a device that does not answer ping", kSmall, small,
          "vellary-cfg: HOST does not answer ping, and the monitor reads the counters only of a device that does: let "
          "it answer ICMP echo requests from this computer\n",
@@ -253,6 +278,8 @@ TEST_F(Walker, LinesFromTheInterfaceTable)
         agent.v2c = c.v2c;
         agent.tooBigAbove = c.tooBigAbove;
         Serve(&agent, c.table);
+        for (const auto &object : c.objects)
+            agent.Set(object.first, object.second);
         Script(&agent, c.edit);
         SetPingAnswers(c.ping);
         ASSERT_TRUE(agent.Start("walk"));
