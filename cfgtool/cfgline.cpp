@@ -8,13 +8,53 @@
 
 namespace {
 
+// The words that start interface names on most network devices, and the short
+// forms their consoles print; the long forms leave no room in 15 characters
+// for the numbers that tell ports apart.
+const struct {
+    const char *word;
+    const char *shortForm;
+} kShortForms[] = {
+    {"Ethernet", "Eth"},
+    {"FastEthernet", "Fa"},
+    {"GigabitEthernet", "Gi"},
+    {"TwoGigabitEthernet", "Tw"},
+    {"FiveGigabitEthernet", "Fi"},
+    {"TenGigabitEthernet", "Te"},
+    {"TenGigE", "Te"},
+    {"Ten-GigabitEthernet", "XGE"},
+    {"XGigabitEthernet", "XGE"},
+    {"TwentyFiveGigE", "Twe"},
+    {"FortyGigabitEthernet", "Fo"},
+    {"FortyGigE", "Fo"},
+    {"HundredGigabitEthernet", "Hu"},
+    {"HundredGigE", "Hu"},
+    {"FourHundredGigE", "FH"},
+    {"AppGigabitEthernet", "Ap"},
+    {"M-GigabitEthernet", "MGE"},
+    {"MgmtEth", "Mg"},
+    {"Management", "Ma"},
+    {"Port-channel", "Po"},
+    {"Bundle-Ether", "BE"},
+    {"Bridge-Aggregation", "BAGG"},
+    {"Route-Aggregation", "RAGG"},
+    {"Vlan", "Vl"},
+    {"Loopback", "Lo"},
+    {"Tunnel", "Tu"},
+    {"Serial", "Se"},
+    {"Dialer", "Di"},
+    {"Multilink", "Mu"},
+    {"Virtual-Access", "Vi"},
+    {"Virtual-Template", "Vt"},
+};
+
 char CleanChar(uint8_t c)
 {
     if (c == ',' || c < 0x20 || c == 0x7F)
         return ' ';
-    if (c >= 0x80 || !IsFileNameChar(c))
+    if (c >= 0x80)
         return '_';
-    return static_cast<char>(c);
+    return IsFileNameChar(c) ? static_cast<char>(c) : '-';
 }
 
 char Lower(char c)
@@ -39,6 +79,29 @@ bool Taken(const char *name, const char (*taken)[CFG_NAME_WIDTH + 1], int count)
     return false;
 }
 
+// The short form for the word that octets[0..len) start with, with *skip set
+// to the octets it stands for (and the blanks after it), or nullptr. A digit
+// must follow, so "Ethernet adapter" or "Loopback Pseudo-Interface 1" keep
+// their words.
+const char *ShortForm(const uint8_t *octets, size_t len, size_t *skip)
+{
+    for (const auto &f : kShortForms) {
+        size_t n = strlen(f.word);
+        size_t k = 0;
+        while (k < n && k < len && Lower(static_cast<char>(octets[k])) == Lower(f.word[k]))
+            k++;
+        if (k < n)
+            continue;
+        while (k < len && octets[k] == ' ')
+            k++;
+        if (k < len && octets[k] >= '0' && octets[k] <= '9') {
+            *skip = k;
+            return f.shortForm;
+        }
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 void CleanName(const uint8_t *octets, size_t len, char name[CFG_NAME_WIDTH + 1])
@@ -49,7 +112,12 @@ void CleanName(const uint8_t *octets, size_t len, char name[CFG_NAME_WIDTH + 1])
     size_t start = 0;
     while (start < len && CleanChar(octets[start]) == ' ')
         start++;
-    size_t n = 0;
+    size_t n = 0, skip = 0;
+    if (const char *shortForm = ShortForm(octets + start, len - start, &skip)) {
+        n = strlen(shortForm);
+        memcpy(name, shortForm, n);
+        start += skip;
+    }
     for (size_t k = start; k < len && n < CFG_NAME_WIDTH; k++)
         name[n++] = CleanChar(octets[k]);
     while (n > 0 && name[n - 1] == ' ')

@@ -14,12 +14,15 @@
 #define CFG_HC_OUT_OID "1.3.6.1.2.1.31.1.1.1.10"
 
 // Makes a name for the name field from an agent's octets. The text ends at the
-// first NUL (some agents send C strings). Commas and control characters (CR, LF,
-// Ctrl-Z, TAB, ...) become spaces, since each would end or shift a field; the
-// characters Windows refuses in file names (\ / : * ? " < > |) and bytes outside
-// ASCII become '_', since the name is also the stem of the history file. Spaces
-// are trimmed from both ends, before and after the cut to 15 characters. The
-// result is terminated and may be empty.
+// first NUL (some agents send C strings). A well-known interface word at the
+// start, in any case and followed by a digit (blanks between are dropped),
+// becomes its short form: "GigabitEthernet1/0/24" reads "Gi1-0-24". Commas and
+// control characters (CR, LF, Ctrl-Z, TAB, ...) become spaces, since each
+// would end or shift a field; the characters Windows refuses in file names
+// (\ / : * ? " < > |) become '-' and bytes outside ASCII '_', since the name is
+// also the stem of the history file. Spaces are trimmed from both ends, before
+// and after the cut to 15 characters. The result is terminated and may be
+// empty.
 void CleanName(const uint8_t *octets, size_t len, char name[CFG_NAME_WIDTH + 1]);
 
 // Makes name, as CleanName leaves it, differ from the count names before it,

@@ -282,10 +282,21 @@ int TakeError(Walk *walk, const Answer &answer, const int *active, int n, int re
         col->cells.clear();
         return 0;
     }
+    char status[48];
+    const char *name = ErrorStatusName(answer.errorStatus);
+    snprintf(status, sizeof status, name[0] ? "%d (%s)" : "%d", answer.errorStatus, name);
+    const char *what = col ? col->column->label : "the interface table";
+    const Asking *asking = walk->asking;
+    if (asking->user)
+        return Fail(walk->err,
+                    "vellary-cfg: the agent at %s answered the walk of %s with error status %s: check the agent's "
+                    "configuration and the access of SNMPv3 user \"%s\": its group's read view must hold the "
+                    "interface table\n",
+                    asking->host, what, status, asking->user->userName);
     return Fail(walk->err,
-                "vellary-cfg: the agent at %s answered the walk of %s with error status %d: check the agent's "
+                "vellary-cfg: the agent at %s answered the walk of %s with error status %s: check the agent's "
                 "configuration and that the community may read the interface table\n",
-                walk->asking->host, col ? col->column->label : "the interface table", answer.errorStatus);
+                asking->host, what, status);
 }
 
 // Reads one answer for the columns active[0..n). Returns 0, or 1 after a message.
@@ -443,9 +454,9 @@ void JoinRows(Walk *walk)
 }
 
 // Asks in one GET for the 64-bit counters of rows rows, whose in and out
-// names stand side by side in names, and sets hc[0..rows). Returns
+// names stand side by side in names, and sets lines[0..rows).hc. Returns
 // ASK_ANSWERED with *errorStatus, ASK_SILENT or ASK_FAILED.
-int AskCounters(Asking *asking, const smiOID *names, int rows, int *hc, smiINT *errorStatus)
+int AskCounters(Asking *asking, const smiOID *names, int rows, LineCounters *lines, smiINT *errorStatus)
 {
     Answer answer;
     int rc = Ask(asking, SNMP_PDU_GET, names, 2 * rows, 0, &answer);
@@ -454,9 +465,9 @@ int AskCounters(Asking *asking, const smiOID *names, int rows, int *hc, smiINT *
         return rc;
     for (int k = 0; k < rows; k++) {
         if (rc == ASK_SILENT) {
-            hc[k] = HC_SILENT;
+            lines[k].hc = HC_SILENT;
         } else if (answer.errorStatus != SNMP_ERROR_NOERROR) {
-            hc[k] = HC_REFUSED;
+            lines[k].hc = HC_REFUSED;
         } else {
             int served = 0;
             for (int dir = 0; dir < 2; dir++) {
@@ -466,12 +477,95 @@ int AskCounters(Asking *asking, const smiOID *names, int rows, int *hc, smiINT *
                 served += AnswerBinding(answer, i, &name, &value) && value.syntax == SNMP_SYNTAX_CNTR64 &&
                           CompareOids(name.ptr, name.len, names[i].ptr, names[i].len) == 0;
             }
-            hc[k] = served == 2 ? HC_SERVED : HC_ABSENT;
+            lines[k].hc = served == 2 ? HC_SERVED : HC_ABSENT;
         }
     }
     if (rc == ASK_ANSWERED)
         DropAnswer(&answer);
     return rc;
+}
+
+// Whether a value is one the monitor takes as a reading: a 32-bit number, or
+// a Counter64 within its 63 bits.
+bool IsReading(const smiVALUE &value)
+{
+    switch (value.syntax) {
+    case SNMP_SYNTAX_INT:
+    case SNMP_SYNTAX_CNTR32:
+    case SNMP_SYNTAX_GAUGE32:
+    case SNMP_SYNTAX_TIMETICKS:
+    case SNMP_SYNTAX_UINT32:
+        return true;
+    case SNMP_SYNTAX_CNTR64:
+        return value.value.hNumber.hipart <= INT32_MAX;
+    default:
+        return false;
+    }
+}
+
+// What binding i of an answer without an error status says of the counter asked for.
+CounterRead ReadOf(const Answer &answer, smiUINT32 i, const smiOID &asked)
+{
+    smiOID name;
+    smiVALUE value;
+    if (!AnswerBinding(answer, i, &name, &value) || CompareOids(name.ptr, name.len, asked.ptr, asked.len) != 0)
+        return {READ_OTHER_OBJECT, 0};
+    if (value.syntax == SNMP_SYNTAX_NOSUCHOBJECT || value.syntax == SNMP_SYNTAX_NOSUCHINSTANCE ||
+        value.syntax == SNMP_SYNTAX_ENDOFMIBVIEW)
+        return {READ_NO_SUCH, static_cast<int>(value.syntax)};
+    return {IsReading(value) ? READ_OK : READ_NOT_NUMBER, 0};
+}
+
+// Every line's two counters, a binding of at most 32 bytes each, fit in one
+// reply within the walk's datagram budget, whatever the version's overhead.
+static_assert(2 * WALK_MAX_LINES * 32 + 200 <= WALK_REPLY_BYTES, "the counter GET fits one datagram");
+
+// GETs the n counters names in asking->version and sets *reads[k] for each.
+// An error status speaks for the object it names, which is settled and left
+// out of the next request; one that names none has each asked alone. At most
+// 2n + 1 requests, since every other one settles at least one. Returns
+// ASK_ANSWERED, or ASK_FAILED when a request could not be sent.
+int AskReads(Asking *asking, const smiOID *names, CounterRead *const *reads, int n)
+{
+    int pending[2 * WALK_MAX_LINES];
+    for (int k = 0; k < n; k++)
+        pending[k] = k;
+    int left = n;
+    bool alone = false;
+    while (left > 0) {
+        smiOID batch[2 * WALK_MAX_LINES];
+        int m = alone ? 1 : left;
+        for (int j = 0; j < m; j++)
+            batch[j] = names[pending[j]];
+        Answer answer;
+        int rc = Ask(asking, SNMP_PDU_GET, batch, m, 0, &answer);
+        if (rc == ASK_FAILED)
+            return rc;
+        int settled = m;
+        if (rc == ASK_SILENT) {
+            for (int j = 0; j < m; j++)
+                *reads[pending[j]] = {READ_SILENT, 0};
+        } else if (answer.errorStatus == SNMP_ERROR_NOERROR) {
+            for (int j = 0; j < m; j++)
+                *reads[pending[j]] = ReadOf(answer, static_cast<smiUINT32>(j), batch[j]);
+        } else if (m == 1 || (answer.errorIndex >= 1 && answer.errorIndex <= m)) {
+            int j = m == 1 ? 0 : answer.errorIndex - 1;
+            *reads[pending[j]] = answer.errorStatus == SNMP_ERROR_NOSUCHNAME
+                                     ? CounterRead{READ_NO_SUCH, 0}
+                                     : CounterRead{READ_ERROR, answer.errorStatus};
+            memmove(&pending[j], &pending[j + 1], static_cast<size_t>(left - j - 1) * sizeof pending[0]);
+            left--;
+            settled = 0;
+        } else {
+            alone = true;
+            settled = 0;
+        }
+        if (rc == ASK_ANSWERED)
+            DropAnswer(&answer);
+        memmove(&pending[0], &pending[settled], static_cast<size_t>(left - settled) * sizeof pending[0]);
+        left -= settled;
+    }
+    return ASK_ANSWERED;
 }
 
 }  // namespace
@@ -510,6 +604,11 @@ int CollectTable(Asking *asking, int withCounters, uint32_t ifNumber, Table *tab
     if (WalkColumns(&walk))
         return 1;
     JoinRows(&walk);
+    if (table->rows.empty() && asking->user)
+        return Fail(err,
+                    "vellary-cfg: the agent at %s lists no interfaces: check the access of SNMPv3 user \"%s\": its "
+                    "group's read view must hold the interface table\n",
+                    asking->host, asking->user->userName);
     if (table->rows.empty())
         return Fail(err,
                     "vellary-cfg: the agent at %s lists no interfaces: check that the community may read the "
@@ -518,10 +617,12 @@ int CollectTable(Asking *asking, int withCounters, uint32_t ifNumber, Table *tab
     return 0;
 }
 
-int CollectCounters(Asking *asking, const Table &table, const int *chosen, int count, int *hc, FILE *err)
+int CollectCounters(Asking *asking, const Table &table, const int *chosen, int count, LineCounters *lines, FILE *err)
 {
-    for (int k = 0; k < count; k++)
-        hc[k] = AsksV2Pdus(asking) ? HC_ABSENT : HC_NO_V2C;
+    for (int k = 0; k < count; k++) {
+        memset(&lines[k], 0, sizeof lines[k]);
+        lines[k].hc = AsksV2Pdus(asking) ? HC_ABSENT : HC_NO_V2C;
+    }
     if (!AsksV2Pdus(asking) || count == 0)
         return 0;
     static const char *const kCounters[2] = {CFG_HC_IN_OID, CFG_HC_OUT_OID};
@@ -544,11 +645,39 @@ int CollectCounters(Asking *asking, const Table &table, const int *chosen, int c
         names[i].ptr = ids[i].ids;
     }
     smiINT errorStatus = SNMP_ERROR_NOERROR;
-    int rc = AskCounters(asking, names, rows, hc, &errorStatus);
+    int rc = AskCounters(asking, names, rows, lines, &errorStatus);
     // An error status speaks for the whole request: asked row by row, one
     // instance the agent fails costs only its own row the 64-bit counters.
     if (rc == ASK_ANSWERED && errorStatus != SNMP_ERROR_NOERROR && rows > 1)
         for (int k = 0; k < rows && rc != ASK_FAILED; k++)
-            rc = AskCounters(asking, &names[2 * static_cast<size_t>(k)], 1, &hc[k], &errorStatus);
+            rc = AskCounters(asking, &names[2 * static_cast<size_t>(k)], 1, &lines[k], &errorStatus);
+    return rc == ASK_FAILED ? SendFailure(asking, err) : 0;
+}
+
+int CheckCounters(Asking *asking, const Table &table, const int *chosen, int count, LineCounters *lines, FILE *err)
+{
+    char text[2 * WALK_MAX_LINES][41];
+    smiOID names[2 * WALK_MAX_LINES];
+    CounterRead *reads[2 * WALK_MAX_LINES];
+    int n = 0;
+    for (int k = 0; k < count && k < WALK_MAX_LINES; k++) {
+        if (lines[k].hc == HC_SERVED)
+            continue;
+        CounterOids(table.rows[chosen[k]].ifIndex, 0, text[n], text[n + 1]);
+        for (int dir = 0; dir < 2; dir++, n++) {
+            if (SnmpStrToOid(text[n], &names[n]) == SNMPAPI_FAILURE) {
+                asking->failedCall = "SnmpStrToOid";
+                return SendFailure(asking, err);
+            }
+            reads[n] = &lines[k].read[dir];
+        }
+    }
+    if (n == 0)
+        return 0;
+    // The monitor reads a community's 32-bit counters over SNMPv1 alone.
+    int version = asking->version;
+    asking->version = asking->user ? ASK_V3 : ASK_V1;
+    int rc = AskReads(asking, names, reads, n);
+    asking->version = version;
     return rc == ASK_FAILED ? SendFailure(asking, err) : 0;
 }

@@ -47,11 +47,33 @@ int CollectTable(Asking *asking, int withCounters, uint32_t ifNumber, Table *tab
 // Whether the rows chosen serve the 64-bit counters, and if not, why.
 enum HcState { HC_SERVED, HC_NO_V2C, HC_ABSENT, HC_SILENT, HC_REFUSED };
 
+// What the monitor will get when it reads a 32-bit counter.
+enum ReadState { READ_OK, READ_SILENT, READ_NO_SUCH, READ_ERROR, READ_NOT_NUMBER, READ_OTHER_OBJECT };
+
+struct CounterRead {
+    int state;   // ReadState
+    int detail;  // the error status of READ_ERROR, the exception's syntax of READ_NO_SUCH over SNMPv3
+};
+
+// What the walk learnt of one chosen line's counters.
+struct LineCounters {
+    int hc;               // HcState
+    CounterRead read[2];  // its 32-bit in and out counters; READ_OK where not asked
+};
+
 // Asks for both 64-bit counters of the count rows chosen (indices into
 // table.rows, at most WALK_MAX_LINES) in one SNMPv2c GET, or one per row when
-// the agent answers that with an error status, and sets hc[k] for each.
+// the agent answers that with an error status, and sets lines[k].hc for each
+// (and clears its reads). Returns 0, or 1 after a message on err when a
+// request could not be sent.
+int CollectCounters(Asking *asking, const Table &table, const int *chosen, int count, LineCounters *lines, FILE *err);
+
+// GETs the 32-bit counters of the lines not on HC_SERVED once, the way the
+// monitor will read them: over SNMPv1, or as the label's SNMPv3 user. Asks
+// for all in one request (they fit one datagram), and after an error status
+// again without the object it names. Sets lines[k].read.
 // Returns 0, or 1 after a message on err when a request could not be sent.
-int CollectCounters(Asking *asking, const Table &table, const int *chosen, int count, int *hc, FILE *err);
+int CheckCounters(Asking *asking, const Table &table, const int *chosen, int count, LineCounters *lines, FILE *err);
 
 // Octets of the text at (at, len) of the table, for printing with "%.*s".
 inline const char *TextAt(const Table &table, uint32_t at)

@@ -7,3 +7,7 @@
 int Fail(FILE *err, const char *format, ...);
 // A note, or progress: printed on err.
 void Note(FILE *err, const char *format, ...);
+
+// SNMP's name of an error status ("genErr", "authorizationError"), or "" for
+// one it does not name.
+const char *ErrorStatusName(int errorStatus);

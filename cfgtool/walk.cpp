@@ -136,22 +136,25 @@ int WalkDevice(Asking *asking, const Options &opt, FILE *out, FILE *err)
     if (opt.nameCount > 0 ? ChooseNamed(table, opt.names, opt.nameCount, chosen, err)
                           : ChooseDefault(table, opt.host, chosen, &count, err))
         return 1;
-    int hc[WALK_MAX_LINES];
-    if (CollectCounters(asking, table, chosen, count, hc, err))
+    LineCounters lines[WALK_MAX_LINES];
+    if (CollectCounters(asking, table, chosen, count, lines, err))
         return 1;
     // The monitor reads a line on 32-bit counters over SNMPv1 (SNMPv3 reads
     // a label's lines whatever the counter), so a walk over SNMPv2c alone
-    // does not show that the device answers it.
+    // does not show that the device answers it, nor that it serves those
+    // counters that way: some keep them as Counter64, which SNMPv1 cannot carry.
     bool on32 = false, v1Silent = false;
     for (int k = 0; k < count; k++)
-        on32 = on32 || hc[k] != HC_SERVED;
+        on32 = on32 || lines[k].hc != HC_SERVED;
     if (on32 && asking->version == ASK_V2C) {
         rc = AnswersV1(asking);
         if (rc == ASK_FAILED)
             return SendFailure(asking, err);
         v1Silent = rc == ASK_SILENT;
     }
-    return WriteLines(table, chosen, hc, count, v1Silent, opt.host, opt.community, opt.path, out, err);
+    if (on32 && !v1Silent && CheckCounters(asking, table, chosen, count, lines, err))
+        return 1;
+    return WriteLines(table, chosen, lines, count, v1Silent, *asking, opt.path, out, err);
 }
 
 void Ping(const char *host, int *answered)

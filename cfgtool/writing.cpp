@@ -65,8 +65,73 @@ const char *HcReason(int hc)
     }
 }
 
+// Why the monitor will get no reading of a 32-bit counter, in a few words.
+void ReadReason(const CounterRead &read, char *buf, size_t cap)
+{
+    switch (read.state) {
+    case READ_SILENT:
+        snprintf(buf, cap, "no answer to %d tries", ASK_TRIES);
+        break;
+    case READ_NO_SUCH:
+        snprintf(buf, cap, "%s",
+                 read.detail == vsnmp::SNMP_SYNTAX_NOSUCHINSTANCE ? "noSuchInstance"
+                 : read.detail == vsnmp::SNMP_SYNTAX_ENDOFMIBVIEW ? "endOfMibView"
+                 : read.detail != 0                               ? "noSuchObject"
+                                                                  : "noSuchName");
+        break;
+    case READ_ERROR:
+        snprintf(buf, cap, "error status %d%s%s", read.detail, ErrorStatusName(read.detail)[0] ? ", " : "",
+                 ErrorStatusName(read.detail));
+        break;
+    case READ_NOT_NUMBER:
+        snprintf(buf, cap, "a value that is not a number");
+        break;
+    default:
+        snprintf(buf, cap, "an answer about another object");
+        break;
+    }
+}
+
+// A note for a line whose 32-bit counters the monitor will not read, naming
+// each one and why.
+void NoteReads(const Row &row, const char *name, const LineCounters &line, const Asking &asking, FILE *err)
+{
+    static const char *const kCounters[2] = {"ifInOctets", "ifOutOctets"};
+    char unread[200] = "";
+    size_t len = 0;
+    bool noSuch = false;
+    for (int dir = 0; dir < 2; dir++) {
+        if (line.read[dir].state == READ_OK)
+            continue;
+        char reason[64];
+        ReadReason(line.read[dir], reason, sizeof reason);
+        int n = snprintf(unread + len, sizeof unread - len, "%s%s.%lu (%s)", len ? " or " : "", kCounters[dir],
+                         static_cast<unsigned long>(row.ifIndex), reason);
+        len += n > 0 && static_cast<size_t>(n) < sizeof unread - len ? static_cast<size_t>(n) : 0;
+        noSuch = noSuch || line.read[dir].state == READ_NO_SUCH;
+    }
+    if (len == 0)
+        return;
+    if (asking.user)
+        Note(err,
+             "vellary-cfg: %s (ifIndex %lu) would show no traffic: asked as SNMPv3 user \"%s\", as the monitor "
+             "asks, the agent gave no reading of %s; check the agent, and that the user's group may read them (its "
+             "read view)\n",
+             name, static_cast<unsigned long>(row.ifIndex), asking.user->userName, unread);
+    else
+        Note(err,
+             "vellary-cfg: %s (ifIndex %lu) would show no traffic: asked over SNMPv1, as the monitor asks, the agent "
+             "gave no reading of %s; %s\n",
+             name, static_cast<unsigned long>(row.ifIndex), unread,
+             noSuch ? "an agent that keeps these counters as 64-bit ones only cannot give them over SNMPv1, nor "
+                      "can one whose view for the community leaves them out: check the agent, or read the device "
+                      "as an SNMPv3 user (vellary-v3.cfg)"
+                    : "check the agent");
+}
+
 // Notes on what a line will show wrong, or not at all.
-void NoteLine(const Row &row, const char *name, int hc, int64_t speed, FILE *err)
+void NoteLine(const Row &row, const char *name, const LineCounters &line, int64_t speed, const Asking &asking,
+              FILE *err)
 {
     unsigned long index = row.ifIndex;
     if (row.operStatus != OPER_STATUS_UP)
@@ -77,11 +142,12 @@ void NoteLine(const Row &row, const char *name, int hc, int64_t speed, FILE *err
              "vellary-cfg: %s (ifIndex %lu) reports a speed of 0, so its percentages read 0: put the link's "
              "speed in bit/s in the line's fourth field\n",
              name, index);
-    if (hc != HC_SERVED && speed > kWrapSpeed)
+    if (line.hc != HC_SERVED && speed > kWrapSpeed)
         Note(err,
              "vellary-cfg: %s (ifIndex %lu) runs at %" PRId64 " bit/s on its 32-bit counters, since %s: past "
              "about 114.5 Mbit/s of traffic they wrap more than once in 5 minutes and the figures read too low\n",
-             name, index, speed, HcReason(hc));
+             name, index, speed, HcReason(line.hc));
+    NoteReads(row, name, line, asking, err);
 }
 
 int WriteFile(const char *path, const char *bytes, size_t len, FILE *err)
@@ -130,10 +196,11 @@ int WriteList(const Table &table, FILE *out, FILE *err)
     return 0;
 }
 
-int WriteLines(const Table &table, const int *chosen, const int *hc, int count, bool v1Silent, const char *host,
-               const char *community, const char *path, FILE *out, FILE *err)
+int WriteLines(const Table &table, const int *chosen, const LineCounters *lines, int count, bool v1Silent,
+               const Asking &asking, const char *path, FILE *out, FILE *err)
 {
-    char lines[WALK_MAX_LINES * CFG_LINE_MAX];
+    const char *host = asking.host;
+    char text[WALK_MAX_LINES * CFG_LINE_MAX];
     char names[WALK_MAX_LINES][CFG_NAME_WIDTH + 1];
     char unread[WALK_MAX_LINES * 48] = "";  // the lines on 32-bit counters, for v1Silent
     size_t len = 0, unreadLen = 0;
@@ -142,11 +209,11 @@ int WriteLines(const Table &table, const int *chosen, const int *hc, int count, 
         RowName(table, row, names[k]);
         MakeUniqueName(names[k], row.ifIndex, names, k);
         char oidIn[41], oidOut[41];
-        CounterOids(row.ifIndex, hc[k] == HC_SERVED, oidIn, oidOut);
+        CounterOids(row.ifIndex, lines[k].hc == HC_SERVED, oidIn, oidOut);
         int64_t speed = RowSpeed(row);
-        NoteLine(row, names[k], hc[k], speed, err);
-        len += FormatLine(lines + len, sizeof lines - len, names[k], host, community, speed, oidIn, oidOut);
-        if (hc[k] != HC_SERVED && unreadLen < sizeof unread) {
+        NoteLine(row, names[k], lines[k], speed, asking, err);
+        len += FormatLine(text + len, sizeof text - len, names[k], host, asking.community, speed, oidIn, oidOut);
+        if (lines[k].hc != HC_SERVED && unreadLen < sizeof unread) {
             int n = snprintf(unread + unreadLen, sizeof unread - unreadLen, "%s%s (ifIndex %lu)", unreadLen ? ", " : "",
                              names[k], static_cast<unsigned long>(row.ifIndex));
             unreadLen += n > 0 ? static_cast<size_t>(n) : 0;
@@ -158,13 +225,13 @@ int WriteLines(const Table &table, const int *chosen, const int *hc, int count, 
              "so these lines would show no traffic: %s; let the agent answer SNMPv1 to the community\n",
              host, unread);
     if (path) {
-        if (WriteFile(path, lines, len, err))
+        if (WriteFile(path, text, len, err))
             return 1;
         Note(err, "vellary-cfg: %d line%s written to %s\n", count, count == 1 ? "" : "s", path);
         return 0;
     }
     // A full disk or a closed pipe must not pass for a written configuration.
-    if (fwrite(lines, 1, len, out) != len || fflush(out) != 0)
+    if (fwrite(text, 1, len, out) != len || fflush(out) != 0)
         return Fail(err, "vellary-cfg: could not write the lines to standard output: check where it goes (disk "
                          "space, the file's access rights)\n");
     return 0;

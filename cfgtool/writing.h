@@ -13,11 +13,12 @@
 // when out could not take it.
 int WriteList(const Table &table, FILE *out, FILE *err);
 
-// The lines of the count rows chosen (indices into table.rows, hc[k] telling
-// whether row k serves the 64-bit counters, HcState), each name unique, with
-// a note on err for each line that may read wrong, and one naming the lines on
-// 32-bit counters when v1Silent says the device does not answer SNMPv1. Writes
-// them to out, or with path to that file, which is replaced only once the
-// whole text is on disk. Returns 0, or 1 after a message.
-int WriteLines(const Table &table, const int *chosen, const int *hc, int count, bool v1Silent, const char *host,
-               const char *community, const char *path, FILE *out, FILE *err);
+// The lines of the count rows chosen (indices into table.rows; lines[k]
+// tells which counters row k serves, HcState, and how its 32-bit ones read),
+// each name unique, with a note on err for each line that may read wrong, and
+// one naming the lines on 32-bit counters when v1Silent says the device does
+// not answer SNMPv1. Writes them to out, or with path to that file, which is
+// replaced only once the whole text is on disk. Returns 0, or 1 after a
+// message.
+int WriteLines(const Table &table, const int *chosen, const LineCounters *lines, int count, bool v1Silent,
+               const Asking &asking, const char *path, FILE *out, FILE *err);

@@ -27,17 +27,65 @@ TEST(CfgName, CleanedForTheFieldAndTheHistoryFile)
         {"commas", "a,b,,c", "a b  c"},
         {"line breaks, Ctrl-Z and TAB", "a\r\nb\x1A" "c\td", "a  b c d"},
         {"ends at NUL", std::string("eth0\0junk", 9), "eth0"},
-        {"slash of a port name", "Gi0/1", "Gi0_1"},
-        {"every character a file name refuses", "C:\\*?\"<>|/", "C_________"},
+        {"every character a file name refuses", "C:\\*?\"<>|/", "C---------"},
         {"bytes outside ASCII", "S\xC3\xBC" "d", "S__d"},
         {"blanks around", "  eth0  ", "eth0"},
-        {"cut to 15", "GigabitEthernet0/1", "GigabitEthernet"},
         {"blank at the cut", "abcdefghijklmn opq", "abcdefghijklmn"},
         {"blanks and commas only", " , ", ""},
         {"empty", "", ""},
     };
     for (const Case &c : cases)
         EXPECT_EQ(c.clean, Clean(c.octets)) << c.name;
+}
+
+// Names as devices report them in ifName or ifDescr.
+TEST(CfgName, InterfaceWordsShortenedAsOnTheConsole)
+{
+    struct Case {
+        std::string octets;
+        std::string clean;
+    } cases[] = {
+        {"GigabitEthernet1/0/24", "Gi1-0-24"},
+        {"TenGigabitEthernet1/1/4", "Te1-1-4"},
+        {"FastEthernet0/1", "Fa0-1"},
+        {"TwentyFiveGigE1/0/1", "Twe1-0-1"},
+        {"FortyGigabitEthernet1/1/1", "Fo1-1-1"},
+        {"HundredGigE1/0/49", "Hu1-0-49"},
+        {"TenGigE0/0/0/0", "Te0-0-0-0"},
+        {"FourHundredGigE0/0/0/12", "FH0-0-0-12"},
+        {"Bundle-Ether100", "BE100"},
+        {"MgmtEth0/RP0/CPU0/0", "Mg0-RP0-CPU0-0"},
+        {"Ethernet1/1", "Eth1-1"},
+        {"ethernet1/49", "Eth1-49"},
+        {"Port-channel1", "Po1"},
+        {"Port-Channel10", "Po10"},
+        {"Vlan100", "Vl100"},
+        {"Vlanif100", "Vlanif100"},
+        {"Loopback0", "Lo0"},
+        {"Tunnel10", "Tu10"},
+        {"Management1", "Ma1"},
+        {"Serial0/0/0:0", "Se0-0-0-0"},
+        {"XGigabitEthernet0/0/1", "XGE0-0-1"},
+        {"Ten-GigabitEthernet1/0/49", "XGE1-0-49"},
+        {"Bridge-Aggregation1", "BAGG1"},
+        {"Eth-Trunk1", "Eth-Trunk1"},
+        {"GigabitEthernet 1/0/1", "Gi1-0-1"},
+        {"xe-0/0/0.0", "xe-0-0-0.0"},
+        {"ge-0/0/1", "ge-0-0-1"},
+        {"et-0/0/0:1", "et-0-0-0-1"},
+        {"1/1/1", "1-1-1"},
+        {"Dot11Radio0", "Dot11Radio0"},
+        {"wlan0", "wlan0"},
+        {"radio1", "radio1"},
+        {"GigabitEthernet", "GigabitEthernet"},
+        {"Ethernet adapter Local Area Connection", "Ethernet adapte"},
+        {"Loopback Pseudo-Interface 1", "Loopback Pseudo"},
+        {"Intel(R) Ethernet Connection (7) I219-V", "Intel(R) Ethern"},
+        {"\"Uplink to core\"", "-Uplink to core"},
+        {"  Vlan 20  ", "Vl20"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(c.clean, Clean(c.octets)) << c.octets;
 }
 
 TEST(CfgName, NoTwoLinesShareAName)

@@ -105,15 +105,26 @@ TEST_F(WalkerAgainstSnmpd, AnAgentOfOneVersionIsWalked)
 
 // A label of vellary-v3.cfg walks over SNMPv3 as its user, with GetBulk and
 // the 64-bit counters as over SNMPv2c; its lines carry the label. A refusal
-// says what to check, and a bad line's label is never sent.
+// says what to check, naming the user's access where a community's would be,
+// and a bad line's label is never sent.
 TEST_F(WalkerAgainstSnmpd, ALabelWalksAsItsUser)
 {
     SnmpdAgent agent;
-    ASSERT_TRUE(agent.Start(81, 89, nullptr, "createUser walker SHA-256 walkauth1 AES-256-C walkpriv1\nrouser walker priv\n"))
+    ASSERT_TRUE(agent.Start(81, 89, nullptr,
+                            "createUser walker SHA-256 walkauth1 AES-256-C walkpriv1\nrouser walker priv\n"
+                            "createUser noaccess SHA-256 walkauth1 AES walkpriv1\n"
+                            "createUser limited SHA-256 walkauth1 AES walkpriv1\n"
+                            "view nocounters included .1\nview nocounters excluded .1.3.6.1.2.1.2.2.1.10\n"
+                            "view nocounters excluded .1.3.6.1.2.1.2.2.1.16\n"
+                            "view nocounters excluded .1.3.6.1.2.1.31.1.1.1.6\n"
+                            "view nocounters excluded .1.3.6.1.2.1.31.1.1.1.10\n"
+                            "rouser limited priv -V nocounters\n"))
         << "snmpd did not start on 127.0.0.81-89";
     WriteFile("vellary-v3.cfg", "lab,walker,SHA-256,walkauth1,AES-256C,walkpriv1\r\n"
                                 "wrong,walker,SHA-256,walkauth2,AES-256C,walkpriv1\r\n"
-                                "des,walker,SHA-256,walkauth1,DES,walkpriv1\r\n");
+                                "des,walker,SHA-256,walkauth1,DES,walkpriv1\r\n"
+                                "noaccess,noaccess,SHA-256,walkauth1,AES,walkpriv1\r\n"
+                                "limited,limited,SHA-256,walkauth1,AES,walkpriv1\r\n");
     std::string lo = std::to_string(if_nametoindex("lo"));
     std::string walker = std::string(VELLARY_CFG) + " -o vellary.cfg " + agent.Address();
     EXPECT_EQ("0", RunCommand(walker + " lab lo 2>errors.txt; echo $?"));
@@ -130,6 +141,21 @@ TEST_F(WalkerAgainstSnmpd, ALabelWalksAsItsUser)
     EXPECT_EQ("1", RunCommand(walker + " des lo 2>errors.txt; echo $?"));
     EXPECT_EQ("vellary-v3.cfg line 3: DES is refused: it is a broken 56-bit cipher; use AES\n"
               "vellary-cfg: \"des\" is the label of no usable user in vellary-v3.cfg: mend the file first\n",
+              ReadFile("errors.txt"));
+
+    EXPECT_EQ("1", RunCommand(walker + " noaccess lo 2>errors.txt; echo $?"));
+    EXPECT_NE(std::string::npos, ReadFile("errors.txt")
+                                     .find("error status 16 (authorizationError): check the agent's configuration "
+                                           "and the access of SNMPv3 user \"noaccess\""))
+        << ReadFile("errors.txt");
+    // A view without the counters: the line is written, with a note that the monitor will read nothing.
+    EXPECT_EQ("0", RunCommand(walker + " limited lo 2>errors.txt; echo $?"));
+    EXPECT_EQ("vellary-cfg: lo (ifIndex " + lo +
+                  ") would show no traffic: asked as SNMPv3 user \"limited\", as the "
+                  "monitor asks, the agent gave no reading of ifInOctets." +
+                  lo + " (noSuchObject) or ifOutOctets." + lo +
+                  " (noSuchObject); check the agent, and that the user's group may read them (its read view)\n"
+                  "vellary-cfg: 1 line written to vellary.cfg\n",
               ReadFile("errors.txt"));
 }
 

@@ -151,6 +151,7 @@ TEST_F(Walker, LinesFromTheInterfaceTable)
         Edit edit = nullptr;
         size_t tooBigAbove = 0;
         bool ping = true;
+        std::map<std::string, std::string> objects = {};  // served in place of the table's
     };
     std::vector<Interface> many = {kLo,
                                    {2, "eth0", 6, 4294967295u, 1, "up,link,1", 10000, true},
@@ -173,10 +174,10 @@ TEST_F(Walker, LinesFromTheInterfaceTable)
     static const char *const kPorts[] = {"Gi0/1", "Gi0/2", "Gi0/3", "Gi0/4", "Gi0/5", "Gi0/6", "Gi0/7", "Gi0/8"};
     for (uint32_t k = 0; k < 8; k++) {
         router.push_back({500 + k, kPorts[k], 6, 1000000000, 1, kPorts[k], 1000, true});
-        ports.push_back({std::string("Gi0_") + std::to_string(k + 1), "1000000000", 500 + k, true});
+        ports.push_back({std::string("Gi0-") + std::to_string(k + 1), "1000000000", 500 + k, true});
     }
-    ports.push_back({"Tunnel0", "1000000000", 2, true});
-    ports.push_back({"Vlan1", "1000000000", 3, true});
+    ports.push_back({"Tu0", "1000000000", 2, true});
+    ports.push_back({"Vl1", "1000000000", 3, true});
     std::vector<Expected> small = {{"eth0", "100000000", 2, true}, {"lo", "10000000", 1, true}};
     std::vector<Interface> gigabit = {kLo, {2, "eth0", 6, 1000000000, 1, "eth0", 1000, true}};
     const Case cases[] = {
@@ -185,14 +186,16 @@ TEST_F(Walker, LinesFromTheInterfaceTable)
          "14), lo (ifIndex 1)\n"},
         {"the loopback last", kSmall, small, ""},
         {"ports before internal interfaces, whatever their indices", router, ports,
-         "vellary-cfg: 16 interfaces are up and vellary.cfg holds ten; left out: Vlan10 (ifIndex 4), Null0 (ifIndex "
-         "5), Mgmt (ifIndex 6), Tunnel1 (ifIndex 7), Vlan20 (ifIndex 8), lo (ifIndex 1)\n"},
-        {"no ifXTable: ifDescr, ifSpeed, 32-bit counters and a note",
-         {{1, "lo", 24, 10000000, 1, nullptr, 0, false}, {2, "GigabitEthernet0/1", 6, 1000000000, 1, nullptr, 0, false}},
-         {{"GigabitEthernet", "1000000000", 2, false}, {"lo", "10000000", 1, false}},
-         "vellary-cfg: GigabitEthernet (ifIndex 2) runs at 1000000000 bit/s on its 32-bit counters, since the agent "
-         "has no 64-bit counters for it: past about 114.5 Mbit/s of traffic they wrap more than once in 5 minutes "
-         "and the figures read too low\n"},
+         "vellary-cfg: 16 interfaces are up and vellary.cfg holds ten; left out: Vl10 (ifIndex 4), Null0 (ifIndex "
+         "5), Mgmt (ifIndex 6), Tu1 (ifIndex 7), Vl20 (ifIndex 8), lo (ifIndex 1)\n"},
+        {"no ifXTable: ifDescr shortened, ifSpeed, 32-bit counters and a note",
+         {{1, "lo", 24, 10000000, 1, nullptr, 0, false},
+          {2, "GigabitEthernet0/1", 6, 100000000, 1, nullptr, 0, false},
+          {3, "GigabitEthernet0/2", 6, 1000000000, 1, nullptr, 0, false}},
+         {{"Gi0-1", "100000000", 2, false}, {"Gi0-2", "1000000000", 3, false}, {"lo", "10000000", 1, false}},
+         "vellary-cfg: Gi0-2 (ifIndex 3) runs at 1000000000 bit/s on its 32-bit counters, since the agent has no "
+         "64-bit counters for it: past about 114.5 Mbit/s of traffic they wrap more than once in 5 minutes and the "
+         "figures read too low\n"},
         {"SNMPv1 only: every column in each GetNext, 32-bit counters", gigabit,
          {{"eth0", "1000000000", 2, false}, {"lo", "10000000", 1, false}},
          "vellary-cfg: no answer from HOST over SNMPv2c; trying SNMPv1\n"
@@ -240,6 +243,30 @@ TEST_F(Walker, LinesFromTheInterfaceTable)
          "vellary-cfg: 13 interfaces are up and vellary.cfg holds ten; left out: eth11 (ifIndex 13), eth12 (ifIndex "
          "14), lo (ifIndex 1)\n",
          true, nullptr, 600},
+        {"32-bit counters kept as Counter64 and no ifXTable: noSuchName over SNMPv1, a note",
+         {kLo, {2, "eth0", 6, 100000000, 1, nullptr, 0, false}, {3, "eth1", 6, 100000000, 1, nullptr, 0, false}},
+         {{"eth0", "100000000", 2, false}, {"eth1", "100000000", 3, false}, {"lo", "10000000", 1, true}},
+         "vellary-cfg: eth0 (ifIndex 2) would show no traffic: asked over SNMPv1, as the monitor asks, the agent "
+         "gave no reading of ifInOctets.2 (noSuchName) or ifOutOctets.2 (noSuchName); an agent that keeps these "
+         "counters as 64-bit ones only cannot give them over SNMPv1, nor can one whose view for the community "
+         "leaves them out: check the agent, or read the device as an SNMPv3 user (vellary-v3.cfg)\n",
+         true, nullptr, 0, true,
+         {{"1.3.6.1.2.1.2.2.1.10.2", UnsignedTlv(0x46, 1000)}, {"1.3.6.1.2.1.2.2.1.16.2", UnsignedTlv(0x46, 2000)}}},
+        {"an error status naming no counter: each asked alone",
+         {kLo, {2, "eth0", 6, 100000000, 1, "eth0", 100, false}},
+         {{"eth0", "100000000", 2, false}, {"lo", "10000000", 1, true}},
+         "vellary-cfg: eth0 (ifIndex 2) would show no traffic: asked over SNMPv1, as the monitor asks, the agent "
+         "gave no reading of ifOutOctets.2 (error status 5, genErr); check the agent\n",
+         true,
+         [](const ber::Message &request, TableReply *reply) {
+             if (request.version != ber::VERSION_1 || request.pduType != ber::TAG_GET_REQUEST ||
+                 !InColumn(request.bindings[0].name, "1.3.6.1.2.1.2.2.1"))
+                 return;
+             if (request.bindings.size() > 1 || request.bindings[0].name == ParseOid("1.3.6.1.2.1.2.2.1.16.2")) {
+                 *reply = TableReply();
+                 reply->errorStatus = 5;
+             }
+         }},
         {"a device that does not answer ping", kSmall, small,
          "vellary-cfg: HOST does not answer ping, and the monitor reads the counters only of a device that does: let "
          "it answer ICMP echo requests from this computer\n",
@@ -251,6 +278,8 @@ TEST_F(Walker, LinesFromTheInterfaceTable)
         agent.v2c = c.v2c;
         agent.tooBigAbove = c.tooBigAbove;
         Serve(&agent, c.table);
+        for (const auto &object : c.objects)
+            agent.Set(object.first, object.second);
         Script(&agent, c.edit);
         SetPingAnswers(c.ping);
         ASSERT_TRUE(agent.Start("walk"));
@@ -286,9 +315,9 @@ TEST_F(Walker, NamedInterfacesInTheOrderGiven)
     } cases[] = {
         {{"Gi0/3", "Uplink to core", "7"},
          0,
-         Line(host, "Gi0_3", "100000000", 4, true) + Line(host, "Gi0_2", "1000000000", 3, true) +
-             Line(host, "Te1_1", "10000000000", 7, true),
-         "vellary-cfg: Gi0_3 (ifIndex 4) is not up (ifOperStatus 2, down): it shows no traffic until it is\n"},
+         Line(host, "Gi0-3", "100000000", 4, true) + Line(host, "Gi0-2", "1000000000", 3, true) +
+             Line(host, "Te1-1", "10000000000", 7, true),
+         "vellary-cfg: Gi0-3 (ifIndex 4) is not up (ifOperStatus 2, down): it shows no traffic until it is\n"},
         {{"Gi0/1", "nosuch"}, 1, "",
          "vellary-cfg: no interface has the name, description or index \"nosuch\": vellary-cfg --list shows them all\n"},
         {{"Intel"}, 1, "",
