@@ -12,7 +12,6 @@ namespace {
 const size_t kMaxEngines = 32;
 const int32_t kMaxInt = 2147483647;
 const int64_t kTimeWindow = 150;  // seconds an authentic message may lag behind our estimate
-const size_t kMaxDatagram = 65507;
 
 // The usmStats counters a report names (1.3.6.1.6.3.15.1.1.N.0).
 enum {
@@ -154,7 +153,7 @@ bool Engines::Build(Engine &e, Exchange &x, int64_t now, std::vector<uint8_t> *d
             salt[k] = static_cast<uint8_t>(nextSalt_ >> (56 - 8 * k));
         nextSalt_++;
     }
-    datagram->resize(kMaxDatagram);
+    datagram->resize(ber::MAX_MESSAGE_SIZE);
     size_t len = 0;
     if (EncodeMessage(h, scoped, *keys, salt, datagram->data(), datagram->size(), &len) != ber::BER_OK)
         return false;

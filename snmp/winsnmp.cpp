@@ -25,7 +25,6 @@ namespace vsnmp {
 
 namespace {
 
-const size_t kMaxDatagram = 65507;  // the largest UDP payload over IPv4
 const size_t kMaxWaiting = 8;       // datagrams held for SnmpRecvMsg per session; more are dropped
 const int kMaxReceiveErrors = 1000; // errors in a row before a receiver gives up on its socket
 
@@ -311,7 +310,7 @@ void Receive(void *arg)
         while (!lib.closing) {
             uint32_t addr = 0;
             uint16_t port = 0;
-            long n = s->socket.Receive(s->buffer.get(), kMaxDatagram + 1, &addr, &port);
+            long n = s->socket.Receive(s->buffer.get(), ber::MAX_MESSAGE_SIZE + 1, &addr, &port);
             if (n == net::RECV_NOTHING)
                 break;
             // Errors (an ICMP unreachable) are not messages; past a run of them
@@ -337,7 +336,7 @@ bool Connect(Session *s, uint32_t addr, uint16_t port)
     s->peerAddr = addr;
     s->peerPort = port;
     if (!s->buffer)
-        s->buffer.reset(new (std::nothrow) uint8_t[kMaxDatagram + 1]);
+        s->buffer.reset(new (std::nothrow) uint8_t[ber::MAX_MESSAGE_SIZE + 1]);
     if (!s->buffer || !s->stop.Open() || !s->socket.Open() || !s->socket.Connect(addr, port) ||
         !s->socket.LocalAddress(&s->localAddr, &s->localPort) || !sys::StartThread(&s->thread, Receive, s))
         return false;
@@ -610,7 +609,7 @@ SNMPAPI_STATUS SnmpSendMsg(HSNMP_SESSION session, HSNMP_ENTITY srcEntity, HSNMP_
         if (s->connected && (s->peerAddr != dst->addr || s->peerPort != dst->port))
             return SNMPAPI_FAILURE;
 
-        std::vector<uint8_t> buf(kMaxDatagram);
+        std::vector<uint8_t> buf(ber::MAX_MESSAGE_SIZE);
         const uint8_t *datagram = nullptr;
         size_t len = 0;
         if (dst->version == v3::VERSION_3) {
