@@ -243,7 +243,7 @@ HSNMP_PDU SnmpCreatePdu(HSNMP_SESSION session, smiINT PDU_type, smiINT32 request
 {
     return Locked<HSNMP_PDU>(nullptr, [&](Library &lib) {
         bool bulk = PDU_type == SNMP_PDU_GETBULK;
-        if (!FindSession(lib, session) || ((PDU_type < SNMP_PDU_GET || PDU_type > SNMP_PDU_SET) && !bulk) ||
+        if (!FindSession(lib, session) || ((PDU_type < SNMP_PDU_GET || PDU_type > SNMP_PDU_RESPONSE) && !bulk) ||
             (bulk && (error_status < 0 || error_index < 0)))
             return HSNMP_PDU(nullptr);
         Pdu pdu;

@@ -98,7 +98,6 @@ const smiUINT32 SNMPAPI_UNTRANSLATED_V3 = 3;
 const smiINT SNMP_PDU_GET = 0xA0;
 const smiINT SNMP_PDU_GETNEXT = 0xA1;
 const smiINT SNMP_PDU_RESPONSE = 0xA2;
-const smiINT SNMP_PDU_SET = 0xA3;
 const smiINT SNMP_PDU_GETBULK = 0xA5;
 
 const smiINT SNMP_ERROR_NOERROR = 0;
@@ -184,9 +183,9 @@ SNMPAPI_STATUS SnmpSetVb(HSNMP_VBL vbl, smiUINT32 index, smiLPCOID name, smiLPCV
 // The number of bindings in a list; 0 also for a bad handle.
 SNMPAPI_STATUS SnmpCountVbl(HSNMP_VBL vbl);
 
-// A PDU of a copy of varbindlist (empty when it is 0). For SNMP_PDU_GETBULK,
-// error_status and error_index are its non-repeaters and max-repetitions, and
-// may not be negative. Returns 0 on failure.
+// A Get, GetNext, Response or GetBulk PDU of a copy of varbindlist (empty when
+// it is 0). For SNMP_PDU_GETBULK, error_status and error_index are its
+// non-repeaters and max-repetitions, and may not be negative. Returns 0 on failure.
 HSNMP_PDU SnmpCreatePdu(HSNMP_SESSION session, smiINT PDU_type, smiINT32 request_id, smiINT error_status,
                         smiINT error_index, HSNMP_VBL varbindlist);
 
