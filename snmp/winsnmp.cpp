@@ -127,6 +127,7 @@ SNMPAPI_STATUS SnmpCleanup()
         s->thread.join();
     Locked(false, [](Library &lib) {
         lib.Clear();
+        lib.engines.EndUse();
         lib.uses = 0;
         lib.closing = false;
         return true;
