@@ -51,6 +51,8 @@ struct Vbl {
 template <typename T>
 class Table {
 public:
+    typedef T Item;
+
     // The item behind a handle, or null for 0 or a handle of another table.
     T *Find(uintptr_t id)
     {
@@ -96,7 +98,7 @@ struct Library {
     // Puts an item in its table under a new handle while the stack is started;
     // 0 (item untouched) otherwise. May throw for want of memory.
     template <typename T>
-    uintptr_t Add(Table<T> &table, T &&item)
+    uintptr_t Add(Table<T> &table, typename Table<T>::Item &&item)
     {
         if (uses == 0)
             return 0;
