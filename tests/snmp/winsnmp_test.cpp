@@ -419,8 +419,8 @@ int UseOnce(ScriptedAgent &agent, const V3Agent &engine, bool up, const char *us
     *discovered = false;
     if (agent.Receive(&d, 5000)) {
         datagrams++;
-        *discovered = v3::DecodeMessage(Bytes(d.bytes), d.bytes.size(), &msg) == ber::BER_OK &&
-                      msg.header.userName.empty();
+        *discovered =
+            v3::DecodeMessage(Bytes(d.bytes), d.bytes.size(), &msg) == ber::BER_OK && msg.header.userName.empty();
         if (*discovered && up) {
             agent.SendTo(d, engine.Report(d.bytes, 4));
             datagrams += agent.Receive(&d, 5000);
@@ -446,10 +446,10 @@ TEST(SnmpV3Engine, ForgottenAfterTwoSilentUsesInARow)
     ScriptedAgent agent;
     ASSERT_TRUE(agent.Start());
     V3Agent a, b;
-    ASSERT_TRUE(a.Init("80 00 1F 88 80 0A 0A 0A 0A 0A 0A 0A 0A", usm::AUTH_SHA256, "authpass1", usm::PRIV_AES128,
-                       "authpass2"));
-    ASSERT_TRUE(b.Init("80 00 1F 88 80 0B 0B 0B 0B 0B 0B 0B 0B", usm::AUTH_SHA256, "authpass1", usm::PRIV_AES128,
-                       "authpass2"));
+    ASSERT_TRUE(
+        a.Init("80 00 1F 88 80 0A 0A 0A 0A 0A 0A 0A 0A", usm::AUTH_SHA256, "authpass1", usm::PRIV_AES128, "authpass2"));
+    ASSERT_TRUE(
+        b.Init("80 00 1F 88 80 0B 0B 0B 0B 0B 0B 0B 0B", usm::AUTH_SHA256, "authpass1", usm::PRIV_AES128, "authpass2"));
     b.boots = 1;
     b.time = 5;
     struct Use {
@@ -462,10 +462,18 @@ TEST(SnmpV3Engine, ForgottenAfterTwoSilentUsesInARow)
         const char *user;
         std::vector<Use> uses;
     } scenarios[] = {
-        {"replaced", {{&a, true, true, true}, {&b, true, false, false}, {&b, true, false, false},
-                      {&b, true, true, true}, {&b, true, false, true}}},
-        {"lossy", {{&a, true, true, true}, {&a, false, false, false}, {&a, true, false, true},
-                   {&a, false, false, false}, {&a, true, false, true}}},
+        {"replaced",
+         {{&a, true, true, true},
+          {&b, true, false, false},
+          {&b, true, false, false},
+          {&b, true, true, true},
+          {&b, true, false, true}}},
+        {"lossy",
+         {{&a, true, true, true},
+          {&a, false, false, false},
+          {&a, true, false, true},
+          {&a, false, false, false},
+          {&a, true, false, true}}},
     };
     Seen seen;
     for (const auto &c : scenarios) {
