@@ -41,7 +41,6 @@ int ReadLength(Cursor *c, size_t *len)
 
 }  // namespace
 
-// Reads a header of any tag; content covers its content and c moves past it.
 int ReadAny(Cursor *c, uint8_t *tag, Cursor *content)
 {
     if (c->Left() < 1)
@@ -290,8 +289,6 @@ void PutByte(Writer *w, uint8_t b)
 
 }  // namespace
 
-// Tag and length in front of the len bytes just written; the long form only
-// for lengths above 127.
 void PutHeader(Writer *w, uint8_t tag, size_t len)
 {
     if (len < 0x80) {

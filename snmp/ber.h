@@ -49,6 +49,8 @@ const uint8_t TAG_SNMPV2_TRAP = 0xA7;
 const uint8_t TAG_REPORT = 0xA8;
 
 const size_t MAX_OID_LEN = 128;  // sub-identifiers of one object identifier
+// The largest UDP payload over IPv4: no message is sent or taken in longer.
+const size_t MAX_MESSAGE_SIZE = 65507;
 
 // A binding's value; tag says which member holds it.
 struct Value {

@@ -12,7 +12,7 @@ namespace {
 const size_t kMaxEngines = 32;
 const int32_t kMaxInt = 2147483647;
 const int64_t kTimeWindow = 150;  // seconds an authentic message may lag behind our estimate
-const size_t kMaxDatagram = 65507;
+const int kSilentUses = 2;        // uses in a row without a word from a known engine before it is forgotten
 
 // The usmStats counters a report names (1.3.6.1.6.3.15.1.1.N.0).
 enum {
@@ -131,6 +131,7 @@ bool Engines::Build(Engine &e, Exchange &x, int64_t now, std::vector<uint8_t> *d
     ScopedPdu scoped;
     x.msgId = static_cast<int32_t>(nextMsgId_++ & 0x7FFFFFFF);
     x.discovery = !e.known;
+    e.asked = e.asked || !x.discovery;
     h.msgId = x.msgId;
     h.flags = FLAG_REPORTABLE;
     usm::Keys none;
@@ -154,7 +155,7 @@ bool Engines::Build(Engine &e, Exchange &x, int64_t now, std::vector<uint8_t> *d
             salt[k] = static_cast<uint8_t>(nextSalt_ >> (56 - 8 * k));
         nextSalt_++;
     }
-    datagram->resize(kMaxDatagram);
+    datagram->resize(ber::MAX_MESSAGE_SIZE);
     size_t len = 0;
     if (EncodeMessage(h, scoped, *keys, salt, datagram->data(), datagram->size(), &len) != ber::BER_OK)
         return false;
@@ -246,6 +247,28 @@ Outcome Engines::TakeReport(Engine &e, Exchange &x, bool discovery, const Receiv
 
 Outcome Engines::Take(Engine &e, Exchange &x, const uint8_t *data, size_t size, int64_t now, ber::Message *answer,
                       std::vector<uint8_t> *datagram, Failure *failure)
+{
+    Outcome outcome = TakeDatagram(e, x, data, size, now, answer, datagram, failure);
+    e.heard = e.heard || outcome != OUTCOME_DROP;
+    return outcome;
+}
+
+void Engines::EndUse()
+{
+    for (auto &e : engines_) {
+        if (e->heard) {
+            e->silentUses = 0;
+        } else if (e->asked && ++e->silentUses >= kSilentUses) {
+            e->known = false;
+            e->silentUses = 0;
+        }
+        e->asked = false;
+        e->heard = false;
+    }
+}
+
+Outcome Engines::TakeDatagram(Engine &e, Exchange &x, const uint8_t *data, size_t size, int64_t now,
+                              ber::Message *answer, std::vector<uint8_t> *datagram, Failure *failure)
 {
     *failure = FAILURE_NONE;
     Received msg;

@@ -49,6 +49,12 @@ struct Engine {
     int32_t latestTime = 0;   // the latest time an authentic message carried
     usm::Keys keys;           // localised to engineId
     uint64_t lastUse = 0;
+    // In this use of the stack: a request went to the known engine, and
+    // something of an exchange came back. silentUses counts the uses in a row
+    // that asked and heard nothing.
+    bool asked = false;
+    bool heard = false;
+    int silentUses = 0;
 };
 
 // Why an exchange failed, as the agent's report or our own checks say.
@@ -117,7 +123,16 @@ public:
     Outcome Take(Engine &engine, Exchange &x, const uint8_t *data, size_t size, int64_t now, ber::Message *answer,
                  std::vector<uint8_t> *datagram, Failure *failure);
 
+    // A use of the stack is over. An engine that was asked and took nothing
+    // back (every datagram dropped), for the second use in a row, is forgotten:
+    // an agent replaced under a new engine ID may drop requests for the old one
+    // without a report. Its next request discovers the engine again; the user's
+    // keys stay. Allocates nothing.
+    void EndUse();
+
 private:
+    Outcome TakeDatagram(Engine &engine, Exchange &x, const uint8_t *data, size_t size, int64_t now,
+                         ber::Message *answer, std::vector<uint8_t> *datagram, Failure *failure);
     bool Learn(Engine &engine, const Header &header, int64_t now);
     Outcome TakeReport(Engine &engine, Exchange &x, bool discovery, const Received &msg, const ScopedPdu &scoped,
                        int64_t now, std::vector<uint8_t> *datagram, Failure *failure);

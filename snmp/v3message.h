@@ -16,7 +16,6 @@ namespace v3 {
 
 const int32_t VERSION_3 = 3;
 const int32_t SECURITY_MODEL_USM = 3;
-const int32_t MAX_MESSAGE_SIZE = 65507;  // what we announce: any UDP datagram
 
 const uint8_t FLAG_AUTH = 0x01;
 const uint8_t FLAG_PRIV = 0x02;
@@ -29,7 +28,7 @@ enum {
 // The header data and security parameters of a message.
 struct Header {
     int32_t msgId = 0;
-    int32_t maxSize = MAX_MESSAGE_SIZE;
+    int32_t maxSize = static_cast<int32_t>(ber::MAX_MESSAGE_SIZE);  // what we announce: any datagram
     uint8_t flags = 0;
     std::vector<uint8_t> engineId;
     int32_t boots = 0;

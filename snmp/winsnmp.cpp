@@ -1,175 +1,37 @@
-// The stack's handle tables and calls. One lock guards the tables; it is never
-// held while a callback runs or while a receiver thread is joined, so callbacks
-// may call back into the stack. No exception leaves a call: a failure to
-// allocate or to start a thread is that call's failure.
+// The stack's calls. Each runs its body under the lock through Locked
+// (handles.h), SnmpCleanup in steps, and none throws: a failure to allocate or
+// to start a thread is that call's failure. Sessions, their receivers and the
+// building of requests are in session.cpp.
 #include "snmp/winsnmp.h"
 
-#include <atomic>
-#include <chrono>
 #include <cstring>
-#include <deque>
 #include <memory>
-#include <mutex>
-#include <new>
 #include <thread>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "snmp/ber.h"
+#include "snmp/handles.h"
+#include "snmp/session.h"
 #include "snmp/system.h"
 #include "snmp/udp.h"
 #include "snmp/v3exchange.h"
 
 namespace vsnmp {
 
+using namespace stack;
+
 namespace {
 
-const size_t kMaxDatagram = 65507;  // the largest UDP payload over IPv4
-const size_t kMaxWaiting = 8;       // datagrams held for SnmpRecvMsg per session; more are dropped
-const int kMaxReceiveErrors = 1000; // errors in a row before a receiver gives up on its socket
-
-enum class Kind { Session, Entity, Context, Pdu, Vbl };
-
-// A session: its callback and, from its first send on, the socket connected to
-// its one peer and the thread that receives on it. The thread reads only what is
-// set before it starts, and the inbox only under the lock.
-struct Session {
-    uintptr_t id = 0;
-    HWND hWnd = nullptr;
-    UINT wMsg = 0;
-    SNMPAPI_CALLBACK callback = nullptr;
-    LPVOID clientData = nullptr;
-    bool connected = false;
-    uint32_t peerAddr = 0, localAddr = 0;
-    uint16_t peerPort = 0, localPort = 0;
-    std::atomic<int32_t> version{ber::VERSION_1};  // of the last message sent; replies must match
-    net::UdpSocket socket;
-    net::StopSignal stop;
-    std::unique_ptr<uint8_t[]> buffer;  // one datagram
-    std::thread thread;
-    std::deque<std::vector<uint8_t>> inbox;
-    uintptr_t receivedContext = 0;
-    // SNMPv3: the user the session speaks as, its request under way, and the
-    // replies that came through it, opened (they count against kMaxWaiting too).
-    v3::User user;
-    v3::Exchange exchange;
-    std::deque<ber::Message> answers;
-};
-
-// Every kind of object in one record; kind says which members matter.
-struct Object {
-    Kind kind = Kind::Session;
-    std::unique_ptr<Session> session;
-    // entity
-    uint32_t addr = 0;
-    uint16_t port = 0;
-    int32_t version = ber::VERSION_1;
-    bool hasUser = false;  // SNMPv3: set by SnmpSetEntityUser
-    v3::User user;
-    // the parts of a message that each kind holds: a context's community, a
-    // PDU's type, id, status, index and bindings, a list's bindings (which
-    // SnmpGetVb points into)
-    ber::Message msg;
-};
-
-// Raises the stop of every session whose receiver runs and returns one of them
-// to join, or null when none runs. Allocates nothing, so a clean-up cannot fail
-// half-way. Lock held.
-Session *StopReceivers(std::unordered_map<uintptr_t, Object> &objects)
+Session *FindSession(Library &lib, HSNMP_SESSION handle)
 {
-    Session *running = nullptr;
-    for (auto &entry : objects) {
-        Session *s = entry.second.session.get();
-        if (s && s->thread.joinable()) {
-            s->stop.Raise();
-            running = s;
-        }
-    }
-    return running;
+    std::unique_ptr<Session> *s = lib.sessions.Find(Id(handle));
+    return s ? s->get() : nullptr;
 }
 
-struct Library {
-    std::mutex lock;
-    std::unordered_map<uintptr_t, Object> objects;
-    std::deque<std::vector<uint32_t>> oids;  // from SnmpStrToOid, until SnmpCleanup
-    int uses = 0;                            // SnmpStartup calls not yet cleaned up
-    // The last SnmpCleanup has begun: receivers take no more datagrams and start
-    // no more callbacks. Set and cleared under the lock; read without it too.
-    std::atomic<bool> closing{false};
-    uintptr_t lastHandle = 0;
-    smiUINT32 translateMode = SNMPAPI_TRANSLATED;
-    // What SNMPv3 discovery learnt of each agent's engine, and the users' keys:
-    // kept across clean-ups, since every query starts and cleans up the stack.
-    v3::Engines engines;
-
-    // A process that never called SnmpCleanup: its receivers end before their threads are destroyed.
-    ~Library()
-    {
-        closing = true;
-        while (Session *s = StopReceivers(objects))
-            s->thread.join();
-    }
-};
-
-Library &Lib()
+Entity MakeEntity(uint32_t addr, uint16_t port, int32_t version)
 {
-    static Library lib;
-    return lib;
-}
-
-// Runs a call's body with the lock held; any exception (an allocation that
-// failed) is the call's failure.
-template <typename R, typename F>
-R Locked(R failure, F body)
-{
-    try {
-        Library &lib = Lib();
-        std::lock_guard<std::mutex> guard(lib.lock);
-        return body(lib);
-    } catch (...) {
-        return failure;
-    }
-}
-
-template <typename H>
-uintptr_t Id(H handle)
-{
-    return reinterpret_cast<uintptr_t>(handle);
-}
-
-template <typename H>
-H Handle(uintptr_t id)
-{
-    // A handle is a table key, never dereferenced: nothing to lose to the cast.
-    return reinterpret_cast<H>(id);  // NOLINT(performance-no-int-to-ptr)
-}
-
-// The object behind a handle when it exists and is of that kind. Lock held.
-Object *Find(Library &lib, uintptr_t id, Kind kind)
-{
-    if (id == 0)
-        return nullptr;
-    auto it = lib.objects.find(id);
-    return it != lib.objects.end() && it->second.kind == kind ? &it->second : nullptr;
-}
-
-// Adds an object while the stack is started; 0 otherwise. Lock held.
-uintptr_t Add(Library &lib, Object &&object)
-{
-    if (lib.uses == 0)
-        return 0;
-    do {
-        lib.lastHandle++;
-    } while (lib.lastHandle == 0 || lib.objects.count(lib.lastHandle) != 0);
-    lib.objects.emplace(lib.lastHandle, std::move(object));
-    return lib.lastHandle;
-}
-
-Object MakeEntity(uint32_t addr, uint16_t port, int32_t version)
-{
-    Object entity;
-    entity.kind = Kind::Entity;
+    Entity entity;
     entity.addr = addr;
     entity.port = port;
     entity.version = version;
@@ -214,137 +76,6 @@ void ToSmiValue(ber::Value &in, smiVALUE *out)
     *out = v;
 }
 
-// Whether a decoded message answers what the session sent: a GetResponse, in
-// the version of the request, and for SNMPv1 in SNMPv1's own syntax.
-bool AnswersSession(const ber::Message &msg, int32_t version)
-{
-    if (msg.pduType != ber::TAG_GET_RESPONSE || msg.version != version)
-        return false;
-    for (const ber::VarBind &vb : msg.bindings)
-        if (version == ber::VERSION_1 && (vb.value.tag == ber::TAG_COUNTER64 || vb.value.tag >= ber::TAG_NOSUCHOBJECT))
-            return false;
-    return true;
-}
-
-// Queues one datagram from the peer on its session and announces it to the
-// callback, without the lock held. What does not decode is queued too, for
-// SnmpRecvMsg to refuse; a message that decodes but does not answer is dropped.
-void DeliverV3(Library &lib, Session *s, size_t n);
-
-void Deliver(Library &lib, Session *s, size_t n)
-{
-    if (s->version.load() == v3::VERSION_3)
-        return DeliverV3(lib, s, n);
-    const uint8_t *bytes = s->buffer.get();
-    try {
-        ber::Message msg;
-        if (ber::DecodeMessage(bytes, n, &msg) == ber::BER_OK && !AnswersSession(msg, s->version.load()))
-            return;
-        {
-            std::lock_guard<std::mutex> guard(lib.lock);
-            if (lib.closing || s->inbox.size() >= kMaxWaiting)
-                return;
-            s->inbox.emplace_back(bytes, bytes + n);
-        }
-        s->callback(Handle<HSNMP_SESSION>(s->id), s->hWnd, s->wMsg, 0, 0, s->clientData);
-    } catch (...) {
-        // No memory for the datagram: dropped like any surplus one. A callback
-        // that throws ends only its own call.
-    }
-}
-
-// Our time for the engines' clocks, in whole seconds that never go back.
-int64_t Now()
-{
-    return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-static_assert(SNMPAPI_V3_UNKNOWN_USER + v3::FAILURE_AUTHENTICATION - v3::FAILURE_UNKNOWN_USER ==
-                  SNMPAPI_V3_AUTHENTICATION_FAILURE,
-              "the callback's SNMPv3 codes follow the exchange's failures in order");
-
-// An SNMPv3 datagram from the peer: the exchange decides; the request that
-// follows a report goes out from here, and a failure reaches the callback.
-void DeliverV3(Library &lib, Session *s, size_t n)
-{
-    try {
-        v3::Outcome outcome = v3::OUTCOME_DROP;
-        v3::Failure failure = v3::FAILURE_NONE;
-        int32_t requestId = 0;
-        {
-            std::lock_guard<std::mutex> guard(lib.lock);
-            v3::Engine *engine = lib.closing ? nullptr : lib.engines.Find(s->peerAddr, s->peerPort, s->user);
-            if (!engine)
-                return;
-            ber::Message answer;
-            std::vector<uint8_t> datagram;
-            outcome = lib.engines.Take(*engine, s->exchange, s->buffer.get(), n, Now(), &answer, &datagram, &failure);
-            requestId = s->exchange.pdu.requestId;
-            if (outcome == v3::OUTCOME_RESEND)
-                sys::SendDatagram(s->socket, datagram.data(), datagram.size());
-            if (outcome == v3::OUTCOME_DELIVER) {
-                if (s->inbox.size() + s->answers.size() >= kMaxWaiting)
-                    return;
-                s->answers.push_back(std::move(answer));
-            }
-        }
-        if (outcome == v3::OUTCOME_DELIVER)
-            s->callback(Handle<HSNMP_SESSION>(s->id), s->hWnd, s->wMsg, 0, 0, s->clientData);
-        if (outcome == v3::OUTCOME_FAIL)
-            s->callback(Handle<HSNMP_SESSION>(s->id), s->hWnd, s->wMsg,
-                        SNMPAPI_V3_UNKNOWN_USER + failure - v3::FAILURE_UNKNOWN_USER, requestId, s->clientData);
-    } catch (...) {
-        // No memory for it: dropped like any surplus datagram.
-    }
-}
-
-// A session's receiver: waits on its socket and its stop signal together, so
-// SnmpCleanup ends it at once, and takes in the datagrams that are waiting until
-// a clean-up begins.
-void Receive(void *arg)
-{
-    Session *s = static_cast<Session *>(arg);
-    Library &lib = Lib();
-    int errors = 0;
-    while (s->socket.Wait(&s->stop, -1) == 1) {
-        while (!lib.closing) {
-            uint32_t addr = 0;
-            uint16_t port = 0;
-            long n = s->socket.Receive(s->buffer.get(), kMaxDatagram + 1, &addr, &port);
-            if (n == net::RECV_NOTHING)
-                break;
-            // Errors (an ICMP unreachable) are not messages; past a run of them
-            // the socket is taken to be broken and nothing more is received.
-            if (n == net::RECV_ERROR) {
-                if (++errors > kMaxReceiveErrors)
-                    return;
-                continue;
-            }
-            errors = 0;
-            // The connected socket already keeps out other sources; this keeps
-            // them out everywhere.
-            if (addr == s->peerAddr && port == s->peerPort)
-                Deliver(lib, s, static_cast<size_t>(n));
-        }
-    }
-}
-
-// Connects the session to its one peer and starts its receiver, on its first
-// send. Lock held.
-bool Connect(Session *s, uint32_t addr, uint16_t port)
-{
-    s->peerAddr = addr;
-    s->peerPort = port;
-    if (!s->buffer)
-        s->buffer.reset(new (std::nothrow) uint8_t[kMaxDatagram + 1]);
-    if (!s->buffer || !s->stop.Open() || !s->socket.Open() || !s->socket.Connect(addr, port) ||
-        !s->socket.LocalAddress(&s->localAddr, &s->localPort) || !sys::StartThread(&s->thread, Receive, s))
-        return false;
-    s->connected = true;
-    return true;
-}
-
 }  // namespace
 
 SNMPAPI_STATUS SnmpStartup(smiLPUINT32 nMajorVersion, smiLPUINT32 nMinorVersion, smiLPUINT32 nLevel,
@@ -375,9 +106,9 @@ SNMPAPI_STATUS SnmpCleanup()
         if (lib.uses == 0 || lib.closing)
             return 0;
         // Joining our own thread would never end.
-        for (auto &entry : lib.objects) {
-            Session *s = entry.second.session.get();
-            if (lib.uses == 1 && s && s->thread.joinable() && s->thread.get_id() == std::this_thread::get_id())
+        for (auto &entry : lib.sessions) {
+            const std::thread &thread = entry.second->thread;
+            if (lib.uses == 1 && thread.joinable() && thread.get_id() == std::this_thread::get_id())
                 return 0;
         }
         if (lib.uses > 1) {
@@ -392,11 +123,11 @@ SNMPAPI_STATUS SnmpCleanup()
         return step == 1 ? SNMPAPI_SUCCESS : SNMPAPI_FAILURE;
     // A running callback may still send, and so start a receiver, while others
     // are joined: repeat until none is left. No session is freed meanwhile.
-    while (Session *s = Locked<Session *>(nullptr, [](Library &lib) { return StopReceivers(lib.objects); }))
+    while (Session *s = Locked<Session *>(nullptr, [](Library &lib) { return StopReceivers(lib); }))
         s->thread.join();
     Locked(false, [](Library &lib) {
-        lib.objects.clear();
-        lib.oids.clear();
+        lib.Clear();
+        lib.engines.EndUse();
         lib.uses = 0;
         lib.closing = false;
         return true;
@@ -428,15 +159,13 @@ HSNMP_SESSION SnmpCreateSession(HWND hWnd, UINT wMsg, SNMPAPI_CALLBACK fCallBack
     return Locked<HSNMP_SESSION>(nullptr, [&](Library &lib) {
         if (!fCallBack)
             return HSNMP_SESSION(nullptr);
-        Object session;
-        session.kind = Kind::Session;
-        Session *s = new Session;
-        session.session.reset(s);
+        std::unique_ptr<Session> session(new Session);
+        Session *s = session.get();
         s->hWnd = hWnd;
         s->wMsg = wMsg;
         s->callback = fCallBack;
         s->clientData = lpClientData;
-        s->id = Add(lib, std::move(session));
+        s->id = lib.Add(lib.sessions, std::move(session));
         return Handle<HSNMP_SESSION>(s->id);
     });
 }
@@ -472,28 +201,27 @@ bool RequestBinding(smiLPCOID name, smiLPCVALUE value, ber::VarBind *vb)
 HSNMP_VBL SnmpCreateVbl(HSNMP_SESSION session, smiLPCOID name, smiLPCVALUE value)
 {
     return Locked<HSNMP_VBL>(nullptr, [&](Library &lib) {
-        if (!Find(lib, Id(session), Kind::Session))
+        if (!FindSession(lib, session))
             return HSNMP_VBL(nullptr);
-        Object vbl;
-        vbl.kind = Kind::Vbl;
+        Vbl vbl;
         if (name) {
             ber::VarBind vb;
             if (!RequestBinding(name, value, &vb))
                 return HSNMP_VBL(nullptr);
-            vbl.msg.bindings.push_back(std::move(vb));
+            vbl.bindings.push_back(std::move(vb));
         }
-        return Handle<HSNMP_VBL>(Add(lib, std::move(vbl)));
+        return Handle<HSNMP_VBL>(lib.Add(lib.vbls, std::move(vbl)));
     });
 }
 
 SNMPAPI_STATUS SnmpSetVb(HSNMP_VBL vbl, smiUINT32 index, smiLPCOID name, smiLPCVALUE value)
 {
     return Locked(SNMPAPI_FAILURE, [&](Library &lib) {
-        Object *list = Find(lib, Id(vbl), Kind::Vbl);
+        Vbl *list = lib.vbls.Find(Id(vbl));
         ber::VarBind vb;
-        if (!list || index > list->msg.bindings.size() || !RequestBinding(name, value, &vb))
+        if (!list || index > list->bindings.size() || !RequestBinding(name, value, &vb))
             return SNMPAPI_FAILURE;
-        std::vector<ber::VarBind> &bindings = list->msg.bindings;
+        std::vector<ber::VarBind> &bindings = list->bindings;
         if (index == 0) {
             bindings.push_back(std::move(vb));
             return static_cast<SNMPAPI_STATUS>(bindings.size());
@@ -506,8 +234,8 @@ SNMPAPI_STATUS SnmpSetVb(HSNMP_VBL vbl, smiUINT32 index, smiLPCOID name, smiLPCV
 SNMPAPI_STATUS SnmpCountVbl(HSNMP_VBL vbl)
 {
     return Locked(SNMPAPI_FAILURE, [&](Library &lib) {
-        Object *list = Find(lib, Id(vbl), Kind::Vbl);
-        return list ? static_cast<SNMPAPI_STATUS>(list->msg.bindings.size()) : SNMPAPI_FAILURE;
+        Vbl *list = lib.vbls.Find(Id(vbl));
+        return list ? static_cast<SNMPAPI_STATUS>(list->bindings.size()) : SNMPAPI_FAILURE;
     });
 }
 
@@ -516,22 +244,21 @@ HSNMP_PDU SnmpCreatePdu(HSNMP_SESSION session, smiINT PDU_type, smiINT32 request
 {
     return Locked<HSNMP_PDU>(nullptr, [&](Library &lib) {
         bool bulk = PDU_type == SNMP_PDU_GETBULK;
-        if (!Find(lib, Id(session), Kind::Session) || ((PDU_type < SNMP_PDU_GET || PDU_type > SNMP_PDU_SET) && !bulk) ||
+        if (!FindSession(lib, session) || ((PDU_type < SNMP_PDU_GET || PDU_type > SNMP_PDU_RESPONSE) && !bulk) ||
             (bulk && (error_status < 0 || error_index < 0)))
             return HSNMP_PDU(nullptr);
-        Object pdu;
-        pdu.kind = Kind::Pdu;
-        pdu.msg.pduType = static_cast<uint8_t>(PDU_type);
-        pdu.msg.requestId = request_id;
-        pdu.msg.errorStatus = error_status;
-        pdu.msg.errorIndex = error_index;
+        Pdu pdu;
+        pdu.type = static_cast<uint8_t>(PDU_type);
+        pdu.requestId = request_id;
+        pdu.errorStatus = error_status;
+        pdu.errorIndex = error_index;
         if (varbindlist) {
-            Object *vbl = Find(lib, Id(varbindlist), Kind::Vbl);
+            Vbl *vbl = lib.vbls.Find(Id(varbindlist));
             if (!vbl)
                 return HSNMP_PDU(nullptr);
-            pdu.msg.bindings = vbl->msg.bindings;
+            pdu.bindings = vbl->bindings;
         }
-        return Handle<HSNMP_PDU>(Add(lib, std::move(pdu)));
+        return Handle<HSNMP_PDU>(lib.Add(lib.pdus, std::move(pdu)));
     });
 }
 
@@ -539,19 +266,19 @@ HSNMP_ENTITY SnmpStrToEntity(HSNMP_SESSION session, LPCSTR string)
 {
     return Locked<HSNMP_ENTITY>(nullptr, [&](Library &lib) {
         uint32_t addr = 0;
-        if (!Find(lib, Id(session), Kind::Session) || !net::ParseIPv4(string, &addr))
+        if (!FindSession(lib, session) || !net::ParseIPv4(string, &addr))
             return HSNMP_ENTITY(nullptr);
         int32_t version = lib.translateMode == SNMPAPI_UNTRANSLATED_V2   ? ber::VERSION_2C
                           : lib.translateMode == SNMPAPI_UNTRANSLATED_V3 ? v3::VERSION_3
                                                                          : ber::VERSION_1;
-        return Handle<HSNMP_ENTITY>(Add(lib, MakeEntity(addr, SNMP_DEFAULT_PORT, version)));
+        return Handle<HSNMP_ENTITY>(lib.Add(lib.entities, MakeEntity(addr, SNMP_DEFAULT_PORT, version)));
     });
 }
 
 SNMPAPI_STATUS SnmpSetPort(HSNMP_ENTITY hEntity, UINT nPort)
 {
     return Locked(SNMPAPI_FAILURE, [&](Library &lib) {
-        Object *entity = Find(lib, Id(hEntity), Kind::Entity);
+        Entity *entity = lib.entities.Find(Id(hEntity));
         if (!entity || nPort > 0xFFFF)
             return SNMPAPI_FAILURE;
         entity->port = static_cast<uint16_t>(nPort);
@@ -562,7 +289,7 @@ SNMPAPI_STATUS SnmpSetPort(HSNMP_ENTITY hEntity, UINT nPort)
 SNMPAPI_STATUS SnmpSetEntityUser(HSNMP_ENTITY hEntity, const SnmpV3User *user)
 {
     return Locked(SNMPAPI_FAILURE, [&](Library &lib) {
-        Object *entity = Find(lib, Id(hEntity), Kind::Entity);
+        Entity *entity = lib.entities.Find(Id(hEntity));
         if (!entity || entity->version != v3::VERSION_3 || !user || !user->userName || !*user->userName)
             return SNMPAPI_FAILURE;
         // The protocols index the security model's tables.
@@ -586,12 +313,11 @@ SNMPAPI_STATUS SnmpSetEntityUser(HSNMP_ENTITY hEntity, const SnmpV3User *user)
 HSNMP_CONTEXT SnmpStrToContext(HSNMP_SESSION session, smiLPCOCTETS string)
 {
     return Locked<HSNMP_CONTEXT>(nullptr, [&](Library &lib) {
-        if (!Find(lib, Id(session), Kind::Session) || !string || (string->len > 0 && !string->ptr))
+        if (!FindSession(lib, session) || !string || (string->len > 0 && !string->ptr))
             return HSNMP_CONTEXT(nullptr);
-        Object context;
-        context.kind = Kind::Context;
-        context.msg.community.assign(string->ptr, string->ptr + string->len);
-        return Handle<HSNMP_CONTEXT>(Add(lib, std::move(context)));
+        Context context;
+        context.name.assign(string->ptr, string->ptr + string->len);
+        return Handle<HSNMP_CONTEXT>(lib.Add(lib.contexts, std::move(context)));
     });
 }
 
@@ -599,53 +325,13 @@ SNMPAPI_STATUS SnmpSendMsg(HSNMP_SESSION session, HSNMP_ENTITY srcEntity, HSNMP_
                            HSNMP_CONTEXT context, HSNMP_PDU PDU)
 {
     return Locked(SNMPAPI_FAILURE, [&](Library &lib) {
-        Object *so = Find(lib, Id(session), Kind::Session);
-        Object *dst = Find(lib, Id(dstEntity), Kind::Entity);
-        Object *ctx = Find(lib, Id(context), Kind::Context);
-        Object *pdu = Find(lib, Id(PDU), Kind::Pdu);
-        if (!so || !Find(lib, Id(srcEntity), Kind::Entity) || !dst || !ctx || !pdu)
+        Session *s = FindSession(lib, session);
+        Entity *dst = lib.entities.Find(Id(dstEntity));
+        Context *ctx = lib.contexts.Find(Id(context));
+        Pdu *pdu = lib.pdus.Find(Id(PDU));
+        if (!s || !lib.entities.Find(Id(srcEntity)) || !dst || !ctx || !pdu)
             return SNMPAPI_FAILURE;
-        Session *s = so->session.get();
-        // A session talks to one peer.
-        if (s->connected && (s->peerAddr != dst->addr || s->peerPort != dst->port))
-            return SNMPAPI_FAILURE;
-
-        std::vector<uint8_t> buf(kMaxDatagram);
-        const uint8_t *datagram = nullptr;
-        size_t len = 0;
-        if (dst->version == v3::VERSION_3) {
-            // The user's keys are made here on the first request (a million bytes
-            // of hashing per password), and kept.
-            v3::Engine *engine = dst->hasUser ? lib.engines.Acquire(dst->addr, dst->port, dst->user) : nullptr;
-            // The request under way sent again (the same request id) is another
-            // try of it, and an answer to any try counts, as in SNMPv1 and SNMPv2c.
-            bool again = s->connected && s->version == v3::VERSION_3 && !s->exchange.done &&
-                         s->exchange.pdu.requestId == pdu->msg.requestId && s->user == dst->user;
-            v3::Exchange x;
-            if (again)
-                x = s->exchange;
-            x.pdu = pdu->msg;
-            x.contextName = ctx->msg.community;
-            if (!engine ||
-                !(again ? lib.engines.Repeat(*engine, x, Now(), &buf) : lib.engines.Build(*engine, x, Now(), &buf)))
-                return SNMPAPI_FAILURE;
-            s->user = dst->user;
-            s->exchange = std::move(x);
-            datagram = buf.data();
-            len = buf.size();
-        } else {
-            ber::Message msg = pdu->msg;
-            msg.version = dst->version;
-            msg.community = ctx->msg.community;
-            if (ber::EncodeMessage(msg, buf.data(), buf.size(), &len) != ber::BER_OK)
-                return SNMPAPI_FAILURE;
-            datagram = buf.data() + buf.size() - len;
-        }
-
-        if (!s->connected && !Connect(s, dst->addr, dst->port))
-            return SNMPAPI_FAILURE;
-        s->version = dst->version;
-        return sys::SendDatagram(s->socket, datagram, len) ? SNMPAPI_SUCCESS : SNMPAPI_FAILURE;
+        return SendRequest(lib, s, *dst, *ctx, *pdu) ? SNMPAPI_SUCCESS : SNMPAPI_FAILURE;
     });
 }
 
@@ -653,46 +339,36 @@ SNMPAPI_STATUS SnmpRecvMsg(HSNMP_SESSION session, LPHSNMP_ENTITY srcEntity, LPHS
                            LPHSNMP_CONTEXT context, LPHSNMP_PDU PDU)
 {
     return Locked(SNMPAPI_FAILURE, [&](Library &lib) {
-        Object *so = Find(lib, Id(session), Kind::Session);
-        Session *s = so ? so->session.get() : nullptr;
-        if (!s || (s->inbox.empty() && s->answers.empty()))
-            return SNMPAPI_FAILURE;
+        Session *s = FindSession(lib, session);
         ber::Message msg;
-        if (!s->answers.empty()) {
-            // SNMPv3: opened and checked on arrival; its context name is the scoped PDU's.
-            msg = std::move(s->answers.front());
-            s->answers.pop_front();
-            msg.version = v3::VERSION_3;
-        } else {
-            std::vector<uint8_t> bytes = std::move(s->inbox.front());
-            s->inbox.pop_front();
-            if (ber::DecodeMessage(bytes.data(), bytes.size(), &msg) != ber::BER_OK)
-                return SNMPAPI_FAILURE;
-        }
-
+        if (!s || !TakeMessage(s, &msg))
+            return SNMPAPI_FAILURE;
         if (context) {
             // One context per session for what it receives, each message's
             // community replacing the last, so no flood can pile them up.
-            Object *ctx = Find(lib, s->receivedContext, Kind::Context);
+            Context *ctx = lib.contexts.Find(s->receivedContext);
             if (ctx) {
-                ctx->msg.community = std::move(msg.community);
+                ctx->name = std::move(msg.community);
             } else {
-                Object fresh;
-                fresh.kind = Kind::Context;
-                fresh.msg.community = std::move(msg.community);
-                s->receivedContext = Add(lib, std::move(fresh));
+                Context fresh;
+                fresh.name = std::move(msg.community);
+                s->receivedContext = lib.Add(lib.contexts, std::move(fresh));
             }
             *context = Handle<HSNMP_CONTEXT>(s->receivedContext);
         }
         if (srcEntity)
-            *srcEntity = Handle<HSNMP_ENTITY>(Add(lib, MakeEntity(s->peerAddr, s->peerPort, msg.version)));
+            *srcEntity = Handle<HSNMP_ENTITY>(lib.Add(lib.entities, MakeEntity(s->peerAddr, s->peerPort, msg.version)));
         if (dstEntity)
-            *dstEntity = Handle<HSNMP_ENTITY>(Add(lib, MakeEntity(s->localAddr, s->localPort, msg.version)));
+            *dstEntity =
+                Handle<HSNMP_ENTITY>(lib.Add(lib.entities, MakeEntity(s->localAddr, s->localPort, msg.version)));
         if (PDU) {
-            Object pdu;
-            pdu.kind = Kind::Pdu;
-            pdu.msg = std::move(msg);
-            *PDU = Handle<HSNMP_PDU>(Add(lib, std::move(pdu)));
+            Pdu pdu;
+            pdu.type = msg.pduType;
+            pdu.requestId = msg.requestId;
+            pdu.errorStatus = msg.errorStatus;
+            pdu.errorIndex = msg.errorIndex;
+            pdu.bindings = std::move(msg.bindings);
+            *PDU = Handle<HSNMP_PDU>(lib.Add(lib.pdus, std::move(pdu)));
         }
         return SNMPAPI_SUCCESS;
     });
@@ -702,26 +378,25 @@ SNMPAPI_STATUS SnmpGetPduData(HSNMP_PDU PDU, smiLPINT PDU_type, smiLPINT32 reque
                               smiLPINT error_index, LPHSNMP_VBL varbindlist)
 {
     return Locked(SNMPAPI_FAILURE, [&](Library &lib) {
-        Object *pdu = Find(lib, Id(PDU), Kind::Pdu);
+        Pdu *pdu = lib.pdus.Find(Id(PDU));
         if (!pdu)
             return SNMPAPI_FAILURE;
         if (varbindlist) {
-            Object vbl;
-            vbl.kind = Kind::Vbl;
-            vbl.msg.bindings = pdu->msg.bindings;
-            uintptr_t id = Add(lib, std::move(vbl));
+            Vbl vbl;
+            vbl.bindings = pdu->bindings;
+            uintptr_t id = lib.Add(lib.vbls, std::move(vbl));
             if (id == 0)
                 return SNMPAPI_FAILURE;
             *varbindlist = Handle<HSNMP_VBL>(id);
         }
         if (PDU_type)
-            *PDU_type = pdu->msg.pduType;
+            *PDU_type = pdu->type;
         if (request_id)
-            *request_id = pdu->msg.requestId;
+            *request_id = pdu->requestId;
         if (error_status)
-            *error_status = pdu->msg.errorStatus;
+            *error_status = pdu->errorStatus;
         if (error_index)
-            *error_index = pdu->msg.errorIndex;
+            *error_index = pdu->errorIndex;
         return SNMPAPI_SUCCESS;
     });
 }
@@ -729,10 +404,10 @@ SNMPAPI_STATUS SnmpGetPduData(HSNMP_PDU PDU, smiLPINT PDU_type, smiLPINT32 reque
 SNMPAPI_STATUS SnmpGetVb(HSNMP_VBL vbl, smiUINT32 index, smiLPOID name, smiLPVALUE value)
 {
     return Locked(SNMPAPI_FAILURE, [&](Library &lib) {
-        Object *list = Find(lib, Id(vbl), Kind::Vbl);
-        if (!list || index < 1 || index > list->msg.bindings.size())
+        Vbl *list = lib.vbls.Find(Id(vbl));
+        if (!list || index < 1 || index > list->bindings.size())
             return SNMPAPI_FAILURE;
-        ber::VarBind &vb = list->msg.bindings[index - 1];
+        ber::VarBind &vb = list->bindings[index - 1];
         if (name) {
             name->len = static_cast<smiUINT32>(vb.name.size());
             name->ptr = vb.name.data();
@@ -745,31 +420,28 @@ SNMPAPI_STATUS SnmpGetVb(HSNMP_VBL vbl, smiUINT32 index, smiLPOID name, smiLPVAL
 
 namespace {
 
-SNMPAPI_STATUS Free(uintptr_t id, Kind kind)
+template <typename T>
+SNMPAPI_STATUS Free(Table<T> Library::*table, uintptr_t id)
 {
-    return Locked(SNMPAPI_FAILURE, [&](Library &lib) {
-        if (!Find(lib, id, kind))
-            return SNMPAPI_FAILURE;
-        lib.objects.erase(id);
-        return SNMPAPI_SUCCESS;
-    });
+    return Locked(SNMPAPI_FAILURE,
+                  [&](Library &lib) { return (lib.*table).Erase(id) ? SNMPAPI_SUCCESS : SNMPAPI_FAILURE; });
 }
 
 }  // namespace
 
 SNMPAPI_STATUS SnmpFreeVbl(HSNMP_VBL vbl)
 {
-    return Free(Id(vbl), Kind::Vbl);
+    return Free(&Library::vbls, Id(vbl));
 }
 
 SNMPAPI_STATUS SnmpFreePdu(HSNMP_PDU PDU)
 {
-    return Free(Id(PDU), Kind::Pdu);
+    return Free(&Library::pdus, Id(PDU));
 }
 
 SNMPAPI_STATUS SnmpFreeEntity(HSNMP_ENTITY hEntity)
 {
-    return Free(Id(hEntity), Kind::Entity);
+    return Free(&Library::entities, Id(hEntity));
 }
 
 }  // namespace vsnmp

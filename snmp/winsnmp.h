@@ -98,7 +98,6 @@ const smiUINT32 SNMPAPI_UNTRANSLATED_V3 = 3;
 const smiINT SNMP_PDU_GET = 0xA0;
 const smiINT SNMP_PDU_GETNEXT = 0xA1;
 const smiINT SNMP_PDU_RESPONSE = 0xA2;
-const smiINT SNMP_PDU_SET = 0xA3;
 const smiINT SNMP_PDU_GETBULK = 0xA5;
 
 const smiINT SNMP_ERROR_NOERROR = 0;
@@ -184,9 +183,9 @@ SNMPAPI_STATUS SnmpSetVb(HSNMP_VBL vbl, smiUINT32 index, smiLPCOID name, smiLPCV
 // The number of bindings in a list; 0 also for a bad handle.
 SNMPAPI_STATUS SnmpCountVbl(HSNMP_VBL vbl);
 
-// A PDU of a copy of varbindlist (empty when it is 0). For SNMP_PDU_GETBULK,
-// error_status and error_index are its non-repeaters and max-repetitions, and
-// may not be negative. Returns 0 on failure.
+// A Get, GetNext, Response or GetBulk PDU of a copy of varbindlist (empty when
+// it is 0). For SNMP_PDU_GETBULK, error_status and error_index are its
+// non-repeaters and max-repetitions, and may not be negative. Returns 0 on failure.
 HSNMP_PDU SnmpCreatePdu(HSNMP_SESSION session, smiINT PDU_type, smiINT32 request_id, smiINT error_status,
                         smiINT error_index, HSNMP_VBL varbindlist);
 
@@ -211,10 +210,16 @@ HSNMP_CONTEXT SnmpStrToContext(HSNMP_SESSION session, smiLPCOCTETS string);
 // To an SNMPv3 entity whose engine the stack does not know yet, the datagram
 // asks for the engine, and the request follows from the receiver when the
 // agent's report comes; what is learnt (engine ID, boots, time, the user's
-// keys) outlives SnmpCleanup. Only a reply that verifies and lies inside the
-// engine's time window is received; failures reach the callback (see
-// SNMPAPI_V3_UNKNOWN_USER). Sending the SNMPv3 request under way again, with
-// the same request id, is another try of it: a reply to any try is received.
+// keys) outlives SnmpCleanup, but for one case: an agent replaced under a new
+// engine ID may drop requests for the old one without a report, so an engine
+// is forgotten once two uses of the stack in a row (SnmpStartup to the last
+// SnmpCleanup) sent it a request and took nothing back, and the next request
+// discovers it again. A use that takes anything back from it starts the count
+// anew: a reply lost now and then costs no datagram. Only a reply that
+// verifies and lies inside the engine's time window is received; failures
+// reach the callback (see SNMPAPI_V3_UNKNOWN_USER). Sending the SNMPv3 request
+// under way again, with the same request id, is another try of it: a reply to
+// any try is received.
 SNMPAPI_STATUS SnmpSendMsg(HSNMP_SESSION session, HSNMP_ENTITY srcEntity, HSNMP_ENTITY dstEntity,
                            HSNMP_CONTEXT context, HSNMP_PDU PDU);
 

@@ -8,6 +8,7 @@
 
 #include "tests/snmp/agent.h"
 #include "tests/snmp/datagrams.h"
+#include "tests/support/guard.h"
 
 using namespace vsnmp::ber;
 
@@ -222,6 +223,36 @@ TEST(BerDecode, EveryPrefixOfAValidMessageFails)
             EXPECT_NE(BER_OK, Decode(whole.substr(0, n), &msg)) << c.name << " cut to " << n;
         }
     }
+}
+
+// The table again, each datagram and every prefix of it ending where an
+// inaccessible page begins: a read past the end faults on every build.
+TEST(BerDecode, DatagramsEndingAtAGuardPage)
+{
+    GuardedBuffer guard;
+    ASSERT_TRUE(guard.Ok());
+    for (const auto &c : kDatagramCases) {
+        std::string whole = Hex(c.hex);
+        for (size_t n = 0; n <= whole.size(); n++) {
+            Message msg;
+            int rc = DecodeMessage(guard.Place(whole.substr(0, n)), n, &msg);
+            if (n == whole.size()) {
+                EXPECT_EQ(c.decodeResult, rc) << c.name;
+            } else if (c.decodeResult == BER_OK) {
+                EXPECT_NE(BER_OK, rc) << c.name << " cut to " << n;
+            }
+        }
+    }
+}
+
+// Else the run above would prove nothing: the byte after what is placed faults.
+TEST(BerDecode, TheGuardPageFaults)
+{
+    GuardedBuffer guard;
+    ASSERT_TRUE(guard.Ok());
+    const volatile uint8_t *p = guard.Place("x");
+    EXPECT_EQ('x', p[0]);
+    EXPECT_DEATH((void)p[1], "");
 }
 
 TEST(BerDecode, NestingFarDeeperThanSnmpUses)

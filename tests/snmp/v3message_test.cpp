@@ -10,6 +10,7 @@
 
 #include "tests/snmp/agent.h"
 #include "tests/snmp/datagrams.h"
+#include "tests/support/guard.h"
 
 using namespace vsnmp;
 using namespace vsnmp::v3;
@@ -71,6 +72,39 @@ TEST(V3Message, AnyAlteredByteIsRefused)
         Received msg;
         ScopedPdu scoped;
         EXPECT_FALSE(snmpd.Open(altered, &msg, &scoped)) << "byte " << k;
+    }
+}
+
+// snmpd's and snmpget's datagrams, each and every prefix of it ending where an
+// inaccessible page begins: whole they open, cut they are refused, and no read
+// goes past the end on any build.
+TEST(V3Message, DatagramsEndingAtAGuardPage)
+{
+    GuardedBuffer guard;
+    ASSERT_TRUE(guard.Ok());
+    std::vector<V3DatagramCase> all(std::begin(kV3Replies), std::end(kV3Replies));
+    all.insert(all.end(), std::begin(kV3Requests), std::end(kV3Requests));
+    for (const V3DatagramCase &c : all) {
+        SCOPED_TRACE(c.name);
+        V3Agent snmpd = Snmpd(c);
+        std::string d = Hex(c.hex);
+        for (size_t n = 0; n < d.size(); n++) {
+            Received msg;
+            EXPECT_NE(ber::BER_OK, DecodeMessage(guard.Place(d.substr(0, n)), n, &msg)) << "cut to " << n;
+        }
+        const uint8_t *whole = guard.Place(d);
+        Received msg;
+        ScopedPdu scoped;
+        ASSERT_EQ(ber::BER_OK, DecodeMessage(whole, d.size(), &msg));
+        EXPECT_TRUE(!(msg.header.flags & FLAG_AUTH) || VerifyMac(whole, d.size(), msg, snmpd.keys));
+        EXPECT_EQ(ber::BER_OK, OpenScopedPdu(msg, snmpd.keys, &scoped));
+        if (msg.header.flags & FLAG_PRIV)
+            continue;
+        // The scoped PDU in the clear, cut: now it is what ends at the page.
+        std::string plain = Str(msg.scoped, msg.scopedLength);
+        for (size_t n = 0; n < plain.size(); n++)
+            EXPECT_NE(ber::BER_OK, DecodeScopedPdu(guard.Place(plain.substr(0, n)), n, &scoped))
+                << "scoped, cut to " << n;
     }
 }
 

@@ -386,6 +386,110 @@ TEST_F(SnmpStack, GetBulkOfSeveralColumnsGoesInSnmpV2cOnly)
               ToHex(request_.bytes));
 }
 
+namespace {
+
+// One use of the stack as a query makes it: an SNMPv3 GET as user, the agent's
+// turn, then the clean-up. The agent at the address is `engine`; when `up` it
+// answers a discovery and the requests it can verify (so not those for
+// another engine), and otherwise drops everything. Returns the datagrams it
+// got; *discovered says whether the first asked for the engine.
+int UseOnce(ScriptedAgent &agent, const V3Agent &engine, bool up, const char *user, uint32_t value, Seen *seen,
+            bool *discovered)
+{
+    EXPECT_EQ(SNMPAPI_SUCCESS, SnmpStartup(nullptr, nullptr, nullptr, nullptr, nullptr));
+    seen->calls = 0;
+    seen->lastValue = 0;
+    HSNMP_SESSION session = SnmpCreateSession(nullptr, 0, Record, seen);
+    smiOID oid;
+    SnmpStrToOid(kIfInOctets2, &oid);
+    HSNMP_PDU pdu = SnmpCreatePdu(session, SNMP_PDU_GET, 1, 0, 0, SnmpCreateVbl(session, &oid, nullptr));
+    HSNMP_ENTITY src = SnmpStrToEntity(session, "127.0.0.1");
+    SnmpSetTranslateMode(SNMPAPI_UNTRANSLATED_V3);
+    HSNMP_ENTITY dst = SnmpStrToEntity(session, agent.Address().c_str());
+    SnmpSetTranslateMode(SNMPAPI_UNTRANSLATED_V1);
+    SnmpV3User v3 = {user, usm::AUTH_SHA256, "authpass1", usm::PRIV_AES128, "authpass2"};
+    EXPECT_EQ(SNMPAPI_SUCCESS, SnmpSetEntityUser(dst, &v3));
+    smiOCTETS empty = {0, nullptr};
+    EXPECT_EQ(SNMPAPI_SUCCESS, SnmpSendMsg(session, src, dst, SnmpStrToContext(session, &empty), pdu));
+
+    int datagrams = 0;
+    Datagram d;
+    v3::Received msg;
+    v3::ScopedPdu scoped;
+    *discovered = false;
+    if (agent.Receive(&d, 5000)) {
+        datagrams++;
+        *discovered =
+            v3::DecodeMessage(Bytes(d.bytes), d.bytes.size(), &msg) == ber::BER_OK && msg.header.userName.empty();
+        if (*discovered && up) {
+            agent.SendTo(d, engine.Report(d.bytes, 4));
+            datagrams += agent.Receive(&d, 5000);
+        }
+        if (up && engine.Open(d.bytes, &msg, &scoped)) {
+            agent.SendTo(d, engine.Response(d.bytes, UnsignedTlv(0x41, value)));
+            WaitFor([seen] { return seen->calls.load() > 0; }, 5000);
+        }
+    }
+    EXPECT_EQ(SNMPAPI_SUCCESS, SnmpCleanup());
+    while (agent.Receive(&d, 0))
+        datagrams++;
+    return datagrams;
+}
+
+}  // namespace
+
+// An agent replaced under a new engine ID that drops requests for the old one
+// without a report: two silent uses, then the stack discovers the new engine.
+// Replies lost now and then never make it ask for the engine again.
+TEST(SnmpV3Engine, ForgottenAfterTwoSilentUsesInARow)
+{
+    ScriptedAgent agent;
+    ASSERT_TRUE(agent.Start());
+    V3Agent a, b;
+    ASSERT_TRUE(
+        a.Init("80 00 1F 88 80 0A 0A 0A 0A 0A 0A 0A 0A", usm::AUTH_SHA256, "authpass1", usm::PRIV_AES128, "authpass2"));
+    ASSERT_TRUE(
+        b.Init("80 00 1F 88 80 0B 0B 0B 0B 0B 0B 0B 0B", usm::AUTH_SHA256, "authpass1", usm::PRIV_AES128, "authpass2"));
+    b.boots = 1;
+    b.time = 5;
+    struct Use {
+        const V3Agent *engine;
+        bool up;
+        bool discovery;  // expected: the use asks for the engine first
+        bool answered;
+    };
+    const struct {
+        const char *user;
+        std::vector<Use> uses;
+    } scenarios[] = {
+        {"replaced",
+         {{&a, true, true, true},
+          {&b, true, false, false},
+          {&b, true, false, false},
+          {&b, true, true, true},
+          {&b, true, false, true}}},
+        {"lossy",
+         {{&a, true, true, true},
+          {&a, false, false, false},
+          {&a, true, false, true},
+          {&a, false, false, false},
+          {&a, true, false, true}}},
+    };
+    Seen seen;
+    for (const auto &c : scenarios) {
+        for (size_t k = 0; k < c.uses.size(); k++) {
+            SCOPED_TRACE(std::string(c.user) + " use " + std::to_string(k + 1));
+            const Use &use = c.uses[k];
+            bool discovered = false;
+            uint32_t value = 100 + static_cast<uint32_t>(k);
+            int datagrams = UseOnce(agent, *use.engine, use.up, c.user, value, &seen, &discovered);
+            EXPECT_EQ(use.discovery, discovered);
+            EXPECT_EQ(use.discovery && use.up ? 2 : 1, datagrams);
+            EXPECT_EQ(use.answered ? value : 0u, seen.lastValue.load());
+        }
+    }
+}
+
 TEST_F(SnmpStack, CleanupStartsNoCallbackForWhatIsQueued)
 {
     // Forty replies wait behind a callback that takes 50 ms each.
