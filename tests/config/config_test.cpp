@@ -1,4 +1,5 @@
 #include "config/config.h"
+#include "config/textfile.h"
 
 #include <gtest/gtest.h>
 
