@@ -27,18 +27,23 @@ namespace {
 std::vector<LocalTime> g_times;
 size_t g_nextTime;
 
-void ScriptedTime(LocalTime *lt)
+void SetTimes(std::vector<LocalTime> times)
+{
+    g_times = std::move(times);
+    g_nextTime = 0;
+}
+
+}  // namespace
+
+// Stands in for records/localtime_win32.cpp: the scripted times.
+void ReadLocalTime(LocalTime *lt)
 {
     *lt = g_times[g_nextTime < g_times.size() ? g_nextTime : g_times.size() - 1];
     if (g_nextTime < g_times.size())
         g_nextTime++;
 }
 
-void SetTimes(std::vector<LocalTime> times)
-{
-    g_times = std::move(times);
-    g_nextTime = 0;
-}
+namespace {
 
 // Takes every message but timer messages, so no real timer runs a cycle.
 void DrainMessages()
@@ -73,7 +78,6 @@ protected:
         g_szCaptionWord2[0] = L'\0';
         g_fakePoll = nullptr;
         SetTimes({{6, 3, 2026, 9, 5, 7}});
-        g_localTimeHook = ScriptedTime;
     }
     void TearDown() override
     {
@@ -84,7 +88,6 @@ protected:
         while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE))
             ;
         g_fakePoll = nullptr;
-        g_localTimeHook = nullptr;
         InTempDir::TearDown();
     }
 
