@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "config/interfaces.h"
+#include "records/historyname.h"
 #include "records/localtime.h"
 #include "records/log.h"
 #include "records/textmode.h"
@@ -116,12 +117,6 @@ bool WriteHeld(FILE *pFile, int32_t index)
 }
 
 }  // namespace
-
-int FormHistoryFileName(const InterfaceRecord *rec, char *buf, size_t cap)
-{
-    int len = snprintf(buf, cap, "%s.csv", FieldValue(rec->strName).str);
-    return len > 0 && static_cast<size_t>(len) < cap;
-}
 
 void AppendHistory(int32_t index)
 {

@@ -15,10 +15,6 @@ struct InterfaceRecord;
 // The name of the history file last written, relative to the working directory.
 extern char g_strFileName[260];
 
-// Forms the name of rec's history file, its name field and ".csv", into buf.
-// Returns 0 when it does not fit in cap.
-int FormHistoryFileName(const InterfaceRecord *rec, char *buf, size_t cap);
-
 // Appends one row (local date, hour, time, inbound and outbound percent of the link
 // speed) to the history file of interface index, creating the file with its header
 // first. When the file cannot be opened the row is held, with its time, and written

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "config/config.h"
-#include "records/history.h"
+#include "records/historyname.h"
 #include "records/localtime.h"
 #include "records/replace.h"
 #include "report/files.h"
@@ -51,12 +51,6 @@ int WritePageFile(const char *path)
 }
 
 }  // namespace
-
-int HistoryFileName(const InterfaceRecord *rec, char *buf, size_t cap)
-{
-    return FormHistoryFileName(rec, buf, cap) &&
-           IsUsableFileStem(rec->strName, FieldLength(rec->strName, sizeof rec->strName));
-}
 
 int RunReport(int argc, char **argv)
 {

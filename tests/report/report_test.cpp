@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "records/history.h"
+#include "records/historyname.h"
 #include "report/aggregate.h"
 #include "report/dates.h"
 #include "report/files.h"
