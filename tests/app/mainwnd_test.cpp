@@ -19,6 +19,7 @@
 #include "res/resource.h"
 #include "tests/app/fake_poll.h"
 #include "tests/app/window_probe.h"
+#include "tests/config/shown_error.h"
 #include "tests/support/files.h"
 
 namespace {
@@ -359,6 +360,35 @@ TEST_F(MainWindow, MissingConfigurationShowsErrorFirstThenAnEmptyTable)
     EXPECT_EQ(0, polls);
     EXPECT_EQ(0, RowCount(g_hwndList));
     EXPECT_EQ("", Listing()) << "nothing written";
+}
+
+TEST_F(MainWindow, AUtf8NameIsShownAndNamesItsHistoryFile)
+{
+    // As Notepad saves it, with its mark; the second name is not UTF-8.
+    Start("\xEF\xBB\xBF" + ConfigOf({"B\xC3\xBCro-S\xC3\xBC" "d", "Caf\xE9"}));
+    EXPECT_EQ(L"B\u00FCro-S\u00FC" L"d", CellText(g_hwndList, 0, 0));
+    EXPECT_EQ(L"Caf\u00E9", CellText(g_hwndList, 1, 0));
+    Cycle();
+    Cycle();
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(L"B\u00FCro-S\u00FC" L"d.csv")));
+    // The other keeps the name the narrow calls give it.
+    FILE *f = fopen("Caf\xE9.csv", "rb");
+    EXPECT_NE(nullptr, f);
+    if (f)
+        fclose(f);
+}
+
+TEST_F(MainWindow, AConfigurationSavedAsUtf16RunsWithNoInterfaces)
+{
+    std::string utf16 = "\xFF\xFE";
+    for (char c : ConfigOf({"Uplink"}))
+        utf16 += std::string(1, c) + '\0';
+    EXPECT_EQ("ERROR: vellary.cfg is saved as UTF-16 (Unicode). Save it as ANSI or UTF-8.\n",
+              ShownError([&] { Start(utf16); }));
+    EXPECT_EQ(0, RowCount(g_hwndList));
+    Cycle();
+    Cycle();
+    EXPECT_EQ("vellary.cfg;", Listing()) << "no file named after junk";
 }
 
 TEST_F(MainWindow, CommandsSplitOnTheLowWord)
