@@ -7,8 +7,8 @@
 #define CONFIG_MAX_CHARS 4999  // characters read from the file; the rest is ignored
 
 // ReadConfigFile's results besides a count.
-#define CONFIG_UNOPENED -1  // missing, or it cannot be opened
-#define CONFIG_UTF16 -2     // saved as UTF-16, which no field can be read from
+#define CONFIG_UNOPENED (-1)  // missing, or it cannot be opened
+#define CONFIG_UTF16 (-2)     // saved as UTF-16, which no field can be read from
 
 // Reads the configuration file into interfaces[0..9] and returns the number of
 // records completed (0 to 10). A file that cannot be opened, or is UTF-16, is

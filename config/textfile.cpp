@@ -64,7 +64,7 @@ int ReadTextFile(const char *path, char *text, int cap, TextFileStatus *status)
     }
     // cap characters take at most twice as many bytes when every one is a CR LF
     // pair, plus one to see whether a last CR is followed by its LF, after the mark.
-    static char raw[kUtf8MarkBytes + 2 * TEXT_FILE_MAX_CHARS + 1];
+    static char raw[kUtf8MarkBytes + 2 * static_cast<size_t>(TEXT_FILE_MAX_CHARS) + 1];
     size_t rawLen = fread(raw, 1, kUtf8MarkBytes + 2 * static_cast<size_t>(cap) + 1, file);
     bool failed = ferror(file) != 0;
     fclose(file);

@@ -500,13 +500,11 @@ bool WriteEscaped(FILE *f, const char *text, size_t n)
         } else if (utf8 && c == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0) {
             len += static_cast<size_t>(snprintf(buf + len, sizeof buf - len, "&#xFFFD;"));  // a C1 control
             i++;
-        } else if (utf8 && c >= 0x80) {
-            buf[len++] = static_cast<char>(c);
-        } else if (c >= 0x80) {
+        } else if (c >= 0x80 && !utf8) {
             unsigned code = c < 0xA0 ? kCp1252High[c - 0x80] : c;
             len += static_cast<size_t>(snprintf(buf + len, sizeof buf - len, "&#x%X;", code ? code : 0xFFFD));
         } else {
-            buf[len++] = static_cast<char>(c);
+            buf[len++] = static_cast<char>(c);  // ASCII, or a byte of a UTF-8 character
         }
     }
     return (fwrite(buf, 1, len, f) == len) && ok;

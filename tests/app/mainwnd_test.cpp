@@ -365,12 +365,12 @@ TEST_F(MainWindow, MissingConfigurationShowsErrorFirstThenAnEmptyTable)
 TEST_F(MainWindow, AUtf8NameIsShownAndNamesItsHistoryFile)
 {
     // As Notepad saves it, with its mark; the second name is not UTF-8.
-    Start("\xEF\xBB\xBF" + ConfigOf({"B\xC3\xBCro-S\xC3\xBC" "d", "Caf\xE9"}));
-    EXPECT_EQ(L"B\u00FCro-S\u00FC" L"d", CellText(g_hwndList, 0, 0));
+    Start("\xEF\xBB\xBF" + ConfigOf({"B\xC3\xBCro-S\xC3\xBC\x64", "Caf\xE9"}));
+    EXPECT_EQ(L"B\u00FCro-S\u00FCd", CellText(g_hwndList, 0, 0));
     EXPECT_EQ(L"Caf\u00E9", CellText(g_hwndList, 1, 0));
     Cycle();
     Cycle();
-    EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(L"B\u00FCro-S\u00FC" L"d.csv")));
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(L"B\u00FCro-S\u00FCd.csv")));
     // The other keeps the name the narrow calls give it.
     FILE *f = fopen("Caf\xE9.csv", "rb");
     EXPECT_NE(nullptr, f);

@@ -347,9 +347,9 @@ TEST_F(LoadConfigFile, AsWindowsEditorsSaveIt)
         }
     }
     // A UTF-8 name is its bytes, the rest of the line in place.
-    WriteFile(CONFIG_FILE_NAME, "B\xC3\xBCro-S\xC3\xBC" "d,192.0.2.1,public,1000,1.1,1.2,\r\n");
+    WriteFile(CONFIG_FILE_NAME, "B\xC3\xBCro-S\xC3\xBC\x64,192.0.2.1,public,1000,1.1,1.2,\r\n");
     ASSERT_EQ(1, LoadConfig(t.rec));
-    EXPECT_EQ("B\xC3\xBCro-S\xC3\xBC" "d|192.0.2.1|public|1000|1.1|1.2", Fields(t.rec[0]));
+    EXPECT_EQ("B\xC3\xBCro-S\xC3\xBC\x64|192.0.2.1|public|1000|1.1|1.2", Fields(t.rec[0]));
 }
 
 TEST(FieldValue, StopsAtZeroOrWidth)

@@ -15,7 +15,7 @@ TEST(NameText, Utf8WhereValidElseEachByteACharacter)
         std::wstring wide;
     } cases[] = {
         {"ASCII, cut to the characters asked", "ABCDEFGHIJKLMNO", 14, L"ABCDEFGHIJKLMN"},
-        {"UTF-8", "B\xC3\xBCro-S\xC3\xBC" "d", 14, L"B\u00FCro-S\u00FC" L"d"},
+        {"UTF-8", "B\xC3\xBCro-S\xC3\xBC\x64", 14, L"B\u00FCro-S\u00FCd"},
         {"UTF-8 counted in characters, not bytes", std::string(20, 'x').replace(0, 4, "\xC3\xA4\xE2\x82\xAC"), 3,
          L"\u00E4\u20ACx"},
         {"four bytes, one character", "\xF0\x9F\x98\x80!", 14, L"\U0001F600!"},

@@ -182,7 +182,7 @@ TEST_F(V3UsersFile, UnreadableFileHoldsEveryRecordBack)
 TEST_F(V3UsersFile, AsWindowsEditorsSaveIt)
 {
     // With a UTF-8 mark the first label is read as written.
-    WriteFile(V3_CONFIG_FILE_NAME, "\xEF\xBB\xBF" "core,mon,SHA-256,authpass1,AES,privpass1\r\n");
+    WriteFile(V3_CONFIG_FILE_NAME, std::string("\xEF\xBB\xBF") + "core,mon,SHA-256,authpass1,AES,privpass1\r\n");
     EXPECT_EQ("", ShownError(LoadV3Users));
     ASSERT_NE(nullptr, FindV3User("core"));
     EXPECT_EQ(1, FindV3User("core")->valid);

@@ -27,10 +27,7 @@ Disk *Find(FILE *f)
     return nullptr;
 }
 
-ssize_t DiskRead(void *cookie, char *buf, size_t n)
-{
-    return read(static_cast<Disk *>(cookie)->fd, buf, n);
-}
+ssize_t DiskRead(void *cookie, char *buf, size_t n) { return read(static_cast<Disk *>(cookie)->fd, buf, n); }
 
 // As a write to a full disk goes: what fits lands, the rest fails.
 ssize_t DiskWrite(void *cookie, const char *buf, size_t n)
@@ -55,15 +52,12 @@ int DiskClose(void *cookie)
 
 }  // namespace
 
-void SetDiskRoom(long long room)
-{
-    g_room = room;
-}
+void SetDiskRoom(long long room) { g_room = room; }
 
 FILE *OpenDiskFile(const char *name, const char *mode)
 {
     bool both = strchr(mode, '+') != nullptr;
-    int flags = mode[0] == 'r' ? (both ? O_RDWR : O_RDONLY)
+    int flags = mode[0] == 'r'   ? (both ? O_RDWR : O_RDONLY)
                 : mode[0] == 'w' ? (both ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC
                                  : (both ? O_RDWR : O_WRONLY) | O_CREAT | O_APPEND;
     Disk *d = Find(nullptr);
@@ -88,7 +82,4 @@ bool DiskFileLength(FILE *f, int64_t *length)
     return true;
 }
 
-bool CutDiskFile(const char *name, int64_t length)
-{
-    return truncate(name, static_cast<off_t>(length)) == 0;
-}
+bool CutDiskFile(const char *name, int64_t length) { return truncate(name, static_cast<off_t>(length)) == 0; }

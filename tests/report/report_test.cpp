@@ -294,7 +294,7 @@ TEST_F(ReportRun, AConfigurationSavedAsUtf16FailsWithoutAPage)
 // the page shows the name as the window does.
 TEST_F(ReportRun, AUtf8NameFindsTheMonitorsFile)
 {
-    const std::string name = "B\xC3\xBCro-S\xC3\xBC" "d";
+    const std::string name = "B\xC3\xBCro-S\xC3\xBC\x64";
     WriteFile("vellary.cfg", "\xEF\xBB\xBF" + Line(name.c_str()));
     memset(g_interfaces, 0, sizeof g_interfaces);
     ASSERT_EQ(1, ReadConfigFile("vellary.cfg", g_interfaces));
@@ -315,7 +315,7 @@ TEST(PageText, Utf8AsItIsOtherBytesAsWindows1252)
     } cases[] = {
         {"UTF-8", "B\xC3\xBCro<1>", "B\xC3\xBCro&lt;1&gt;"},
         {"Windows-1252", "Caf\xE9 \x80", "Caf&#xE9; &#x20AC;"},
-        {"a C1 control in UTF-8", "a\xC2\x85" "b", "a&#xFFFD;b"},
+        {"a C1 control in UTF-8", std::string("a\xC2\x85") + "b", "a&#xFFFD;b"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);

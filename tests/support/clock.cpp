@@ -8,10 +8,7 @@ LocalTime g_fixedTime;
 
 }  // namespace
 
-void ReadLocalTime(LocalTime *lt)
-{
-    *lt = g_fixedTime;
-}
+void ReadLocalTime(LocalTime *lt) { *lt = g_fixedTime; }
 
 void InTempDirFixedClock::SetUp()
 {
