@@ -10,6 +10,7 @@
 
 #include "app/window_shared.h"
 #include "config/interfaces.h"
+#include "config/utf8.h"
 #include "poll/poll.h"
 #include "records/history.h"
 #include "records/localtime.h"
@@ -37,12 +38,12 @@ const Column kColumns[] = {
     {L"Interface", 125}, {L"% In", 50}, {L"% Out", 50}, {L"bps In", 100}, {L"bps Out", 100},
 };
 
-// Widens record index's name into string, cut to 14 characters. The default C
-// locale maps each byte to the wide character of the same value.
+// Widens record index's name into string, cut to 14 characters: UTF-8 when it is
+// valid UTF-8, else each byte the wide character of the same value.
 void WidenName(int index)
 {
-    size_t cchConverted = 0;
-    mbstowcs_s(&cchConverted, string, NAME_CHARS, FieldValue(g_interfaces[index].strName).str, _TRUNCATE);
+    const InterfaceRecord &rec = g_interfaces[index];
+    WidenText(rec.strName, FieldLength(rec.strName, sizeof rec.strName), string, NAME_CHARS, NAME_CHARS - 1);
 }
 
 void SetStatusText(const wchar_t *pszText)

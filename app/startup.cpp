@@ -6,6 +6,7 @@
 #include "app/window_shared.h"
 #include "config/config.h"
 #include "config/interfaces.h"
+#include "config/v3users.h"
 #include "res/resource.h"
 
 HWND g_hWnd;
@@ -67,7 +68,10 @@ int InitInstance(HINSTANCE hInstance, int nCmdShow)
     AppendLetters(g_szCaptionWord1, CAPTION_WORD1_CHARS, L"SNMP");
     AppendLetters(g_szCaptionWord2, CAPTION_WORD2_CHARS, L"Monitor");
 
+    // The interfaces, then the SNMPv3 users their community fields may name: the
+    // labels are known before the first poll.
     g_interfaceCount = LoadConfig(g_interfaces);
+    LoadV3Users();
     for (int i = 0; i < g_interfaceCount; i++)
         g_interfaces[i].firstPoll = 1;
 

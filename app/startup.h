@@ -20,8 +20,9 @@ ATOM RegisterMainClass(HINSTANCE hInstance);
 // poll timer). Returns 1 when the window exists, 0 when it could not be created.
 int CreateMainWindow(HINSTANCE hInstance, int nCmdShow);
 
-// Everything before the message loop, in order: caption words, configuration,
-// status images, window class, main window. Returns CreateMainWindow's result.
+// Everything before the message loop, in order: caption words, configuration
+// (vellary.cfg, then vellary-v3.cfg), status images, window class, main window.
+// Returns CreateMainWindow's result.
 int InitInstance(HINSTANCE hInstance, int nCmdShow);
 
 // Runs the message loop with accelerator table 109 until the quit message and

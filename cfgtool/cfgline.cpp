@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "config/interfaces.h"
+#include "records/historyname.h"
 
 namespace {
 
@@ -71,7 +71,7 @@ bool SameName(const char *a, const char *b)
 
 bool Taken(const char *name, const char (*taken)[CFG_NAME_WIDTH + 1], int count)
 {
-    if (!IsUsableFileStem(name, strlen(name)))
+    if (!IsUsableHistoryName(name, strlen(name)))
         return true;
     for (int k = 0; k < count; k++)
         if (SameName(name, taken[k]))
@@ -132,7 +132,7 @@ void MakeUniqueName(char name[CFG_NAME_WIDTH + 1], uint32_t ifIndex, const char 
         snprintf(name, CFG_NAME_WIDTH + 1, "if%" PRIu32, ifIndex);
     // A suffix cannot help where the part before a dot is what Windows keeps.
     char *dot = strchr(name, '.');
-    if (dot && !IsUsableFileStem(name, strlen(name)))
+    if (dot && !IsUsableHistoryName(name, strlen(name)))
         *dot = '_';
     char stem[CFG_NAME_WIDTH + 1];
     memcpy(stem, name, sizeof stem);

@@ -5,6 +5,7 @@
 
 #include "cfgtool/choosing.h"
 #include "cfgtool/messages.h"
+#include "records/diskfile.h"
 #include "records/replace.h"
 
 namespace {
@@ -157,7 +158,7 @@ int WriteFile(const char *path, const char *bytes, size_t len, FILE *err)
     if (strlen(path) > kPathMax || !TempFileName(path, temp, sizeof temp))
         return Fail(err, "vellary-cfg: the file name after -o is longer than %d characters\n",
                     static_cast<int>(kPathMax));
-    FILE *f = fopen(temp, "wb");
+    FILE *f = OpenDiskFile(temp, "wb");
     if (f && PutFileInPlace(f, fwrite(bytes, 1, len, f) == len, temp, path) == PLACE_DONE)
         return 0;
     return Fail(err,

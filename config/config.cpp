@@ -2,9 +2,8 @@
 // follows a stored character, one record per line.
 #include "config/config.h"
 
-#include <cstdio>
-
-#include "config/v3users.h"
+#include "config/msgbox.h"
+#include "config/textfile.h"
 
 namespace {
 
@@ -89,55 +88,25 @@ int ScanConfig(const char *data, int n, InterfaceRecord *interfaces)
     return i;
 }
 
-int TextModeTranslate(const char *raw, size_t rawLen, char *out, int outCap)
-{
-    int n = 0;
-    for (size_t k = 0; k < rawLen && n < outCap; k++) {
-        char c = raw[k];
-        if (c == 0x1A)
-            break;
-        if (c == '\r' && k + 1 < rawLen && raw[k + 1] == '\n')
-            continue;  // the LF that follows stands for the pair
-        out[n++] = c;
-    }
-    return n;
-}
-
-int ReadTextFile(const char *path, char *text, int cap, int *failed)
-{
-    // Binary read with the text-mode rules applied here, so every build reads a file alike.
-    FILE *file = fopen(path, "rb");
-    if (!file)
-        return -1;
-    // cap characters take at most twice as many bytes when every one is a CR LF pair,
-    // plus one to see whether a last CR is followed by its LF.
-    static char raw[2 * (V3_CONFIG_MAX_CHARS + 1) + 1];
-    size_t want = 2 * static_cast<size_t>(cap) + 1;
-    size_t rawLen = fread(raw, 1, want < sizeof raw ? want : sizeof raw, file);
-    if (failed)
-        *failed = ferror(file) != 0;
-    fclose(file);
-    int n = TextModeTranslate(raw, rawLen, text, cap);
-    memset(raw, 0, rawLen);  // passwords stay in the caller's text only
-    return n;
-}
-
 int ReadConfigFile(const char *path, InterfaceRecord *interfaces)
 {
     char fileinput[CONFIG_MAX_CHARS + 1];
     memset(fileinput, 0, sizeof fileinput);
-    int n = ReadTextFile(path, fileinput, CONFIG_MAX_CHARS, nullptr);
-    return n < 0 ? -1 : ScanConfig(fileinput, n, interfaces);
+    TextFileStatus status;
+    int n = ReadTextFile(path, fileinput, CONFIG_MAX_CHARS, &status);
+    if (status == TEXT_NO_FILE || status == TEXT_UNOPENED)
+        return CONFIG_UNOPENED;
+    if (status == TEXT_UTF16)
+        return CONFIG_UTF16;
+    return ScanConfig(fileinput, n, interfaces);
 }
 
 int LoadConfig(InterfaceRecord *interfaces)
 {
     int count = ReadConfigFile(CONFIG_FILE_NAME, interfaces);
-    if (count < 0) {
+    if (count == CONFIG_UNOPENED)
         ShowConfigError(L"Failed to open configuration file", L"ERROR");
-        return 0;
-    }
-    // The records' labels are known from here on.
-    LoadV3Users();
-    return count;
+    else if (count == CONFIG_UTF16)
+        ShowConfigError(L"" TEXT_UTF16_MESSAGE(CONFIG_FILE_NAME), L"ERROR");
+    return count < 0 ? 0 : count;
 }

@@ -62,14 +62,3 @@ FieldText<W> FieldValue(const char (&field)[W])
     value.str[len] = '\0';
     return value;
 }
-
-// Whether a character may stand in a Windows file name: not a control
-// character, nor one of \ / : * ? " < > |.
-bool IsFileNameChar(unsigned char c);
-
-// Whether the len characters at name can be the stem of a file on Windows:
-// not empty, only IsFileNameChar characters, and not a device name (CON, NUL,
-// COM0 to COM9, CONIN$, ...) before its first dot, however the case and
-// whatever blanks end it; such a name opens the device, and what is written
-// there is lost.
-bool IsUsableFileStem(const char *name, size_t len);

@@ -1,6 +1,6 @@
 #include <cstdio>
 
-#include "config/config.h"
+#include "config/msgbox.h"
 
 // No window system in the native build: the same two texts go to standard error.
 void ShowConfigError(const wchar_t *text, const wchar_t *caption)

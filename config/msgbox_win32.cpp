@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "config/config.h"
+#include "config/msgbox.h"
 
 void ShowConfigError(const wchar_t *text, const wchar_t *caption)
 {

@@ -3,11 +3,11 @@
 // a mistake is reported once, then and there, and never as a failed poll.
 #include "config/v3users.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
-#include "config/config.h"
+#include "config/msgbox.h"
+#include "config/textfile.h"
 
 V3User g_v3Users[MAX_V3_USERS];
 int g_v3UserCount;
@@ -260,25 +260,23 @@ void ReadV3Users(char *errors, size_t errorsCap)
     errors[0] = '\0';
     // One character more than may be there, to tell a file that is too long.
     static char text[V3_CONFIG_MAX_CHARS + 1];
-    int failed = 0;
-    int n = ReadTextFile(V3_CONFIG_FILE_NAME, text, V3_CONFIG_MAX_CHARS + 1, &failed);
-    if (n < 0) {
-        if (errno == ENOENT)
-            return;
+    TextFileStatus status;
+    int n = ReadTextFile(V3_CONFIG_FILE_NAME, text, V3_CONFIG_MAX_CHARS + 1, &status);
+    int whole = 1;
+    if (status == TEXT_NO_FILE)
+        return;
+    if (status == TEXT_UNOPENED)
         snprintf(errors, errorsCap, "Failed to open %s", V3_CONFIG_FILE_NAME);
-        g_v3Unreadable = 1;
-    } else {
-        int whole = 1;
-        if (failed)
-            snprintf(errors, errorsCap, "Failed to read %s", V3_CONFIG_FILE_NAME);
-        else if (n > V3_CONFIG_MAX_CHARS)
-            snprintf(errors, errorsCap, "%s is longer than %d characters", V3_CONFIG_FILE_NAME, V3_CONFIG_MAX_CHARS);
-        else
-            g_v3UserCount =
-                ScanV3Users(text, static_cast<size_t>(n), g_v3Users, MAX_V3_USERS, errors, errorsCap, &whole);
-        g_v3Unreadable = failed || n > V3_CONFIG_MAX_CHARS || !whole;
-        memset(text, 0, sizeof text);
-    }
+    else if (status == TEXT_UTF16)
+        snprintf(errors, errorsCap, TEXT_UTF16_MESSAGE("%s"), V3_CONFIG_FILE_NAME);
+    else if (status == TEXT_READ_FAILED)
+        snprintf(errors, errorsCap, "Failed to read %s", V3_CONFIG_FILE_NAME);
+    else if (n > V3_CONFIG_MAX_CHARS)
+        snprintf(errors, errorsCap, "%s is longer than %d characters", V3_CONFIG_FILE_NAME, V3_CONFIG_MAX_CHARS);
+    else
+        g_v3UserCount = ScanV3Users(text, static_cast<size_t>(n), g_v3Users, MAX_V3_USERS, errors, errorsCap, &whole);
+    g_v3Unreadable = status != TEXT_READ || n > V3_CONFIG_MAX_CHARS || !whole;
+    memset(text, 0, sizeof text);
     if (g_v3Unreadable) {
         size_t used = strlen(errors);
         snprintf(errors + used, errorsCap - used, "\nNo interface is polled until it can be read whole.");

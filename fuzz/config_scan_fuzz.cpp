@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "config/config.h"
+#include "config/textfile.h"
 #include "config/v3users.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)

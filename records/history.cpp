@@ -1,7 +1,8 @@
 // History files are only appended to and never read back; each call opens and
 // closes its file, so the files can be copied while the monitor runs. A row whose
-// file cannot be opened (a spreadsheet holds it, it is read-only for a while) is
-// held, with its own time, and written before the next row that gets through.
+// file cannot be opened or written (a spreadsheet holds it, it is read-only for a
+// while, the disk is full) is held, with its own time, and written before the
+// next row that gets through.
 #include "records/history.h"
 
 #include <cinttypes>
@@ -9,6 +10,8 @@
 #include <cstring>
 
 #include "config/interfaces.h"
+#include "records/diskfile.h"
+#include "records/historyname.h"
 #include "records/localtime.h"
 #include "records/log.h"
 #include "records/textmode.h"
@@ -89,39 +92,71 @@ void PrintRow(FILE *pFile, const HistoryRow &row)
     PrintText(pFile, ",%" PRId64 ",%" PRId64, row.pctIn, row.pctOut);
 }
 
-// Writes the rows held for index's file, of every interface that shares it, in the
-// order they were taken, and forgets them. Returns whether there were any.
+// Prints the rows held for index's file, of every interface that shares it, in
+// the order they were taken; they stay held until the file has them (ForgetHeld).
+// Returns whether there were any.
 bool WriteHeld(FILE *pFile, int32_t index)
 {
+    int next[MAX_INTERFACES], left[MAX_INTERFACES];
     bool wrote = false;
+    for (int32_t j = 0; j < MAX_INTERFACES; j++) {
+        next[j] = g_held[j].first;
+        left[j] = SharesFile(index, j) ? g_held[j].count : 0;
+    }
     while (true) {
-        HeldRows *next = nullptr;
-        for (int32_t j = 0; j < MAX_INTERFACES; j++) {
-            HeldRows *held = &g_held[j];
-            if (held->count > 0 && SharesFile(index, j) &&
-                (!next || held->rows[held->first].taken < next->rows[next->first].taken))
-                next = held;
-        }
-        if (!next)
+        int32_t oldest = -1;
+        for (int32_t j = 0; j < MAX_INTERFACES; j++)
+            if (left[j] > 0 && (oldest < 0 || g_held[j].rows[next[j]].taken < g_held[oldest].rows[next[oldest]].taken))
+                oldest = j;
+        if (oldest < 0)
             break;
-        PrintRow(pFile, next->rows[next->first]);
-        next->first = (next->first + 1) % HISTORY_HELD_MAX;
-        next->count--;
+        PrintRow(pFile, g_held[oldest].rows[next[oldest]]);
+        next[oldest] = (next[oldest] + 1) % HISTORY_HELD_MAX;
+        left[oldest]--;
         wrote = true;
     }
-    for (int32_t j = 0; j < MAX_INTERFACES; j++)
-        if (SharesFile(index, j))
-            g_held[j].dropped = false;
     return wrote;
 }
 
-}  // namespace
-
-int FormHistoryFileName(const InterfaceRecord *rec, char *buf, size_t cap)
+// The rows held for index's file are in it.
+void ForgetHeld(int32_t index)
 {
-    int len = snprintf(buf, cap, "%s.csv", FieldValue(rec->strName).str);
-    return len > 0 && static_cast<size_t>(len) < cap;
+    for (int32_t j = 0; j < MAX_INTERFACES; j++) {
+        if (SharesFile(index, j)) {
+            g_held[j].first = 0;
+            g_held[j].count = 0;
+            g_held[j].dropped = false;
+        }
+    }
 }
+
+// Writes the header when the file is empty, the held rows and row, and makes
+// sure they reached the file: every write, the flush and the close succeeded.
+// Anything less is cut off again, so the file never keeps part of a row.
+bool WriteRows(const char *name, int32_t index, const HistoryRow &row, bool *resumed)
+{
+    FILE *pFile = OpenDiskFile(name, "ab");
+    if (!pFile)
+        return false;
+    int64_t before = 0;
+    bool written = DiskFileLength(pFile, &before);
+    bool measured = written;
+    if (written) {
+        if (before == 0)
+            WriteText(pFile, HISTORY_HEADER, sizeof HISTORY_HEADER - 1);
+        *resumed = WriteHeld(pFile, index);
+        PrintRow(pFile, row);
+        written = !ferror(pFile) && fflush(pFile) == 0;
+    }
+    // Closed before the cut, so nothing left in the stream can land after it.
+    if (fclose(pFile) != 0)
+        written = false;
+    if (!written && measured)
+        CutDiskFile(name, before);
+    return written;
+}
+
+}  // namespace
 
 void AppendHistory(int32_t index)
 {
@@ -138,22 +173,12 @@ void AppendHistory(int32_t index)
     FormHistoryFileName(rec, g_strFileName, sizeof g_strFileName);
 
     // Binary mode, LF written as CR LF here: the same bytes from every build.
-    // Only a file that does not exist yet gets the header; an empty one counts.
-    FILE *pFile = fopen(g_strFileName, "rb");
-    bool exists = pFile != nullptr;
-    if (pFile)
-        fclose(pFile);
-
-    pFile = fopen(g_strFileName, "a+b");
-    if (!pFile) {
+    bool resumed = false;
+    if (!WriteRows(g_strFileName, index, row, &resumed)) {
         Hold(index, row);
         return;
     }
-    if (!exists)
-        WriteText(pFile, HISTORY_HEADER, sizeof HISTORY_HEADER - 1);
-    bool resumed = WriteHeld(pFile, index);
-    PrintRow(pFile, row);
-    fclose(pFile);
+    ForgetHeld(index);
     if (resumed)
         WriteLog("History write resumed", g_strFileName);
 }

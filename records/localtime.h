@@ -11,7 +11,5 @@ struct LocalTime {
 };
 
 // Reads the local date and time (GetLocalTime on Windows, localtime_r elsewhere).
+// Tests that need a clock of their own link a twin of localtime_*.cpp.
 void ReadLocalTime(LocalTime *lt);
-
-// Tests fix the clock through this hook; while it is null the system clock is read.
-extern void (*g_localTimeHook)(LocalTime *lt);

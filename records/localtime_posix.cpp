@@ -2,14 +2,8 @@
 
 #include "records/localtime.h"
 
-void (*g_localTimeHook)(LocalTime *lt);
-
 void ReadLocalTime(LocalTime *lt)
 {
-    if (g_localTimeHook) {
-        g_localTimeHook(lt);
-        return;
-    }
     time_t now = time(nullptr);
     struct tm tmNow = {};
     localtime_r(&now, &tmNow);

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "records/diskfile.h"
 #include "records/localtime.h"
 #include "records/textmode.h"
 
@@ -24,6 +25,9 @@ int g_heldFirst;
 int g_heldCount;
 long g_linesDropped;
 LocalTime g_lastDroppedTime;
+// Lines held since the log was last written, those dropped among them.
+long g_linesHeld;
+LocalTime g_firstHeldTime;
 
 // One line of the log, its LF included; 0 when it cannot be formatted.
 size_t FormatLine(char (&szLine)[LOG_LINE_MAX], const LocalTime &lt, const char *message, const char *detail)
@@ -42,6 +46,8 @@ size_t FormatLine(char (&szLine)[LOG_LINE_MAX], const LocalTime &lt, const char 
 
 void HoldLine(const LocalTime &lt, const char *text, size_t len)
 {
+    if (g_linesHeld++ == 0)
+        g_firstHeldTime = lt;
     if (g_heldCount == LOG_HELD_MAX) {
         g_lastDroppedTime = g_heldLines[g_heldFirst].time;
         g_linesDropped++;
@@ -55,20 +61,54 @@ void HoldLine(const LocalTime &lt, const char *text, size_t len)
     g_heldCount++;
 }
 
-// The held lines, after a word on those that were dropped to make room.
+// Prints a word on the lines held, and on those dropped to make room, then the
+// held lines; they stay held until the log has them (ForgetHeldLines).
 void WriteHeldLines(FILE *logfile)
 {
+    char szCount[24], szLine[LOG_LINE_MAX];
+    if (g_linesHeld > 0) {
+        snprintf(szCount, sizeof szCount, "%ld", g_linesHeld);
+        WriteText(logfile, szLine, FormatLine(szLine, g_firstHeldTime, "Log lines held", szCount));
+    }
     if (g_linesDropped > 0) {
-        char szCount[24], szLine[LOG_LINE_MAX];
         snprintf(szCount, sizeof szCount, "%ld", g_linesDropped);
         WriteText(logfile, szLine, FormatLine(szLine, g_lastDroppedTime, "Log lines dropped", szCount));
-        g_linesDropped = 0;
     }
-    for (; g_heldCount > 0; g_heldCount--) {
-        const HeldLine &line = g_heldLines[g_heldFirst];
+    for (int k = 0; k < g_heldCount; k++) {
+        const HeldLine &line = g_heldLines[(g_heldFirst + k) % LOG_HELD_MAX];
         WriteText(logfile, line.text, line.len);
-        g_heldFirst = (g_heldFirst + 1) % LOG_HELD_MAX;
     }
+}
+
+void ForgetHeldLines()
+{
+    g_linesHeld = 0;
+    g_linesDropped = 0;
+    g_heldFirst = 0;
+    g_heldCount = 0;
+}
+
+// Appends the held lines and this one; true when every write, the flush and the
+// close succeeded. Anything less is cut off again, so no part of a line stays.
+bool WriteLines(const char *szLine, size_t cch)
+{
+    FILE *logfile = OpenDiskFile(LOG_FILE_NAME, "ab");
+    if (!logfile)
+        return false;
+    int64_t before = 0;
+    bool written = DiskFileLength(logfile, &before);
+    bool measured = written;
+    if (written) {
+        // One write per line, each LF (also one inside a name) as CR LF.
+        WriteHeldLines(logfile);
+        WriteText(logfile, szLine, cch);
+        written = !ferror(logfile) && fflush(logfile) == 0;
+    }
+    if (fclose(logfile) != 0)
+        written = false;
+    if (!written && measured)
+        CutDiskFile(LOG_FILE_NAME, before);
+    return written;
 }
 
 }  // namespace
@@ -83,13 +123,9 @@ void WriteLog(const char *message, const char *detail)
         return;
 
     std::lock_guard<std::mutex> lock(g_logLock);
-    FILE *logfile = fopen(LOG_FILE_NAME, "ab");
-    if (!logfile) {
+    // The log cannot tell of its own failure: the line waits for one that gets through.
+    if (WriteLines(szLine, cch))
+        ForgetHeldLines();
+    else
         HoldLine(lt, szLine, cch);
-        return;
-    }
-    // One write per line, each LF (also one inside a name) as CR LF.
-    WriteHeldLines(logfile);
-    WriteText(logfile, szLine, cch);
-    fclose(logfile);
 }

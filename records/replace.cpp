@@ -14,6 +14,6 @@ int PutFileInPlace(FILE *f, bool written, const char *temp, const char *path)
         written = false;
     int result = !written ? PLACE_UNWRITTEN : MoveOver(temp, path) ? PLACE_DONE : PLACE_NOT_MOVED;
     if (result != PLACE_DONE)
-        remove(temp);
+        RemoveFile(temp);
     return result;
 }

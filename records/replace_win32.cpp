@@ -2,7 +2,14 @@
 
 #include <io.h>
 
+#include "records/diskfile.h"
 #include "records/replace.h"
+
+namespace {
+
+const size_t kWideChars = 1024;
+
+}  // namespace
 
 unsigned long CurrentProcessId() { return GetCurrentProcessId(); }
 
@@ -10,6 +17,14 @@ bool SyncFile(FILE *f) { return _commit(_fileno(f)) == 0; }
 
 bool MoveOver(const char *temp, const char *path)
 {
+    wchar_t wideTemp[kWideChars], widePath[kWideChars];
     // rename() refuses an existing target on Windows.
-    return MoveFileExA(temp, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    return WideFileName(temp, wideTemp, kWideChars) && WideFileName(path, widePath, kWideChars) &&
+           MoveFileExW(wideTemp, widePath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+bool RemoveFile(const char *path)
+{
+    wchar_t widePath[kWideChars];
+    return WideFileName(path, widePath, kWideChars) && _wremove(widePath) == 0;
 }

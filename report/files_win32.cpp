@@ -2,18 +2,23 @@
 
 #include <direct.h>
 
+#include "records/diskfile.h"
 #include "report/files.h"
 
 OpenResult OpenShared(const char *path, SharedFile *file)
 {
-    HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+    // The monitor's names: a UTF-8 name is the file the monitor made of it.
+    wchar_t widePath[1024];
+    if (!WideFileName(path, widePath, sizeof widePath / sizeof widePath[0]))
+        return OPEN_FAILED;
+    HANDLE h = CreateFileW(widePath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         DWORD error = GetLastError();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
             return OPEN_MISSING;
         // A folder refuses to open as a file.
-        DWORD attributes = GetFileAttributesA(path);
+        DWORD attributes = GetFileAttributesW(widePath);
         return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) ? OPEN_NOT_FILE
                                                                                                   : OPEN_FAILED;
     }

@@ -8,6 +8,7 @@
 #include <cstdarg>
 #include <cstring>
 
+#include "config/utf8.h"
 #include "records/textmode.h"
 #include "report/dates.h"
 
@@ -482,6 +483,8 @@ bool WriteEscaped(FILE *f, const char *text, size_t n)
     char buf[1024];
     size_t len = 0;
     bool ok = true;
+    // The page is UTF-8: valid UTF-8 goes as it is, as the monitor's table shows it.
+    bool utf8 = IsValidUtf8(text, n);
     for (size_t i = 0; i < n; i++) {
         if (len > sizeof buf - 16) {
             ok = fwrite(buf, 1, len, f) == len && ok;
@@ -494,11 +497,14 @@ bool WriteEscaped(FILE *f, const char *text, size_t n)
             len += static_cast<size_t>(snprintf(buf + len, sizeof buf - len, "%s", entity));
         } else if (c < 0x20 || c == 0x7F) {
             len += static_cast<size_t>(snprintf(buf + len, sizeof buf - len, "&#xFFFD;"));
-        } else if (c >= 0x80) {
+        } else if (utf8 && c == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0) {
+            len += static_cast<size_t>(snprintf(buf + len, sizeof buf - len, "&#xFFFD;"));  // a C1 control
+            i++;
+        } else if (c >= 0x80 && !utf8) {
             unsigned code = c < 0xA0 ? kCp1252High[c - 0x80] : c;
             len += static_cast<size_t>(snprintf(buf + len, sizeof buf - len, "&#x%X;", code ? code : 0xFFFD));
         } else {
-            buf[len++] = static_cast<char>(c);
+            buf[len++] = static_cast<char>(c);  // ASCII, or a byte of a UTF-8 character
         }
     }
     return (fwrite(buf, 1, len, f) == len) && ok;

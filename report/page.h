@@ -27,6 +27,7 @@ struct PageInfo {
 // Writes the page to f. Returns 1 when every byte went out.
 int WritePage(FILE *f, const PageEntry *entries, const PageInfo *info);
 
-// Writes text of length n as HTML text: markup characters as entities, bytes
-// above 127 as the Windows-1252 characters they stand for, control characters as U+FFFD.
+// Writes text of length n as HTML text: markup characters as entities, control
+// characters as U+FFFD, and the rest as UTF-8 when the text is valid UTF-8, else
+// each byte above 127 as the Windows-1252 character it stands for.
 bool WriteEscaped(FILE *f, const char *text, size_t n);

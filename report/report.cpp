@@ -5,7 +5,9 @@
 #include <cstring>
 
 #include "config/config.h"
-#include "records/history.h"
+#include "config/textfile.h"
+#include "records/diskfile.h"
+#include "records/historyname.h"
 #include "records/localtime.h"
 #include "records/replace.h"
 #include "report/files.h"
@@ -34,7 +36,7 @@ int WritePageFile(const char *path)
     char temp[1100];
     if (!TempFileName(path, temp, sizeof temp))
         return Fail("the output path %s is too long", path);
-    FILE *f = fopen(temp, "wb");
+    FILE *f = OpenDiskFile(temp, "wb");
     if (!f) {
         fprintf(stderr, "vellary-report: cannot write %s (%s): check that its folder exists and may be written to\n",
                 path, strerror(errno));
@@ -51,12 +53,6 @@ int WritePageFile(const char *path)
 }
 
 }  // namespace
-
-int HistoryFileName(const InterfaceRecord *rec, char *buf, size_t cap)
-{
-    return FormHistoryFileName(rec, buf, cap) &&
-           IsUsableFileStem(rec->strName, FieldLength(rec->strName, sizeof rec->strName));
-}
 
 int RunReport(int argc, char **argv)
 {
@@ -76,6 +72,8 @@ int RunReport(int argc, char **argv)
     CurrentFolder(g_info.folder, sizeof g_info.folder);
     memset(g_records, 0, sizeof g_records);
     int count = ReadConfigFile(CONFIG_FILE_NAME, g_records);
+    if (count == CONFIG_UTF16)
+        return Fail("%s", TEXT_UTF16_MESSAGE(CONFIG_FILE_NAME));
     if (count < 0)
         return Fail("cannot open " CONFIG_FILE_NAME " in %s: run vellary-report in the monitor's folder",
                     g_info.folder[0] ? g_info.folder : "the working folder");

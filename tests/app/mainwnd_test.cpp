@@ -19,6 +19,7 @@
 #include "res/resource.h"
 #include "tests/app/fake_poll.h"
 #include "tests/app/window_probe.h"
+#include "tests/config/shown_error.h"
 #include "tests/support/files.h"
 
 namespace {
@@ -27,18 +28,23 @@ namespace {
 std::vector<LocalTime> g_times;
 size_t g_nextTime;
 
-void ScriptedTime(LocalTime *lt)
+void SetTimes(std::vector<LocalTime> times)
+{
+    g_times = std::move(times);
+    g_nextTime = 0;
+}
+
+}  // namespace
+
+// Stands in for records/localtime_win32.cpp: the scripted times.
+void ReadLocalTime(LocalTime *lt)
 {
     *lt = g_times[g_nextTime < g_times.size() ? g_nextTime : g_times.size() - 1];
     if (g_nextTime < g_times.size())
         g_nextTime++;
 }
 
-void SetTimes(std::vector<LocalTime> times)
-{
-    g_times = std::move(times);
-    g_nextTime = 0;
-}
+namespace {
 
 // Takes every message but timer messages, so no real timer runs a cycle.
 void DrainMessages()
@@ -73,7 +79,6 @@ protected:
         g_szCaptionWord2[0] = L'\0';
         g_fakePoll = nullptr;
         SetTimes({{6, 3, 2026, 9, 5, 7}});
-        g_localTimeHook = ScriptedTime;
     }
     void TearDown() override
     {
@@ -84,7 +89,6 @@ protected:
         while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE))
             ;
         g_fakePoll = nullptr;
-        g_localTimeHook = nullptr;
         InTempDir::TearDown();
     }
 
@@ -356,6 +360,35 @@ TEST_F(MainWindow, MissingConfigurationShowsErrorFirstThenAnEmptyTable)
     EXPECT_EQ(0, polls);
     EXPECT_EQ(0, RowCount(g_hwndList));
     EXPECT_EQ("", Listing()) << "nothing written";
+}
+
+TEST_F(MainWindow, AUtf8NameIsShownAndNamesItsHistoryFile)
+{
+    // As Notepad saves it, with its mark; the second name is not UTF-8.
+    Start("\xEF\xBB\xBF" + ConfigOf({"B\xC3\xBCro-S\xC3\xBC\x64", "Caf\xE9"}));
+    EXPECT_EQ(L"B\u00FCro-S\u00FCd", CellText(g_hwndList, 0, 0));
+    EXPECT_EQ(L"Caf\u00E9", CellText(g_hwndList, 1, 0));
+    Cycle();
+    Cycle();
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(L"B\u00FCro-S\u00FCd.csv")));
+    // The other keeps the name the narrow calls give it.
+    FILE *f = fopen("Caf\xE9.csv", "rb");
+    EXPECT_NE(nullptr, f);
+    if (f)
+        fclose(f);
+}
+
+TEST_F(MainWindow, AConfigurationSavedAsUtf16RunsWithNoInterfaces)
+{
+    std::string utf16 = "\xFF\xFE";
+    for (char c : ConfigOf({"Uplink"}))
+        utf16 += std::string(1, c) + '\0';
+    EXPECT_EQ("ERROR: vellary.cfg is saved as UTF-16 (Unicode). Save it as ANSI or UTF-8.\n",
+              ShownError([&] { Start(utf16); }));
+    EXPECT_EQ(0, RowCount(g_hwndList));
+    Cycle();
+    Cycle();
+    EXPECT_EQ("vellary.cfg;", Listing()) << "no file named after junk";
 }
 
 TEST_F(MainWindow, CommandsSplitOnTheLowWord)

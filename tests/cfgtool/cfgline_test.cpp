@@ -5,6 +5,7 @@
 #include <string>
 
 #include "config/config.h"
+#include "config/textfile.h"
 
 namespace {
 

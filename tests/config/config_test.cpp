@@ -1,4 +1,5 @@
 #include "config/config.h"
+#include "config/textfile.h"
 
 #include <gtest/gtest.h>
 
@@ -305,6 +306,50 @@ TEST_F(LoadConfigFile, MissingFileIsReportedAndGivesZero)
     int count = -1;
     EXPECT_EQ("ERROR: Failed to open configuration file\n", ShownError([&] { count = LoadConfig(t.rec); }));
     EXPECT_EQ(0, count);
+}
+
+// The bytes of ASCII text as UTF-16, in either byte order, with or without its mark.
+std::string Utf16(const std::string &text, bool bigEndian, bool mark)
+{
+    std::string bytes = mark ? (bigEndian ? "\xFE\xFF" : "\xFF\xFE") : "";
+    for (char c : text)
+        bytes += bigEndian ? std::string(1, '\0') + c : std::string(1, c) + '\0';
+    return bytes;
+}
+
+TEST_F(LoadConfigFile, AsWindowsEditorsSaveIt)
+{
+    const std::string text = "ABCDEFGHIJKLMNO,192.0.2.10,public,100000000,1.1,1.2,\r\n" + std::string(kLine2) + "\r\n";
+    const std::string utf16 = "ERROR: vellary.cfg is saved as UTF-16 (Unicode). Save it as ANSI or UTF-8.\n";
+    struct Case {
+        const char *name;
+        std::string bytes;
+        int count;
+        std::string shown;
+    } cases[] = {
+        // The mark is skipped, so it shifts no field of a 15-character name.
+        {"UTF-8 with its mark", "\xEF\xBB\xBF" + text, 2, ""},
+        {"UTF-16 LE with its mark", Utf16(text, false, true), 0, utf16},
+        {"UTF-16 BE with its mark", Utf16(text, true, true), 0, utf16},
+        {"UTF-16 LE without a mark", Utf16(text, false, false), 0, utf16},
+        {"UTF-16 BE without a mark", Utf16(text, true, false), 0, utf16},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteFile(CONFIG_FILE_NAME, c.bytes);
+        Table u;
+        int count = -1;
+        EXPECT_EQ(c.shown, ShownError([&] { count = LoadConfig(u.rec); }));
+        ASSERT_EQ(c.count, count);
+        if (count > 0) {
+            EXPECT_EQ("ABCDEFGHIJKLMNO|192.0.2.10|public|100000000|1.1|1.2", Fields(u.rec[0]));
+            EXPECT_EQ("Backbone", FIELD(u.rec[1], strName));
+        }
+    }
+    // A UTF-8 name is its bytes, the rest of the line in place.
+    WriteFile(CONFIG_FILE_NAME, "B\xC3\xBCro-S\xC3\xBC\x64,192.0.2.1,public,1000,1.1,1.2,\r\n");
+    ASSERT_EQ(1, LoadConfig(t.rec));
+    EXPECT_EQ("B\xC3\xBCro-S\xC3\xBC\x64|192.0.2.1|public|1000|1.1|1.2", Fields(t.rec[0]));
 }
 
 TEST(FieldValue, StopsAtZeroOrWidth)

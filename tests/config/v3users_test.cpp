@@ -178,3 +178,23 @@ TEST_F(V3UsersFile, UnreadableFileHoldsEveryRecordBack)
     ASSERT_NE(nullptr, FindV3User("public"));
     EXPECT_EQ(0, FindV3User("public")->valid);
 }
+
+TEST_F(V3UsersFile, AsWindowsEditorsSaveIt)
+{
+    // With a UTF-8 mark the first label is read as written.
+    WriteFile(V3_CONFIG_FILE_NAME, std::string("\xEF\xBB\xBF") + "core,mon,SHA-256,authpass1,AES,privpass1\r\n");
+    EXPECT_EQ("", ShownError(LoadV3Users));
+    ASSERT_NE(nullptr, FindV3User("core"));
+    EXPECT_EQ(1, FindV3User("core")->valid);
+
+    // UTF-16 is not read as bytes: no label is known, so nothing is polled.
+    std::string utf16 = "\xFF\xFE";
+    for (char c : std::string("core,mon,SHA-256,authpass1,AES,privpass1\r\n"))
+        utf16 += std::string(1, c) + '\0';
+    WriteFile(V3_CONFIG_FILE_NAME, utf16);
+    EXPECT_EQ("ERROR: vellary-v3.cfg is saved as UTF-16 (Unicode). Save it as ANSI or UTF-8.\n"
+              "No interface is polled until it can be read whole.\n",
+              ShownError(LoadV3Users));
+    ASSERT_NE(nullptr, FindV3User("core"));
+    EXPECT_EQ(0, FindV3User("core")->valid);
+}

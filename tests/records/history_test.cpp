@@ -99,11 +99,11 @@ TEST_F(History, ExistingFileGetsNoSecondHeader)
     AppendHistory(0);
     EXPECT_EQ(earlier + "\r\n05-12-2026,14,14:08:07,50,25", ReadFile("Uplink.csv"));
 
-    // Any existing file counts, even an empty one.
+    // An empty file has no header yet: it gets one before its first row.
     WriteFile("Empty.csv", "");
     SetRecord(1, "Empty", 100, 1, 2);
     AppendHistory(1);
-    EXPECT_EQ("\r\n05-12-2026,14,14:08:07,1,2", ReadFile("Empty.csv"));
+    EXPECT_EQ(std::string(kHeader) + "\r\n05-12-2026,14,14:08:07,1,2", ReadFile("Empty.csv"));
 }
 
 TEST_F(History, PercentagesAreRecomputedFromTheRates)
@@ -135,7 +135,7 @@ TEST_F(History, PercentagesAreRecomputedFromTheRates)
         g_interfaces[i % MAX_INTERFACES].pctIn = 77;
         g_interfaces[i % MAX_INTERFACES].pctOut = 88;
         AppendHistory(i % MAX_INTERFACES);
-        EXPECT_EQ(std::string("\r\n05-12-2026,14,14:08:07") + c.columns, ReadFile("Link.csv"));
+        EXPECT_EQ(std::string(kHeader) + "\r\n05-12-2026,14,14:08:07" + c.columns, ReadFile("Link.csv"));
         i++;
     }
 }

@@ -86,7 +86,9 @@ TEST_F(EventLog, LinesThatCannotBeWrittenAreHeldWithTheirTimes)
     std::filesystem::remove(LOG_FILE_NAME);
     SetClock(5, 12, 2026, 14, 4, 0);
     WriteLog("next", nullptr);
-    EXPECT_EQ(expected + "05-12-2026,14:04:00,next,\r\n", ReadFile(LOG_FILE_NAME));
+    // Dated like the first line held.
+    EXPECT_EQ("05-12-2026,14:03:00,Log lines held,3\r\n" + expected + "05-12-2026,14:04:00,next,\r\n",
+              ReadFile(LOG_FILE_NAME));
 }
 
 TEST_F(EventLog, PastTheHeldLimitTheOldestGoWithOneLineSayingSo)
@@ -107,7 +109,8 @@ TEST_F(EventLog, PastTheHeldLimitTheOldestGoWithOneLineSayingSo)
     std::filesystem::remove(LOG_FILE_NAME);
     WriteLog("next", nullptr);
     // Stamped as the last line dropped.
-    EXPECT_EQ("05-12-2026,15:00:06,Log lines dropped,7\r\n" + kept + "05-12-2026,15:01:46,next,\r\n",
+    EXPECT_EQ("05-12-2026,15:00:00,Log lines held,107\r\n05-12-2026,15:00:06,Log lines dropped,7\r\n" + kept +
+                  "05-12-2026,15:01:46,next,\r\n",
               ReadFile(LOG_FILE_NAME));
 }
 

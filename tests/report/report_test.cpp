@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "config/config.h"
 #include "records/history.h"
+#include "records/historyname.h"
 #include "report/aggregate.h"
 #include "report/dates.h"
 #include "report/files.h"
@@ -272,6 +274,36 @@ TEST_F(ReportRun, MissingConfigurationFailsWithoutAPage)
     EXPECT_EQ(1, Run({}));
     EXPECT_NE(std::string::npos, ::testing::internal::GetCapturedStderr().find("cannot open vellary.cfg"));
     EXPECT_FALSE(FileExists(REPORT_DEFAULT_OUTPUT));
+}
+
+TEST_F(ReportRun, AConfigurationSavedAsUtf16FailsWithoutAPage)
+{
+    std::string utf16 = "\xFF\xFE";
+    for (char c : Line("Uplink"))
+        utf16 += std::string(1, c) + '\0';
+    WriteFile("vellary.cfg", utf16);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(1, Run({}));
+    EXPECT_NE(std::string::npos, ::testing::internal::GetCapturedStderr().find(
+                                     "vellary.cfg is saved as UTF-16 (Unicode). Save it as ANSI or UTF-8."));
+    EXPECT_FALSE(FileExists(REPORT_DEFAULT_OUTPUT));
+}
+
+// The file the monitor writes for a UTF-8 name is the one the report reads, and
+// the page shows the name as the window does; other text is Windows-1252.
+TEST_F(ReportRun, AUtf8NameFindsTheMonitorsFile)
+{
+    const std::string name = "B\xC3\xBCro-S\xC3\xBC\x64";
+    WriteFile("vellary.cfg", "\xEF\xBB\xBF" + Line(name.c_str()) + Line("Caf\xE9 \x80"));
+    memset(g_interfaces, 0, sizeof g_interfaces);
+    ASSERT_EQ(2, ReadConfigFile("vellary.cfg", g_interfaces));
+    g_interfaces[0].measuredIn = g_interfaces[0].measuredOut = 1;
+    AppendHistory(0);
+    ASSERT_EQ(0, Run({}));
+    std::string page = ReadFile(REPORT_DEFAULT_OUTPUT);
+    EXPECT_NE(std::string::npos, page.find("<h2>" + name + "</h2>"));
+    EXPECT_NE(std::string::npos, page.find(name + ".csv, 1 row from ")) << page;
+    EXPECT_NE(std::string::npos, page.find("<h2>Caf&#xE9; &#x20AC;</h2>"));
 }
 
 TEST_F(ReportRun, AnOutputThatCannotBeWrittenKeepsTheOldPage)
