@@ -7,6 +7,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "config/msgbox.h"
+#include "config/utf8.h"
+
 Settings g_settings;
 
 namespace {
@@ -491,4 +494,43 @@ int ScanSettings(const char *data, size_t n, const InterfaceRecord *interfaces, 
     if (scan.broken[FEATURE_EXPORT])
         settings->exportFolder[0] = '\0';
     return scan.problems;
+}
+
+void ReadSettings(const InterfaceRecord *interfaces, int count, char *errors, size_t errorsCap)
+{
+    memset(&g_settings, 0, sizeof g_settings);
+    errors[0] = '\0';
+    static_assert(SETTINGS_MAX_CHARS < TEXT_FILE_MAX_CHARS, "one character more tells a file that is too long");
+    static char text[SETTINGS_MAX_CHARS + 1];
+    TextFileStatus status;
+    int n = ReadTextFile(SETTINGS_FILE_NAME, text, SETTINGS_MAX_CHARS + 1, &status);
+    if (status == TEXT_NO_FILE)
+        return;
+    if (status == TEXT_UNOPENED)
+        snprintf(errors, errorsCap, "Failed to open %s", SETTINGS_FILE_NAME);
+    else if (status == TEXT_UTF16)
+        snprintf(errors, errorsCap, TEXT_UTF16_MESSAGE("%s"), SETTINGS_FILE_NAME);
+    else if (status == TEXT_READ_FAILED)
+        snprintf(errors, errorsCap, "Failed to read %s", SETTINGS_FILE_NAME);
+    else if (n > SETTINGS_MAX_CHARS)
+        snprintf(errors, errorsCap, "%s is longer than %d characters", SETTINGS_FILE_NAME, SETTINGS_MAX_CHARS);
+    else
+        ScanSettings(text, static_cast<size_t>(n), interfaces, count, &g_settings, errors, errorsCap);
+    memset(text, 0, sizeof text);  // a webhook's URL stays in g_settings only
+    if (status != TEXT_READ || n > SETTINGS_MAX_CHARS) {
+        size_t used = strlen(errors);
+        snprintf(errors + used, errorsCap - used, "\nAlerts, the exact history and the export are off.");
+    }
+}
+
+void LoadSettings(const InterfaceRecord *interfaces, int count)
+{
+    char errors[SETTINGS_ERRORS_CHARS];
+    ReadSettings(interfaces, count, errors, sizeof errors);
+    if (errors[0]) {
+        // Names in [alerts NAME] may be UTF-8.
+        static wchar_t wide[SETTINGS_ERRORS_CHARS];
+        WidenText(errors, strlen(errors), wide, SETTINGS_ERRORS_CHARS, SETTINGS_ERRORS_CHARS);
+        ShowConfigError(wide, L"ERROR");
+    }
 }

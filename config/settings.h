@@ -14,9 +14,10 @@
 #include <cstdint>
 
 #include "config/interfaces.h"
+#include "config/textfile.h"
 
 #define SETTINGS_FILE_NAME "vellary.ini"
-#define SETTINGS_MAX_CHARS 65536  // a longer file is refused whole
+#define SETTINGS_MAX_CHARS 65535  // a longer file is refused whole
 #define SETTINGS_VALUE_CHARS 2048  // the longest value, a webhook's URL, and the longest line
 #define SETTINGS_HOST_CHARS 256
 #define SETTINGS_ERRORS_CHARS 3072
@@ -60,6 +61,15 @@ extern Settings g_settings;
 // first section) turns nothing off. Returns the number of problems.
 int ScanSettings(const char *data, size_t n, const InterfaceRecord *interfaces, int count, Settings *settings,
                  char *errors, size_t errorsCap);
+
+// Reads vellary.ini from the working directory into g_settings for the count
+// interfaces; without the file every feature is off and nothing is said. What is
+// wrong with it goes into errors (zero-ended, empty when nothing is): a file that
+// cannot be read whole turns every feature off.
+void ReadSettings(const InterfaceRecord *interfaces, int count, char *errors, size_t errorsCap);
+
+// ReadSettings, then what is wrong in one message box.
+void LoadSettings(const InterfaceRecord *interfaces, int count);
 
 // The host of an http or https URL, into host (cap bytes, zero-ended): 1, or 0
 // when url is not http:// or https:// with a host, holds a blank or a control

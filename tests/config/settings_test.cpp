@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "tests/support/files.h"
+
 namespace {
 
 struct Scanned {
@@ -146,6 +148,41 @@ TEST(SettingsScan, HugeAndHostileFilesStayBounded)
 
     s = Scan(std::string("[alerts]\ndown = 2\0\n", 19));
     EXPECT_NE(nullptr, strstr(s.errors, "a zero byte")) << s.errors;
+}
+
+class SettingsFile : public InTempDir {};
+
+// A file that cannot be read whole turns every feature off, with one message.
+TEST_F(SettingsFile, UnreadableWholeTurnsEverythingOff)
+{
+    InterfaceRecord interfaces[MAX_INTERFACES] = {};
+    char errors[SETTINGS_ERRORS_CHARS];
+    ReadSettings(interfaces, 0, errors, sizeof errors);
+    EXPECT_STREQ("", errors);  // no file: nothing to say
+
+    std::string on = "[alerts]\n[history]\nexact = yes\n";
+    std::string utf16 = "\xFF\xFE";
+    for (char c : on)
+        utf16 += std::string(1, c) + '\0';
+    struct Case {
+        std::string bytes;
+        const char *said;
+    } cases[] = {
+        {on + std::string(1 << 20, ';'), "vellary.ini is longer than 65535 characters"},
+        {utf16, "vellary.ini is saved as UTF-16 (Unicode). Save it as ANSI or UTF-8."},
+    };
+    for (const Case &c : cases) {
+        WriteFile("vellary.ini", c.bytes);
+        ReadSettings(interfaces, 0, errors, sizeof errors);
+        EXPECT_EQ(std::string(c.said) + "\nAlerts, the exact history and the export are off.", errors);
+        EXPECT_EQ(0, g_settings.alerts.on);
+        EXPECT_EQ(0, g_settings.exactHistory);
+    }
+    WriteFile("vellary.ini", "\xEF\xBB\xBF" + on);
+    ReadSettings(interfaces, 0, errors, sizeof errors);
+    EXPECT_STREQ("", errors);
+    EXPECT_EQ(1, g_settings.alerts.on);
+    EXPECT_EQ(1, g_settings.exactHistory);
 }
 
 TEST(UrlHost, WhatAWebhookMayBe)
