@@ -5,6 +5,7 @@
 #include "app/mainwnd.h"
 #include "app/window_shared.h"
 #include "config/config.h"
+#include "config/settings.h"
 #include "config/interfaces.h"
 #include "config/v3users.h"
 #include "res/resource.h"
@@ -68,10 +69,12 @@ int InitInstance(HINSTANCE hInstance, int nCmdShow)
     AppendLetters(g_szCaptionWord1, CAPTION_WORD1_CHARS, L"SNMP");
     AppendLetters(g_szCaptionWord2, CAPTION_WORD2_CHARS, L"Monitor");
 
-    // The interfaces, then the SNMPv3 users their community fields may name: the
-    // labels are known before the first poll.
+    // The interfaces, then the SNMPv3 users their community fields may name (the
+    // labels are known before the first poll), then the settings of the optional
+    // features, whose sections may name interfaces.
     g_interfaceCount = LoadConfig(g_interfaces);
     LoadV3Users();
+    LoadSettings(g_interfaces, g_interfaceCount);
     for (int i = 0; i < g_interfaceCount; i++)
         g_interfaces[i].firstPoll = 1;
 

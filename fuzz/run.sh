@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Fuzzes one target with libFuzzer (clang, ASan + UBSan) and grows its corpus.
-#   fuzz/run.sh <target> [seconds]     targets: config_scan, ber_decode, v3_decode, ping_match
+#   fuzz/run.sh <target> [seconds]     targets: config_scan, settings_scan, ber_decode, v3_decode, ping_match
 # New inputs that raise coverage are added to fuzz/corpus/<corpus>; the ordinary
 # builds replay that corpus as a test.
 set -euo pipefail
@@ -10,6 +10,8 @@ seconds=${2:-600}
 case $target in
   config_scan) sources="fuzz/config_scan_fuzz.cpp config/config.cpp config/v3users.cpp config/interfaces.cpp config/msgbox_posix.cpp"
     corpus=config; max_len=10000 ;;  # past the 4999 characters read, with CR LF pairs
+  settings_scan) sources="fuzz/settings_scan_fuzz.cpp config/settings.cpp config/config.cpp config/v3users.cpp config/interfaces.cpp config/msgbox_posix.cpp"
+    corpus=settings; max_len=8192 ;;  # past the longest line
   ber_decode) sources="fuzz/ber_decode_fuzz.cpp snmp/ber.cpp"; corpus=ber; max_len=4096 ;;
   v3_decode) sources="fuzz/v3_decode_fuzz.cpp snmp/v3message.cpp snmp/usm.cpp snmp/ber.cpp snmp/crypto_posix.cpp"
     libs=-lcrypto; corpus=v3; max_len=4096 ;;
