@@ -29,6 +29,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/poll/query_sleep.h"
 #include "tests/support/procstat.h"
 #include "config/interfaces.h"
 #include "config/v3users.h"

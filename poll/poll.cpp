@@ -1,7 +1,6 @@
 #include "poll/poll.h"
 
 #include "config/interfaces.h"
-#include "config/v3users.h"
 #include "poll/ping.h"
 #include "poll/rates.h"
 #include "poll/snmpquery.h"
@@ -18,29 +17,33 @@ int PollInterface(void *window, unsigned int message, int index)
     for (size_t k = 0; k < sizeof rec->strIP; k++)
         pip[k] = static_cast<unsigned char>(rec->strIP[k]);
 
-    // A record naming a bad line of vellary-v3.cfg is not polled at all, so its
-    // label never goes out; the message box at start-up said why.
+    // The user and the objects are resolved once for the whole poll. A record
+    // naming a bad line of vellary-v3.cfg is not polled at all, so its label
+    // never goes out; the message box at start-up said why.
+    FieldText<sizeof rec->strIP> ip = FieldValue(rec->strIP);
     FieldText<sizeof rec->strCommunity> community = FieldValue(rec->strCommunity);
-    const V3User *user = FindV3User(community.str);
-    bool held = user && !user->valid;
+    SnmpTarget target = ResolveTarget(ip.str, community.str);
+    bool held = target.user && !target.user->valid;
 
     int reachable = held ? 0 : PingHost(pip);
     if (reachable == 0 && !held)
         WriteLog(FieldValue(rec->strName).str, "Not able to ping");
 
-    FieldText<sizeof rec->strIP> ip = FieldValue(rec->strIP);
+    FieldText<sizeof rec->strOidIn> oidIn = FieldValue(rec->strOidIn);
+    FieldText<sizeof rec->strOidOut> oidOut = FieldValue(rec->strOidOut);
+    SnmpObject in, out;
+    ResolveObject(target, oidIn.str, &in);
+    ResolveObject(target, oidOut.str, &out);
     int freshIn = 0;
     int freshOut = 0;
     int bitsIn = 32;
     int bitsOut = 32;
     g_replyValue.store(0);
     if (reachable == 1)
-        freshIn = SnmpGetCounter(window, message, &rec->inOctets, ip.str, community.str, FieldValue(rec->strOidIn).str,
-                                 &bitsIn);
+        freshIn = SnmpGetObject(window, message, target, in, &rec->inOctets, &bitsIn);
     g_replyValue.store(0);
     if (reachable == 1)
-        freshOut = SnmpGetCounter(window, message, &rec->outOctets, ip.str, community.str,
-                                  FieldValue(rec->strOidOut).str, &bitsOut);
+        freshOut = SnmpGetObject(window, message, target, out, &rec->outOctets, &bitsOut);
 
     if (rec->firstPoll == 1) {
         // The baseline comes only from readings actually made.

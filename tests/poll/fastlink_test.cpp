@@ -8,6 +8,7 @@
 #include "poll/poll.h"
 #include "poll/snmpquery.h"
 #include "tests/poll/poll_fakes.h"
+#include "tests/poll/query_sleep.h"
 #include "tests/snmp/agent.h"
 #include "tests/support/files.h"
 

@@ -12,6 +12,7 @@ struct FakeQuery {
     void *window;
     unsigned int message;
     int64_t slotOnEntry;
+    unsigned int translateMode;
 };
 
 struct FakeWorld {

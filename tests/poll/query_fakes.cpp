@@ -5,10 +5,11 @@
 
 std::atomic<int64_t> g_replyValue;
 
-int SnmpGetCounter(vsnmp::HWND hWnd, unsigned int wMsg, int64_t *pCounter, const char *strDeviceIP,
-                   const char *strDeviceCommunity, const char *strOid, int *pCounterBits)
+int SnmpGetObject(vsnmp::HWND hWnd, unsigned int wMsg, const SnmpTarget &target, const SnmpObject &object,
+                  int64_t *pCounter, int *pCounterBits)
 {
-    g_fake.queries.push_back({strDeviceIP, strDeviceCommunity, strOid, hWnd, wMsg, g_replyValue.load()});
+    g_fake.queries.push_back(
+        {target.device, target.community, object.text, hWnd, wMsg, g_replyValue.load(), object.translateMode});
     g_replyValue.store(777);  // what a reply leaves behind; the poll must clear it
     size_t k = g_fake.next++;
     int64_t answer = k < g_fake.answers.size() ? g_fake.answers[k] : 0;
