@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "poll/clock.h"
 #include "records/log.h"
 
 using namespace vsnmp;
@@ -61,7 +62,7 @@ void LogV3Failure(Question *question, WPARAM wParam)
 }  // namespace
 
 int SnmpGetObject(HWND hWnd, unsigned int wMsg, const SnmpTarget &target, const SnmpObject &object, int64_t *pValue,
-                  int *pBits)
+                  int *pBits, int64_t *pSentMs)
 {
     char strSourceIP[10];
     smiUINT32 uiMajorVersion, uiMinorVersion, uiLevel, uiTranslateMode, uiRetransmitMode;
@@ -122,6 +123,10 @@ int SnmpGetObject(HWND hWnd, unsigned int wMsg, const SnmpTarget &target, const 
 
     for (std::atomic<int> &lines : g_callbackLines)
         lines = 0;
+    // The reading is the agent's as the request reached it: timed here, not at
+    // the start of the poll, so neither the probe nor the other direction's
+    // query counts into its interval.
+    int64_t sentMs = MonotonicMs();
     if (SnmpSendMsg(hSession, hLocalEntity, hDeviceEntity, hContext, hPdu) != SNMPAPI_SUCCESS)
         WriteLog("SNMP Send Message failure", nullptr);
 
@@ -140,6 +145,8 @@ int SnmpGetObject(HWND hWnd, unsigned int wMsg, const SnmpTarget &target, const 
         *pValue = replyValue;
         if (pBits)
             *pBits = question.valueBits;
+        if (pSentMs)
+            *pSentMs = sentMs;
         return 1;
     }
     return 0;
