@@ -123,12 +123,15 @@ int SnmpGetObject(HWND hWnd, unsigned int wMsg, const SnmpTarget &target, const 
 
     for (std::atomic<int> &lines : g_callbackLines)
         lines = 0;
-    // The reading is the agent's as the request reached it: timed here, not at
-    // the start of the poll, so neither the probe nor the other direction's
-    // query counts into its interval.
-    int64_t sentMs = MonotonicMs();
     if (SnmpSendMsg(hSession, hLocalEntity, hDeviceEntity, hContext, hPdu) != SNMPAPI_SUCCESS)
         WriteLog("SNMP Send Message failure", nullptr);
+    // The reading is the agent's as the request reached it: timed as the request
+    // left, not at the start of the poll, so neither the probe nor the other
+    // direction's wait counts into its interval. After the call, not before it: a
+    // send may wait before its datagram goes (under Wine up to tens of ms on a
+    // busy machine), and returns as soon as it went. (The first SNMPv3 request of
+    // an engine goes a round trip later, after the discovery: a baseline.)
+    int64_t sentMs = MonotonicMs();
 
     QuerySleep(200);
     for (int i = 0; i < 8; i++) {
