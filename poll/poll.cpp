@@ -117,12 +117,11 @@ int PollInterface(void *window, unsigned int message, int index)
     if (freshOut && FellBelowBaseline(readOut, rec->prevOutOctets, rec->prevOutTime))
         readOut.restarted = Restarted(window, message, target, out, rec->prevOutTime, &uptime);
 
-    rec->measuredIn = UpdateDirection(freshIn ? &readIn : nullptr, rec->linkSpeed, &rec->prevInOctets,
-                                      &rec->prevInTime, &rec->bpsIn, &rec->pctIn, &rec->deltaInOctets,
-                                      &rec->deltaInMs);
-    rec->measuredOut = UpdateDirection(freshOut ? &readOut : nullptr, rec->linkSpeed, &rec->prevOutOctets,
-                                       &rec->prevOutTime, &rec->bpsOut, &rec->pctOut, &rec->deltaOutOctets,
-                                       &rec->deltaOutMs);
+    rec->measuredIn = UpdateDirection(freshIn ? &readIn : nullptr, rec->linkSpeed, &rec->prevInOctets, &rec->prevInTime,
+                                      &rec->bpsIn, &rec->pctIn, &rec->deltaInOctets, &rec->deltaInMs);
+    rec->measuredOut =
+        UpdateDirection(freshOut ? &readOut : nullptr, rec->linkSpeed, &rec->prevOutOctets, &rec->prevOutTime,
+                        &rec->bpsOut, &rec->pctOut, &rec->deltaOutOctets, &rec->deltaOutMs);
     rec->prevTime = rec->curTime;
     return reachable == 1 ? 1 : -1;
 }

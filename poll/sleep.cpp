@@ -4,7 +4,4 @@
 
 #include "poll/snmpquery.h"
 
-void QuerySleep(unsigned int milliseconds)
-{
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-}
+void QuerySleep(unsigned int milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }

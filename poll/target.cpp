@@ -16,7 +16,7 @@ void ResolveObject(const SnmpTarget &target, const char *oid, SnmpObject *object
     object->text = oid;
     object->len = oid ? static_cast<smiUINT32>(ber::ParseOidText(oid, object->ids, ber::MAX_OID_LEN)) : 0;
     // SNMPv1 byte for byte as always, but for what SNMPv1 cannot carry.
-    object->translateMode = target.user                            ? SNMPAPI_UNTRANSLATED_V3
+    object->translateMode = target.user                             ? SNMPAPI_UNTRANSLATED_V3
                             : IsHcCounter(object->ids, object->len) ? SNMPAPI_UNTRANSLATED_V2
                                                                     : SNMPAPI_UNTRANSLATED_V1;
 }

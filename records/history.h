@@ -20,8 +20,9 @@ extern char g_strFileName[260];
 int FormHistoryFileName(const InterfaceRecord *rec, char *buf, size_t cap);
 
 // Appends one row (local date, hour, time, inbound and outbound percent of the link
-// speed, each an empty field when its direction was not measured) to the history file of interface index, creating the file with its header
-// first. When the file cannot be opened the row is held, with its time, and written
+// speed, each an empty field when its direction was not measured) to the history
+// file of interface index, creating the file with its header first. When the file
+// cannot be opened the row is held, with its time, and written
 // in order before the next row that gets through (with the rows held for any other
 // interface of the same name). The log says "History write failure" when a file
 // first fails, "History rows dropped" when past HISTORY_HELD_MAX the oldest go, and

@@ -137,10 +137,7 @@ std::string Reply(const ber::Message &request, const std::string &valueTlv, int 
 }
 
 // Octets after ms milliseconds at bits per second.
-int64_t Grown(int64_t bits, int64_t ms)
-{
-    return static_cast<int64_t>(static_cast<__int128>(bits) * ms / 8000);
-}
+int64_t Grown(int64_t bits, int64_t ms) { return static_cast<int64_t>(static_cast<__int128>(bits) * ms / 8000); }
 
 // What one request was, for the log.
 struct Asked {
@@ -230,10 +227,11 @@ int main(int argc, char **argv)
             std::string reply = Answer(&d, msg, now, &asked);
             if (!reply.empty())
                 agent.SendTo(request, reply);
-            fprintf(log, "%lld %s %s %d %s %s\n",
-                    static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(now - started).count()),
-                    community.c_str(), msg.version == ber::VERSION_1 ? "1" : "2c", asked.poll,
-                    kObjectNames[asked.object], asked.said.c_str());
+            fprintf(
+                log, "%lld %s %s %d %s %s\n",
+                static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(now - started).count()),
+                community.c_str(), msg.version == ber::VERSION_1 ? "1" : "2c", asked.poll, kObjectNames[asked.object],
+                asked.said.c_str());
             fflush(log);
         }
     }

@@ -5,10 +5,7 @@
 
 FakeWorld g_fake;
 
-int64_t MonotonicMs()
-{
-    return g_fake.now * 1000 + g_fake.spentMs;
-}
+int64_t MonotonicMs() { return g_fake.now * 1000 + g_fake.spentMs; }
 
 int PingHost(const wchar_t *address)
 {

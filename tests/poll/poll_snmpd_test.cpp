@@ -88,7 +88,8 @@ TEST_F(PollAgainstSnmpd, RatesFollowRealTraffic)
     int64_t ceiling = (receivedAfter - receivedBefore) * 8000 / elapsed;
     EXPECT_GE(rec->bpsIn, floor);
     EXPECT_LE(rec->bpsIn, ceiling);
-    EXPECT_GE(rec->bpsOut, static_cast<int64_t>(kBytes) * 8000 / rec->deltaOutMs);  // on loopback every byte goes out and in
+    // On loopback every byte goes out and in.
+    EXPECT_GE(rec->bpsOut, static_cast<int64_t>(kBytes) * 8000 / rec->deltaOutMs);
     EXPECT_EQ(rec->bpsIn * INT64_C(100) / rec->linkSpeed, rec->pctIn);
 
     EXPECT_EQ(rec->inOctets, rec->prevInOctets);

@@ -243,7 +243,7 @@ TEST_F(PollInterfaceTest, DirectionsAskedInTwoVersionsAskTheUptimeInEach)
     EXPECT_EQ(g_fake.queries[2].translateMode, g_fake.queries[4].translateMode);
     EXPECT_EQ(g_fake.queries[3].translateMode, g_fake.queries[5].translateMode);
     EXPECT_NE(g_fake.queries[4].translateMode, g_fake.queries[5].translateMode);
-    EXPECT_EQ(1, rec->measuredIn);  // wrapped
+    EXPECT_EQ(1, rec->measuredIn);   // wrapped
     EXPECT_EQ(0, rec->measuredOut);  // restarted
 }
 
@@ -252,7 +252,7 @@ TEST_F(PollInterfaceTest, SilenceIsLoggedOnceWhenItStartsAndOnceWhenItEnds)
     Poll(1, {1000000, 1000000});
     Poll(1, {0, 0});  // silent
     Poll(1, {0, 0});
-    Poll(0, {});      // no probe answer: nothing said of SNMP
+    Poll(0, {});  // no probe answer: nothing said of SNMP
     Poll(1, {0, 0});
     EXPECT_EQ(0, rec->measuredIn);
     EXPECT_EQ(0, rec->measuredOut);
@@ -261,8 +261,8 @@ TEST_F(PollInterfaceTest, SilenceIsLoggedOnceWhenItStartsAndOnceWhenItEnds)
     EXPECT_EQ(100000, rec->bpsIn);  // the true average over the whole gap
     EXPECT_EQ(0, rec->measuredOut);
     Poll(1, {0, 0});
-    EXPECT_EQ((std::vector<std::string>{"Uplink,SNMP no answer", "Uplink,Not able to ping",
-                                        "Uplink,SNMP answer again", "Uplink,SNMP no answer"}),
+    EXPECT_EQ((std::vector<std::string>{"Uplink,SNMP no answer", "Uplink,Not able to ping", "Uplink,SNMP answer again",
+                                        "Uplink,SNMP no answer"}),
               g_fake.log);
 }
 

@@ -7,16 +7,10 @@
 
 namespace {
 
-void PlatformSleep(unsigned int milliseconds)
-{
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-}
+void PlatformSleep(unsigned int milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
 
 }  // namespace
 
 void (*g_querySleep)(unsigned int milliseconds) = PlatformSleep;
 
-void QuerySleep(unsigned int milliseconds)
-{
-    g_querySleep(milliseconds);
-}
+void QuerySleep(unsigned int milliseconds) { g_querySleep(milliseconds); }

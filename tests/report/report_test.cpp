@@ -197,11 +197,11 @@ TEST_F(Aggregate, EmptyFieldsAreGapsAndCountInNoFigure)
     const struct {
         int32_t in, out;
         bool hasIn, hasOut;
-    } rows[] = {{10, 4, true, true}, {20, 0, true, false}, {0, 0, false, false}, {0, 8, false, true},
-                {40, 2, true, true}, {30, 6, true, true}};
+    } rows[] = {{10, 4, true, true}, {20, 0, true, false}, {0, 0, false, false},
+                {0, 8, false, true}, {40, 2, true, true},  {30, 6, true, true}};
     for (size_t i = 0; i < sizeof rows / sizeof rows[0]; i++)
-        HistoryAddRow(&h_, HistoryRow{t + static_cast<int64_t>(i) * 300, rows[i].in, rows[i].out, rows[i].hasIn,
-                                      rows[i].hasOut});
+        HistoryAddRow(
+            &h_, HistoryRow{t + static_cast<int64_t>(i) * 300, rows[i].in, rows[i].out, rows[i].hasIn, rows[i].hasOut});
     const Graph &g = Build(PERIOD_DAY);
     ASSERT_EQ(6, g.count);
     EXPECT_EQ(6, g.rows);
@@ -361,10 +361,9 @@ TEST_F(ReportRun, SharedMissingGarbageAndUnnamedHistories)
 TEST_F(ReportRun, EmptyFieldsAreGapsAndNoFigure)
 {
     WriteFile("vellary.cfg", Line("Uplink"));
-    WriteFile("Uplink.csv", std::string(HISTORY_HEADER) +
-                                "\r\n05-12-2026,14,14:00:00,10,\r\n05-12-2026,14,14:05:00,20,"
-                                "\r\n05-12-2026,14,14:10:00,,\r\n05-12-2026,14,14:15:00,40,"
-                                "\r\n05-12-2026,14,14:20:00,30,");
+    WriteFile("Uplink.csv", std::string(HISTORY_HEADER) + "\r\n05-12-2026,14,14:00:00,10,\r\n05-12-2026,14,14:05:00,20,"
+                                                          "\r\n05-12-2026,14,14:10:00,,\r\n05-12-2026,14,14:15:00,40,"
+                                                          "\r\n05-12-2026,14,14:20:00,30,");
     ASSERT_EQ(0, Run({}));
     std::string page = ReadFile(REPORT_DEFAULT_OUTPUT);
     EXPECT_NE(std::string::npos,
