@@ -44,7 +44,7 @@ for tool in ip Xvfb wine wineserver; do
   command -v "$tool" >/dev/null || skip "$tool is not installed"
 done
 
-work=$(mktemp -d /tmp/vellary-faults.XXXXXX)
+work=$(mktemp -d -t vellary-faults.XXXXXX)
 ns=vel-faults-$$
 xvfb=
 runs=(quick silent stepped agent)  # each a folder and a Wine prefix of its own
