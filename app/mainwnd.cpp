@@ -115,8 +115,9 @@ void OnCreate(HWND hWnd)
 }
 
 // Polls interface j and shows the outcome in its row; the row is yellow with empty
-// figures while the poll runs.
-void PollRow(HWND hWnd, UINT message, int j)
+// figures while the poll runs. From the second cycle on, a direction that was not
+// measured keeps its figures empty: a 0 would read as an idle link.
+void PollRow(HWND hWnd, UINT message, int j, bool fLater)
 {
     const InterfaceRecord *rec = &g_interfaces[j];
 
@@ -138,10 +139,16 @@ void PollRow(HWND hWnd, UINT message, int j)
     InsertRow(j);
     UpdateWindow(g_hwndList);
 
-    SetFigure(j, 1, rec->pctIn);
-    SetFigure(j, 2, rec->pctOut);
-    SetFigure(j, 3, rec->bpsIn);
-    SetFigure(j, 4, rec->bpsOut);
+    bool showIn = !fLater || rec->measuredIn;
+    bool showOut = !fLater || rec->measuredOut;
+    if (showIn)
+        SetFigure(j, 1, rec->pctIn);
+    if (showOut)
+        SetFigure(j, 2, rec->pctOut);
+    if (showIn)
+        SetFigure(j, 3, rec->bpsIn);
+    if (showOut)
+        SetFigure(j, 4, rec->bpsOut);
     UpdateWindow(g_hwndList);
 }
 
@@ -155,7 +162,7 @@ void RunPollCycle(HWND hWnd, UINT message)
         SetTimer(hWnd, POLL_TIMER_ID, VELLARY_POLL_PERIOD_MS, nullptr);
 
     for (int j = 0; j < g_interfaceCount; j++) {
-        PollRow(hWnd, message, j);
+        PollRow(hWnd, message, j, fLater != 0);
         if (fLater)
             AppendHistory(j);
     }

@@ -29,7 +29,6 @@
 #include <thread>
 #include <vector>
 
-#include "tests/support/procstat.h"
 #include "config/interfaces.h"
 #include "config/v3users.h"
 #include "poll/ping.h"
@@ -37,6 +36,8 @@
 #include "poll/snmpquery.h"
 #include "snmp/udp.h"
 #include "snmp/winsnmp.h"
+#include "tests/poll/query_sleep.h"
+#include "tests/support/procstat.h"
 
 namespace {
 

@@ -10,6 +10,7 @@
 
 #include "cfgtool/messages.h"
 #include "cfgtool/system.h"
+#include "poll/target.h"
 
 using namespace vsnmp;
 
@@ -141,14 +142,12 @@ int StartAsking(Asking *asking, const char *host, const char *community, const V
         devices += asking->device[v] != nullptr;
     }
     if (user && asking->device[ASK_V3]) {
-        SnmpV3User v3 = {user->userName, user->auth, user->authPassword, user->priv, user->privPassword};
+        SnmpV3User v3 = StackUser(*user);
         if (SnmpSetEntityUser(asking->device[ASK_V3], &v3) == SNMPAPI_FAILURE)
             devices = -1;
     }
     asking->version = first;
-    smiOCTETS octets;
-    octets.len = user ? 0 : static_cast<smiUINT32>(strlen(community));
-    octets.ptr = reinterpret_cast<smiLPBYTE>(const_cast<char *>(community));
+    smiOCTETS octets = ContextOctets(community, user);
     int wanted = last - first + 1;
     asking->context = devices == wanted ? SnmpStrToContext(asking->session, &octets) : nullptr;
     if (asking->context)

@@ -23,10 +23,12 @@ struct InterfaceRecord {
     int32_t pctIn;
     int32_t pctOut;
     int32_t firstPoll;
+    // Times are milliseconds of the monotonic clock (poll/clock.h): the start of
+    // the previous and of the last poll.
     int64_t prevTime;
     int64_t curTime;
-    // When the reading held in prevInOctets / prevOutOctets was taken; 0 while that
-    // direction has none. Rates span the time between two real readings.
+    // When the GET of the reading held in prevInOctets / prevOutOctets went out; 0
+    // while that direction has none. Rates span the time between two real readings.
     int64_t prevInTime;
     int64_t prevOutTime;
     // 1 when the last poll measured the direction: a rate from two real readings of
@@ -34,6 +36,13 @@ struct InterfaceRecord {
     // written as 0.
     int32_t measuredIn;
     int32_t measuredOut;
+    // What a measured direction's counter grew by and over how many milliseconds
+    // (0 and 0 when not measured), for figures more exact than the rate.
+    int64_t deltaInOctets;
+    int64_t deltaInMs;
+    int64_t deltaOutOctets;
+    int64_t deltaOutMs;
+    int32_t snmpSilent;  // 1 from "SNMP no answer" until an answer comes
 };
 
 extern InterfaceRecord g_interfaces[MAX_INTERFACES];

@@ -4,7 +4,7 @@
 
 namespace {
 
-// Products of 64-bit values (octets × 8, bits × 100) need more than 64 bits.
+// Products of 64-bit values (octets × 8000, bits × 100) need more than 64 bits.
 typedef __int128 Wide;
 
 const Wide kCounterSpan = Wide(1) << 32;  // one pass of a Counter32
@@ -22,26 +22,30 @@ T Saturate(Wide value)
 
 }  // namespace
 
-int UpdateDirection(int fresh, int counter64, int64_t reading, int64_t curTime, int64_t linkSpeed,
-                     int64_t *prevReading, int64_t *prevReadingTime, int64_t *bps, int32_t *pct)
+int UpdateDirection(const CounterReading *fresh, int64_t linkSpeed, int64_t *prevReading, int64_t *prevReadingMs,
+                    int64_t *bps, int32_t *pct, int64_t *octets, int64_t *ms)
 {
     *bps = 0;
     *pct = 0;
+    *octets = 0;
+    *ms = 0;
     if (!fresh)
         return 0;
 
-    // elapsed <= 0 (same second, clock set back) gives no rate, only a new baseline.
     // A 64-bit counter does not wrap within centuries: a lower reading means the
     // agent restarted or its counters were cleared, and measures nothing. So does
-    // a 32-bit reading below a baseline that no 32-bit counter could have held.
-    int64_t elapsed = curTime - *prevReadingTime;
-    bool discontinuity = reading < *prevReading && (counter64 || *prevReading >= kCounterSpan);
-    int measured = *prevReadingTime != 0 && elapsed > 0 && !discontinuity;
+    // a 32-bit reading below a baseline that no 32-bit counter could have held,
+    // and one taken after the device restarted.
+    int64_t reading = fresh->value;
+    int64_t elapsed = fresh->ms - *prevReadingMs;
+    bool discontinuity =
+        fresh->restarted || (reading < *prevReading && (fresh->counter64 || *prevReading >= kCounterSpan));
+    int measured = *prevReadingMs != 0 && elapsed > 0 && !discontinuity;
     if (measured) {
-        Wide octets = Wide(reading) - *prevReading;
+        Wide grown = Wide(reading) - *prevReading;
         if (reading < *prevReading)
-            octets += kCounterSpan;
-        int64_t rate = Saturate<int64_t>(octets * 8 / elapsed);
+            grown += kCounterSpan;
+        int64_t rate = Saturate<int64_t>(grown * 8000 / elapsed);
         int32_t percent = 0;
         if (linkSpeed > 0)
             percent = Saturate<int32_t>(Wide(rate) * 100 / linkSpeed);
@@ -49,8 +53,20 @@ int UpdateDirection(int fresh, int counter64, int64_t reading, int64_t curTime, 
             rate = 0;
         *bps = rate;
         *pct = percent;
+        *octets = Saturate<int64_t>(grown);
+        *ms = elapsed;
     }
     *prevReading = reading;
-    *prevReadingTime = curTime;
+    *prevReadingMs = fresh->ms;
     return measured;
+}
+
+int FellBelowBaseline(const CounterReading &fresh, int64_t prevReading, int64_t prevReadingMs)
+{
+    return prevReadingMs != 0 && !fresh.counter64 && fresh.value < prevReading && prevReading < kCounterSpan;
+}
+
+int RestartedSince(int64_t uptimeTicks, int64_t askedMs, int64_t readingMs)
+{
+    return Wide(uptimeTicks) * 10 < Wide(askedMs) - readingMs;
 }

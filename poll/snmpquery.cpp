@@ -2,26 +2,16 @@
 // testing the slot that the reply callback fills from the stack's own thread.
 #include "poll/snmpquery.h"
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <thread>
 
-#include "config/v3users.h"
-#include "poll/counters.h"
+#include "poll/clock.h"
 #include "records/log.h"
 
 using namespace vsnmp;
 
 std::atomic<int64_t> g_replyValue{0};
-
-static void PlatformSleep(unsigned int milliseconds)
-{
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-}
-
-void (*g_querySleep)(unsigned int milliseconds) = PlatformSleep;
 
 namespace {
 
@@ -71,22 +61,20 @@ void LogV3Failure(Question *question, WPARAM wParam)
 
 }  // namespace
 
-int SnmpGetCounter(HWND hWnd, unsigned int wMsg, int64_t *pCounter, const char *strDeviceIP,
-                   const char *strDeviceCommunity, const char *strOid, int *pCounterBits)
+int SnmpGetObject(HWND hWnd, unsigned int wMsg, const SnmpTarget &target, const SnmpObject &object, int64_t *pValue,
+                  int *pBits, int64_t *pSentMs)
 {
     char strSourceIP[10];
     smiUINT32 uiMajorVersion, uiMinorVersion, uiLevel, uiTranslateMode, uiRetransmitMode;
     smiOID _smiOID;
-    smiOCTETS octets;
 
     snprintf(strSourceIP, sizeof strSourceIP, "%s", "127.0.0.1");
     _smiOID.len = 0;
     _smiOID.ptr = nullptr;
     HSNMP_VBL hVbl = nullptr;
 
-    // A community that is a label of vellary-v3.cfg names an SNMPv3 user; the
-    // label itself is never sent, and a bad line's label is not asked at all.
-    const V3User *user = strDeviceCommunity ? FindV3User(strDeviceCommunity) : nullptr;
+    // The label itself is never sent, and a bad line's label is not asked at all.
+    const V3User *user = target.user;
     if (user && !user->valid)
         return 0;
 
@@ -101,10 +89,13 @@ int SnmpGetCounter(HWND hWnd, unsigned int wMsg, int64_t *pCounter, const char *
     HSNMP_SESSION hSession = SnmpCreateSession(hWnd, wMsg, SnmpReplyCallback, &question);
     if (hSession == nullptr)
         WriteLog("SnmpCreateSession failure", nullptr);
-    if (SnmpStrToOid(strOid, &_smiOID) == SNMPAPI_FAILURE)
+    // Parsed once per poll: the stack's SnmpStrToOid would only parse it again.
+    if (object.len == 0)
         WriteLog("SnmpStrToOid failure", nullptr);
+    else
+        _smiOID = {object.len, const_cast<smiLPUINT32>(object.ids)};
     question.oid = _smiOID;
-    question.device = strDeviceIP ? strDeviceIP : "";
+    question.device = target.device ? target.device : "";
     hVbl = SnmpCreateVbl(hSession, &_smiOID, nullptr);
     if (hVbl == nullptr)
         WriteLog("SnmpCreateVbl failure", nullptr);
@@ -112,16 +103,11 @@ int SnmpGetCounter(HWND hWnd, unsigned int wMsg, int64_t *pCounter, const char *
     if (hPdu == nullptr)
         WriteLog("SnmpCreatePdu failure", nullptr);
 
-    // The 64-bit counters exist only as Counter64, which SNMPv1 cannot carry: they
-    // go as SNMPv2c, everything else as SNMPv1, byte for byte as always (or all
-    // of it as SNMPv3 for a label's user).
-    SnmpSetTranslateMode(user                     ? SNMPAPI_UNTRANSLATED_V3
-                         : IsHcCounterOid(strOid) ? SNMPAPI_UNTRANSLATED_V2
-                                                  : SNMPAPI_UNTRANSLATED_V1);
+    SnmpSetTranslateMode(object.translateMode);
     HSNMP_ENTITY hLocalEntity = SnmpStrToEntity(hSession, strSourceIP);
     if (hLocalEntity == nullptr)
         WriteLog("SnmpStrToEntity failure", nullptr);
-    HSNMP_ENTITY hDeviceEntity = SnmpStrToEntity(hSession, strDeviceIP);
+    HSNMP_ENTITY hDeviceEntity = SnmpStrToEntity(hSession, target.device);
     if (hDeviceEntity == nullptr)
         WriteLog("SnmpStrToEntity failure", nullptr);
     // The port goes on the local entity; the device entity keeps the stack's 161.
@@ -129,24 +115,29 @@ int SnmpGetCounter(HWND hWnd, unsigned int wMsg, int64_t *pCounter, const char *
         WriteLog("SnmpSetPort failure", nullptr);
 
     if (user) {
-        SnmpV3User v3 = {user->userName, user->auth, user->authPassword, user->priv, user->privPassword};
+        SnmpV3User v3 = StackUser(*user);
         SnmpSetEntityUser(hDeviceEntity, &v3);  // fails only with the device entity, already logged
     }
-    // SNMPv3's context is the scoped PDU's context name: the empty one.
-    octets.len = strDeviceCommunity && !user ? static_cast<smiUINT32>(strlen(strDeviceCommunity)) : 0;
-    octets.ptr = reinterpret_cast<smiLPBYTE>(const_cast<char *>(strDeviceCommunity));
+    smiOCTETS octets = ContextOctets(target.community, user);
     HSNMP_CONTEXT hContext = SnmpStrToContext(hSession, &octets);
 
     for (std::atomic<int> &lines : g_callbackLines)
         lines = 0;
     if (SnmpSendMsg(hSession, hLocalEntity, hDeviceEntity, hContext, hPdu) != SNMPAPI_SUCCESS)
         WriteLog("SNMP Send Message failure", nullptr);
+    // The reading is the agent's as the request reached it: timed as the request
+    // left, not at the start of the poll, so neither the probe nor the other
+    // direction's wait counts into its interval. After the call, not before it: a
+    // send may wait before its datagram goes (under Wine up to tens of ms on a
+    // busy machine), and returns as soon as it went. (The first SNMPv3 request of
+    // an engine goes a round trip later, after the discovery: a baseline.)
+    int64_t sentMs = MonotonicMs();
 
-    g_querySleep(200);
+    QuerySleep(200);
     for (int i = 0; i < 8; i++) {
         if (g_replyValue.load(std::memory_order_acquire) != 0)
             break;
-        g_querySleep(500);
+        QuerySleep(500);
     }
 
     // Cleanup frees everything above and ends the receiver, waiting for a running
@@ -154,12 +145,23 @@ int SnmpGetCounter(HWND hWnd, unsigned int wMsg, int64_t *pCounter, const char *
     SnmpCleanup();
     int64_t replyValue = g_replyValue.load(std::memory_order_acquire);
     if (replyValue != 0) {
-        *pCounter = replyValue;
-        if (pCounterBits)
-            *pCounterBits = question.valueBits;
+        *pValue = replyValue;
+        if (pBits)
+            *pBits = question.valueBits;
+        if (pSentMs)
+            *pSentMs = sentMs;
         return 1;
     }
     return 0;
+}
+
+int SnmpGetCounter(HWND hWnd, unsigned int wMsg, int64_t *pCounter, const char *strDeviceIP,
+                   const char *strDeviceCommunity, const char *strOid, int *pCounterBits)
+{
+    SnmpTarget target = ResolveTarget(strDeviceIP, strDeviceCommunity);
+    SnmpObject object;
+    ResolveObject(target, strOid, &object);
+    return SnmpGetObject(hWnd, wMsg, target, object, pCounter, pCounterBits);
 }
 
 // A syntax whose value is a 32-bit number; anything else leaves the slot alone.

@@ -23,7 +23,8 @@ namespace {
 struct HistoryRow {
     LocalTime time;
     int64_t pctIn, pctOut;
-    uint64_t taken;  // when it was taken among all rows: interfaces that share a file merge by it
+    bool hasIn, hasOut;  // a direction not measured has no figure: its field is empty
+    uint64_t taken;      // when it was taken among all rows: interfaces that share a file merge by it
 };
 
 // One interface's rows waiting for its file, oldest first, in a ring.
@@ -83,13 +84,24 @@ void Hold(int32_t index, const HistoryRow &row)
     held->count++;
 }
 
+// An empty field, never 0, for a figure that was not measured: a spreadsheet
+// leaves it out of charts and averages.
+void PrintFigure(FILE *pFile, bool has, int64_t pct)
+{
+    if (has)
+        PrintText(pFile, ",%" PRId64, pct);
+    else
+        PrintText(pFile, ",");
+}
+
 // Rows start with their line break, so the file never ends in one.
 void PrintRow(FILE *pFile, const HistoryRow &row)
 {
     const LocalTime &lt = row.time;
     PrintText(pFile, "\n%02d-%02d-%02d,%02d,%02d:%02d:%02d", lt.day, lt.month, lt.year, lt.hour, lt.hour, lt.minute,
               lt.second);
-    PrintText(pFile, ",%" PRId64 ",%" PRId64, row.pctIn, row.pctOut);
+    PrintFigure(pFile, row.hasIn, row.pctIn);
+    PrintFigure(pFile, row.hasOut, row.pctOut);
 }
 
 // Prints the rows held for index's file, of every interface that shares it, in
@@ -168,6 +180,8 @@ void AppendHistory(int32_t index)
     ReadLocalTime(&row.time);
     row.pctIn = Percent(rec->bpsIn, rec->linkSpeed);
     row.pctOut = Percent(rec->bpsOut, rec->linkSpeed);
+    row.hasIn = rec->measuredIn != 0;
+    row.hasOut = rec->measuredOut != 0;
     row.taken = g_rowsTaken++;
 
     FormHistoryFileName(rec, g_strFileName, sizeof g_strFileName);

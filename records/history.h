@@ -16,12 +16,13 @@ struct InterfaceRecord;
 extern char g_strFileName[260];
 
 // Appends one row (local date, hour, time, inbound and outbound percent of the link
-// speed) to the history file of interface index, after the header when the file is
-// new or empty. When the file cannot be opened or the row does not reach it whole
-// (a write, the flush or the close fails; what got in is cut off again) the row is
-// held, with its time, and written in order before the next row that gets through
-// (with the rows held for any other interface of the same name). The log says "History write failure" when a file
-// first fails, "History rows dropped" when past HISTORY_HELD_MAX the oldest go, and
-// "History write resumed" once the held rows are written. Rows still held when the
-// process ends are lost.
+// speed, each an empty field when its direction was not measured) to the history
+// file of interface index, after the header when the file is new or empty. When
+// the file cannot be opened or the row does not reach it whole (a write, the flush
+// or the close fails; what got in is cut off again) the row is held, with its
+// time, and written in order before the next row that gets through (with the rows
+// held for any other interface of the same name). The log says "History write
+// failure" when a file first fails, "History rows dropped" when past
+// HISTORY_HELD_MAX the oldest go, and "History write resumed" once the held rows
+// are written. Rows still held when the process ends are lost.
 void AppendHistory(int32_t index);

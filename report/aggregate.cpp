@@ -21,26 +21,29 @@ const Bin *RingBins(const History *h, Period period)
     return RingBins(const_cast<History *>(h), period);
 }
 
-void StartBin(Bin *b, int64_t key, const HistoryRow &row)
+// One direction's figure into its sum, count and maximum; an empty field into none.
+void AddFigure(bool has, int32_t value, int64_t *sum, int32_t *rows, int32_t *max)
 {
-    b->key = key;
-    b->sumIn = row.in;
-    b->sumOut = row.out;
-    b->rows = 1;
-    b->maxIn = row.in;
-    b->maxOut = row.out;
-    b->breakBefore = 0;
+    if (!has)
+        return;
+    if (*rows == 0 || value > *max)
+        *max = value;
+    *sum += value;
+    (*rows)++;
 }
 
 void AddToBin(Bin *b, const HistoryRow &row)
 {
-    b->sumIn += row.in;
-    b->sumOut += row.out;
     b->rows++;
-    if (row.in > b->maxIn)
-        b->maxIn = row.in;
-    if (row.out > b->maxOut)
-        b->maxOut = row.out;
+    AddFigure(row.hasIn, row.in, &b->sumIn, &b->rowsIn, &b->maxIn);
+    AddFigure(row.hasOut, row.out, &b->sumOut, &b->rowsOut, &b->maxOut);
+}
+
+void StartBin(Bin *b, int64_t key, const HistoryRow &row)
+{
+    *b = Bin();
+    b->key = key;
+    AddToBin(b, row);
 }
 
 void AddPoint(History *h, const HistoryRow &row)
@@ -62,17 +65,25 @@ void AddPoint(History *h, const HistoryRow &row)
         h->dayCount++;
 }
 
+// One direction of a bin into its point and the graph's figures.
+void AccumulateFigure(int64_t sum, int32_t rows, int32_t max, double *point, bool *has, double *graphSum,
+                      int64_t *graphRows, int32_t *graphMax)
+{
+    *has = rows > 0;
+    *point = *has ? static_cast<double>(sum) / rows : 0;
+    if (!*has)
+        return;
+    if (*graphRows == 0 || max > *graphMax)
+        *graphMax = max;
+    *graphSum += static_cast<double>(sum);  // a sum until the end of BuildGraph
+    *graphRows += rows;
+}
+
 void Accumulate(GraphPoint *p, const Bin &b, Graph *g)
 {
-    p->in = static_cast<double>(b.sumIn) / b.rows;
-    p->out = static_cast<double>(b.sumOut) / b.rows;
+    AccumulateFigure(b.sumIn, b.rowsIn, b.maxIn, &p->in, &p->hasIn, &g->avgIn, &g->rowsIn, &g->maxIn);
+    AccumulateFigure(b.sumOut, b.rowsOut, b.maxOut, &p->out, &p->hasOut, &g->avgOut, &g->rowsOut, &g->maxOut);
     g->rows += b.rows;
-    if (g->count == 0 || b.maxIn > g->maxIn)
-        g->maxIn = b.maxIn;
-    if (g->count == 0 || b.maxOut > g->maxOut)
-        g->maxOut = b.maxOut;
-    g->avgIn += static_cast<double>(b.sumIn);  // sums until the end of BuildGraph
-    g->avgOut += static_cast<double>(b.sumOut);
     g->count++;
 }
 
@@ -138,6 +149,8 @@ void HistoryAddRow(History *h, const HistoryRow &row)
     h->lastT = row.t;
     h->lastIn = row.in;
     h->lastOut = row.out;
+    h->lastHasIn = row.hasIn;
+    h->lastHasOut = row.hasOut;
 }
 
 void HistoryAddBad(History *h, int64_t line, const char *text, int64_t length)
@@ -157,6 +170,7 @@ int BuildGraph(const History *h, Period period, Graph *g)
 {
     g->count = 0;
     g->rows = 0;
+    g->rowsIn = g->rowsOut = 0;
     g->avgIn = g->avgOut = 0;
     g->maxIn = g->maxOut = 0;
     int64_t end = EndTime(h);
@@ -202,9 +216,9 @@ int BuildGraph(const History *h, Period period, Graph *g)
             previousShown = shown;
         }
     }
-    if (g->rows > 0) {
-        g->avgIn /= static_cast<double>(g->rows);
-        g->avgOut /= static_cast<double>(g->rows);
-    }
+    if (g->rowsIn > 0)
+        g->avgIn /= static_cast<double>(g->rowsIn);
+    if (g->rowsOut > 0)
+        g->avgOut /= static_cast<double>(g->rowsOut);
     return g->count;
 }

@@ -20,12 +20,16 @@
 enum Period { PERIOD_DAY, PERIOD_WEEK, PERIOD_MONTH, PERIOD_YEAR, PERIOD_COUNT };
 
 // Rows summed: for a day point those that merged into it, for a bin those whose
-// time falls into it (key: the point's first time, or the bin's number).
+// time falls into it (key: the point's first time, or the bin's number). Sums and
+// maxima are of the rows with a figure for that direction; an empty field counts
+// in rows alone.
 struct Bin {
     int64_t key;
     int64_t sumIn;
     int64_t sumOut;
     int32_t rows;
+    int32_t rowsIn;
+    int32_t rowsOut;
     int32_t maxIn;
     int32_t maxOut;
     int32_t breakBefore;  // day points: a gap or a clock set back lies before this one
@@ -53,6 +57,8 @@ struct History {
     int64_t lastT;  // the last row in file order: where the graphs end (see BuildGraph)
     int32_t lastIn;
     int32_t lastOut;
+    bool lastHasIn;
+    bool lastHasOut;
     int64_t lines;
     int64_t badRows;
     int32_t badNamed;
@@ -64,11 +70,14 @@ void HistoryAddRow(History *h, const HistoryRow &row);
 // Counts a line that is not a row and keeps its start while fewer than MAX_BAD_NAMED are kept.
 void HistoryAddBad(History *h, int64_t line, const char *text, int64_t length);
 
-// One graph's points, oldest first, and the figures of the period it shows.
+// One graph's points, oldest first, and the figures of the period it shows. A
+// direction without a figure at a point is a gap in its line.
 struct GraphPoint {
     int64_t t;  // local seconds: the row's time, or the middle of the bin
     double in;
     double out;
+    bool hasIn;
+    bool hasOut;
     int32_t breakBefore;
 };
 
@@ -78,6 +87,8 @@ struct Graph {
     int32_t count;
     GraphPoint points[DAY_POINTS];
     int64_t rows;
+    int64_t rowsIn;  // rows with a figure for that direction: averages and maxima are theirs
+    int64_t rowsOut;
     double avgIn;
     double avgOut;
     int32_t maxIn;

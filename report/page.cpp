@@ -184,9 +184,9 @@ int ScaleTop(const Graph &g)
 {
     double top = 0;
     for (int i = 0; i < g.count; i++) {
-        if (g.points[i].in > top)
+        if (g.points[i].hasIn && g.points[i].in > top)
             top = g.points[i].in;
-        if (g.points[i].out > top)
+        if (g.points[i].hasOut && g.points[i].out > top)
             top = g.points[i].out;
     }
     if (top <= 100)
@@ -283,14 +283,19 @@ void PutPoint(Out *out, const char *before, double x, double y)
 }
 
 // The points of one direction: a line for each run without a gap, a dot for a lone
-// point; under In's lines a light area.
+// point; under In's lines a light area. A point without a figure is a gap.
 void Series(Out *out, const Graph &g, bool in, int scale)
 {
     const char *cls = in ? "in" : "out";
+    auto has = [&g, in](int k) { return in ? g.points[k].hasIn : g.points[k].hasOut; };
     int i = 0;
     while (i < g.count) {
+        if (!has(i)) {
+            i++;
+            continue;
+        }
         int j = i + 1;
-        while (j < g.count && !g.points[j].breakBefore)
+        while (j < g.count && !g.points[j].breakBefore && has(j))
             j++;
         if (j - i == 1) {
             double v = in ? g.points[i].in : g.points[i].out;
@@ -314,6 +319,15 @@ void Series(Out *out, const Graph &g, bool in, int scale)
     }
 }
 
+// One direction's average and maximum in a caption.
+void Figures(Out *out, const char *cls, const char *name, int64_t rows, double avg, int32_t max)
+{
+    if (rows > 0)
+        Put(out, "<span><i class=\"key %s\"></i>%s: average %.1f %%, maximum %d %%</span>", cls, name, avg, max);
+    else
+        Put(out, "<span><i class=\"key %s\"></i>%s: not measured</span>", cls, name);
+}
+
 const char *const kCaptions[PERIOD_COUNT] = {"Last 24 hours, one point per row", "Last 7 days, 30-minute averages",
                                              "Last 31 days, 2-hour averages", "Last 400 days, daily averages"};
 const char *const kPeriodNames[PERIOD_COUNT] = {"day", "week", "month", "year"};
@@ -325,8 +339,8 @@ void GraphFigure(Out *out, const History *h, Period period)
     int scale = ScaleTop(g);
     Put(out, "<figure>\n<figcaption><b>%s</b>", kCaptions[period]);
     if (g.rows > 0) {
-        Put(out, "<span><i class=\"key in\"></i>In: average %.1f %%, maximum %d %%</span>", g.avgIn, g.maxIn);
-        Put(out, "<span><i class=\"key out\"></i>Out: average %.1f %%, maximum %d %%</span>", g.avgOut, g.maxOut);
+        Figures(out, "in", "In", g.rowsIn, g.avgIn, g.maxIn);
+        Figures(out, "out", "Out", g.rowsOut, g.avgOut, g.maxOut);
     }
     Put(out, "</figcaption>\n");
     Put(out,
@@ -355,6 +369,19 @@ void FileName(Out *out, const PageEntry &e)
     PutEscaped(out, e.fileName, strlen(e.fileName));
 }
 
+// Now, average and maximum of one direction; a cell without a figure stays empty.
+void SummaryFigures(Out *out, bool hasNow, int32_t now, int64_t rows, double avg, int32_t max)
+{
+    if (hasNow)
+        Put(out, "<td class=\"g\">%d</td>", now);
+    else
+        Put(out, "<td class=\"g\"></td>");
+    if (rows > 0)
+        Put(out, "<td>%.1f</td><td>%d</td>", avg, max);
+    else
+        Put(out, "<td></td><td></td>");
+}
+
 void SummaryRow(Out *out, const PageEntry &e, int index)
 {
     char speed[64];
@@ -374,9 +401,9 @@ void SummaryRow(Out *out, const PageEntry &e, int index)
     BuildGraph(h, PERIOD_DAY, &g);
     char last[24];
     DateTimeText(last, sizeof last, h->lastT);
-    Put(out, "<td class=\"g\">%d</td><td>%.1f</td><td>%d</td>", h->lastIn, g.avgIn, g.maxIn);
-    Put(out, "<td class=\"g\">%d</td><td>%.1f</td><td>%d</td><td class=\"g\">%s</td></tr>\n", h->lastOut, g.avgOut,
-        g.maxOut, last);
+    SummaryFigures(out, h->lastHasIn, h->lastIn, g.rowsIn, g.avgIn, g.maxIn);
+    SummaryFigures(out, h->lastHasOut, h->lastOut, g.rowsOut, g.avgOut, g.maxOut);
+    Put(out, "<td class=\"g\">%s</td></tr>\n", last);
 }
 
 void BadRows(Out *out, const PageEntry &e)

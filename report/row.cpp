@@ -20,10 +20,16 @@ bool Digits(const char *p, int count, int *value)
     return true;
 }
 
-// A signed decimal as %i prints it, ended by stop or by end. Moves *pp past it.
-bool Percent(const char **pp, const char *end, char stop, int32_t *value)
+// A signed decimal as %i prints it, or nothing (*has false), ended by stop or by
+// end. Moves *pp past it.
+bool Percent(const char **pp, const char *end, char stop, int32_t *value, bool *has)
 {
     const char *p = *pp;
+    *has = p < end && *p != stop;
+    if (!*has) {
+        *value = 0;
+        return true;
+    }
     bool negative = p < end && *p == '-';
     if (negative)
         p++;
@@ -49,8 +55,8 @@ bool Percent(const char **pp, const char *end, char stop, int32_t *value)
 
 int ParseHistoryRow(const char *p, const char *end, HistoryRow *row, DateMemo *memo)
 {
-    // "dd-mm-yyyy,hh,hh:mm:ss," is 23 characters, then two numbers of one or more.
-    if (end - p < 26)
+    // "dd-mm-yyyy,hh,hh:mm:ss," is 23 characters, then two fields and a comma.
+    if (end - p < 24)
         return 0;
     if (memo->days < 0 || memcmp(p, memo->text, sizeof memo->text) != 0) {
         int day, month, year;
@@ -68,13 +74,16 @@ int ParseHistoryRow(const char *p, const char *end, HistoryRow *row, DateMemo *m
         return 0;
     const char *q = p + 23;
     int32_t in, out;
-    if (!Percent(&q, end, ',', &in) || q == end)
+    bool hasIn, hasOut;
+    if (!Percent(&q, end, ',', &in, &hasIn) || q == end)
         return 0;
     q++;
-    if (!Percent(&q, end, '\0', &out) || q != end)
+    if (!Percent(&q, end, '\0', &out, &hasOut) || q != end)
         return 0;
     row->t = memo->days * 86400 + int64_t{hour} * 3600 + int64_t{minute} * 60 + second;
     row->in = in;
     row->out = out;
+    row->hasIn = hasIn;
+    row->hasOut = hasOut;
     return 1;
 }

@@ -5,7 +5,9 @@
 # to that device's namespace, is shown seven times through the first agent: through its 32-bit counters, through its 64-bit (HC) ones over
 # SNMPv2c, and over SNMPv3 as five users of vellary-v3.cfg (made in snmpd by
 # createUser), one for each kind of security. Checks the log, the history files,
-# the window's status images and that those rows' figures agree; leaves a
+# the window's status images and that each of those rows measures the traffic
+# (their rates cannot agree closely: the rows read the agent seconds apart, and
+# how exact a rate is, app_faults checks against a scripted agent); leaves a
 # screenshot in the artefact folder. Then vellary-report.exe draws the history
 # files the program wrote: its summary must give the rows' percentages.
 #
@@ -117,8 +119,8 @@ done
 echo "agents: ${agents[*]}, silent device: $dead"
 
 # The counters of the host's end of the veth pair, with pings from the namespace
-# and their replies on it: a steady flow both ways that no other test's traffic
-# (as on the loopback) moves, so rows polled seconds apart agree.
+# and their replies on it: a flow both ways that no other test's traffic (as on
+# the loopback) moves.
 if_index=$(snmpwalk -v1 -c "${communities[0]}" -On "${agents[0]}" 1.3.6.1.2.1.2.2.1.2 |
   awk -F' = STRING: ' -v name="${veth}a" '$2 == name || $2 == "\"" name "\"" { n = split($1, p, "."); print p[n]; exit }')
 [ -n "$if_index" ] || { echo "FAILED: snmpd does not list the interface ${veth}a"; exit 1; }
@@ -173,43 +175,23 @@ program=$!
 pids+=("$program")
 wait_cycles() {  # wait_cycles <n>: until the program has run n cycles
   local deadline=$((started + 5 + $1 * (period + 15)))
-  while [ "$(rows "$run/Gamma.csv")" -lt $(($1 - 1)) ]; do
+  while [ "$(rows "$run/V3AuthOnly.csv")" -lt $(($1 - 1)) ]; do
     [ "$(date +%s)" -lt "$deadline" ] || { echo "FAILED: $1 cycles did not complete in time"; exit 1; }
     kill -0 "$program" 2>/dev/null || { echo "FAILED: the program ended early"; exit 1; }
     sleep 0.5
   done
-  sleep 1  # the closing status text follows the last history row
-}
-# The table as the program shows it, read between cycles; a row's "image bps-in bps-out".
-read_table() { wine "$reader" 2>/dev/null | tr -d '\r' >"$work/table.txt"; }
-row() { awk -F, -v n="$1" '$2 == n { print $1, $5, $6 }' "$work/table.txt"; }
-agree() {  # agree <a> <b>: both above 1 Mbit/s and within 2 % of each other
-  [[ $1 =~ ^[0-9]+$ && $2 =~ ^[0-9]+$ ]] && [ "$1" -gt 1000000 ] && [ "$2" -gt 1000000 ] &&
-    [ $((($1 > $2 ? $1 - $2 : $2 - $1) * 50)) -le "$(($1 > $2 ? $2 : $1))" ]
-}
-# The interface through its 32-bit counters and over SNMPv3 against its
-# HC counters over SNMPv2c: the rows read the agent a fraction of a second apart,
-# so their figures must agree. Prints the rows that do not.
-rows_disagree() {
-  local name img in out
-  read -r imghc inhc outhc <<<"$(row AlphaHC)"
-  for name in Alpha "${v3_rows[@]}"; do
-    read -r img in out <<<"$(row "$name")"
-    agree "${in:-}" "${inhc:-}" && agree "${out:-}" "${outhc:-}" || echo "$name"
-  done
 }
 wait_cycles "$cycles"
-read_table
-extra=0
-while [ -n "$(rows_disagree)" ] && [ $extra -lt 2 ]; do
-  # Rates divide by whole seconds: when a second boundary falls between two rows'
-  # poll times in one cycle and not in the next, one row's 10 s count as 9 or 11.
-  echo "$(rows_disagree | tr '\n' ' ')differ from AlphaHC ($(row AlphaHC)) after cycle $((cycles + extra)): one more cycle"
-  extra=$((extra + 1))
-  wait_cycles $((cycles + extra))
-  read_table
-done
+# The screenshot as soon as the cycle is over, before the next one begins.
 import -window root "$artefacts/e2e-window.png"
+# The table as the program shows it; a row's "image bps-in bps-out". Read until
+# every row has been seen with the figures of a finished poll (green, or red),
+# since the next cycle may already be polling the first rows.
+for _ in $(seq 5); do
+  wine "$reader" 2>/dev/null | tr -d '\r' | awk -F, '$1 != 2' >>"$work/table.txt"
+  [ "$(cut -d, -f2 "$work/table.txt" | sort -u | wc -l)" -eq 10 ] && break
+done
+row() { awk -F, -v n="$1" '$2 == n { print $1, $5, $6 }' "$work/table.txt" | tail -n 1; }
 echo "screenshot: $artefacts/e2e-window.png"
 # The report while the program runs: the history files are open to both.
 (cd "$run" && wine "$report" -o "$work/during.html") || fail "vellary-report.exe failed while the program ran"
@@ -264,23 +246,25 @@ for name in Alpha AlphaHC Dead Beta Gamma "${v3_rows[@]}"; do
     [[ $date =~ ^[0-9]{2}-[0-9]{2}-[0-9]{4}$ && $hour =~ ^[0-9]{2}$ && $time == "$hour":??:?? ]] ||
       echo "FAILED: $name.csv row $date,$hour,$time"
     case $name in
-      Dead) [ "$pin,$pout" = "0,0" ] || echo "FAILED: Dead.csv row with $pin,$pout" ;;
+      Dead) [ "$pin,$pout" = "," ] || echo "FAILED: Dead.csv row with $pin,$pout (not measured: empty)" ;;
       *) [[ $pin =~ ^[0-9]+$ && $pout =~ ^[0-9]+$ && $pin -ge 1 && $pin -le 150 ]] ||
         echo "FAILED: $name.csv row with $pin,$pout (traffic of about 50 Mbit/s on a 1 Gbit/s link)" ;;
     esac
   done | grep FAILED && failed=1
 done
 
-# The interface seven times, green, with bps that agree.
+# The interface seven times, green, each measuring the flow (about 50 Mbit/s each
+# way); the silent device red, with no figures.
 echo "table: $(tr '\n' ' ' <"$work/table.txt")"
-read -r imghc inhc outhc <<<"$(row AlphaHC)"
-echo "bps in/out through the HC counters over SNMPv2c: $inhc/$outhc"
 for name in AlphaHC Alpha "${v3_rows[@]}"; do
   read -r img in out <<<"$(row "$name")"
   echo "$name: image ${img:-?}, bps in/out ${in:-?}/${out:-?}"
   [ "${img:-}" = 1 ] || fail "$name is not green (image ${img:-?})"
+  [[ ${in:-} =~ ^[0-9]+$ && ${out:-} =~ ^[0-9]+$ ]] && [ "$in" -gt 1000000 ] && [ "$out" -gt 1000000 ] ||
+    fail "$name does not measure the flow: bps in/out ${in:-?}/${out:-?}"
 done
-for name in $(rows_disagree); do fail "$name's bps ($(row "$name")) differ from AlphaHC's ($(row AlphaHC))"; done
+[ "$(awk -F, '$2 == "Dead"' "$work/table.txt" | tail -n 1)" = "0,Dead,,,," ] ||
+  fail "the silent device's row: $(awk -F, '$2 == "Dead"' "$work/table.txt" | tail -n 1)"
 
 # The screenshot: nine green rows and one red, nothing yellow (no poll running).
 count() { convert "$artefacts/e2e-window.png" -crop 500x350+300+50 +repage -fill black +opaque "$1" \
@@ -295,12 +279,16 @@ echo "status pixels: green $green, red $red, yellow $yellow"
 (cd "$run" && wine "$report" -o "$work/report.html") || fail "vellary-report.exe failed"
 for name in Alpha AlphaHC Dead Beta Gamma "${v3_rows[@]}"; do
   shown=$(grep -o "<tr><td class=\"name\"><a href=\"#if[0-9]*\">$name</a>.*</tr>" "$work/report.html" |
-    sed 's/<\/td>/|/g; s/<[^>]*>//g' | cut -d'|' -f3-8 | tr '|' ' ')
+    sed 's/<\/td>/|/g; s/<[^>]*>//g' | cut -d'|' -f3-8 | awk -F'|' '{ for (i = 1; i <= 6; i++) printf "%s ", ($i == "" ? "-" : $i) }')
+  # An empty field is no figure: "-" where a direction has none, on the page and in the rows.
   want=$(tail -n +2 "$run/$name.csv" | tr -d '\r' | awk -F, '
-    { n++; si += $4; so += $5; if (n == 1 || $4 > mi) mi = $4; if (n == 1 || $5 > mo) mo = $5; li = $4; lo = $5 }
-    END { printf "%d %.2f %d %d %.2f %d", li, si / n, mi, lo, so / n, mo }')
+    function add(v, d) { if (v == "") return; n[d]++; s[d] += v; if (n[d] == 1 || v > m[d]) m[d] = v }
+    function put(d, last) { if (last == "") printf "- "; else printf "%d ", last
+      if (n[d]) printf "%.2f %d ", s[d] / n[d], m[d]; else printf "- - " }
+    { add($4, 1); add($5, 2); li = $4; lo = $5 }
+    END { put(1, li); put(2, lo) }')
   echo "report of $name (now, average, maximum of In, then of Out): $shown; rows: $want"
-  echo "$shown $want" | awk '{ for (i = 1; i <= 6; i++) if ($i == "" || ($i - $(i + 6)) ^ 2 > 0.0026) exit 1 }' ||
+  echo "$shown $want" | awk '{ for (i = 1; i <= 6; i++) if (($i == "-") != ($(i + 6) == "-") || ($i != "-" && ($i - $(i + 6)) ^ 2 > 0.0026)) exit 1 }' ||
     fail "the report of $name shows $shown, its rows give $want"
 done
 cp "$work/report.html" "$artefacts/e2e-report.html"

@@ -124,7 +124,11 @@ protected:
         rec->pctOut = pctOut;
         rec->bpsIn = bpsIn;
         rec->bpsOut = bpsOut;
+        rec->measuredIn = rec->measuredOut = 1;
     }
+
+    // What the poll leaves when it measured nothing.
+    static void Unmeasured(int index) { g_interfaces[index].measuredIn = g_interfaces[index].measuredOut = 0; }
 
     std::string Listing() const
     {
@@ -256,7 +260,7 @@ TEST_F(MainWindow, LaterCyclesShowResultsFiguresAndAppendHistory)
             SetFigures(0, 12, 3, 12000000, 3000000);
             return 1;
         case 1:
-            return -1;  // the device did not answer: its figures stay 0
+            return -1;  // the device did not answer: no figures
         default:
             SetFigures(2, -5, 151, INT_MIN, INT_MAX);
             return 1;
@@ -264,10 +268,10 @@ TEST_F(MainWindow, LaterCyclesShowResultsFiguresAndAppendHistory)
     };
     Cycle();
 
-    EXPECT_EQ("1:12,3,12000000,3000000|0:0,0,0,0|1:-5,151,-2147483648,2147483647", Rows());
+    EXPECT_EQ("1:12,3,12000000,3000000|0:,,,|1:-5,151,-2147483648,2147483647", Rows());
     EXPECT_EQ(L"Last polling done on 31-12-2026 at 23:59:59", StatusText(g_hwndStatus));
     EXPECT_EQ(std::string(kHeader) + "\r\n01-01-2027,00,00:00:01,12,3", ReadFile("Alpha.csv"));
-    EXPECT_EQ(std::string(kHeader) + "\r\n01-01-2027,00,00:00:02,0,0", ReadFile("Dead.csv"));
+    EXPECT_EQ(std::string(kHeader) + "\r\n01-01-2027,00,00:00:02,,", ReadFile("Dead.csv"));
     // History works its percentages out again from the rates, over the link speed.
     EXPECT_EQ(std::string(kHeader) + "\r\n01-01-2027,00,00:00:03,-2147,2147", ReadFile("Gamma.csv"));
     ASSERT_EQ(3u, seen.size());
@@ -275,21 +279,25 @@ TEST_F(MainWindow, LaterCyclesShowResultsFiguresAndAppendHistory)
     // what they showed.
     EXPECT_EQ("2:,,,|2:0,0,0,0|2:0,0,0,0", seen[0].rows);
     EXPECT_EQ("1:12,3,12000000,3000000|2:,,,|2:0,0,0,0", seen[1].rows);
-    EXPECT_EQ("1:12,3,12000000,3000000|0:0,0,0,0|2:,,,", seen[2].rows);
+    EXPECT_EQ("1:12,3,12000000,3000000|0:,,,|2:,,,", seen[2].rows);
 
     // A third cycle: the dead device answers again; rows continue under one header.
     SetTimes({{1, 1, 2027, 0, 5, 0}, {1, 1, 2027, 0, 5, 9}});
     seen.clear();
     g_fakePoll = [&](void *, unsigned int, int index) {
         seen.push_back({index, Rows(), StatusText(g_hwndStatus)});
-        if (index == 1)
+        if (index == 1) {
             SetFigures(1, 50, 0, 50000000, 0);
+            g_interfaces[1].measuredOut = 0;  // one direction alone has a figure
+        } else {
+            Unmeasured(index);
+        }
         return index == 1 ? 1 : -1;
     };
     Cycle();
-    EXPECT_EQ("0:12,3,12000000,3000000|2:,,,|1:-5,151,-2147483648,2147483647", seen[1].rows);
-    EXPECT_EQ("0:12,3,12000000,3000000|1:50,0,50000000,0|0:-5,151,-2147483648,2147483647", Rows());
-    EXPECT_EQ(std::string(kHeader) + "\r\n01-01-2027,00,00:00:02,0,0\r\n01-01-2027,00,00:05:09,50,0",
+    EXPECT_EQ("0:,,,|2:,,,|1:-5,151,-2147483648,2147483647", seen[1].rows);
+    EXPECT_EQ("0:,,,|1:50,,50000000,|0:,,,", Rows());
+    EXPECT_EQ(std::string(kHeader) + "\r\n01-01-2027,00,00:00:02,,\r\n01-01-2027,00,00:05:09,50,",
               ReadFile("Dead.csv"));
     EXPECT_EQ(L"Last polling done on 01-01-2027 at 00:05:00", StatusText(g_hwndStatus));
 }
@@ -318,7 +326,7 @@ TEST_F(MainWindow, ResultOtherThanOneOrMinusOneLeavesTheRowYellow)
     Cycle();
     g_fakePoll = [](void *, unsigned int, int index) { return index == 0 ? 0 : 7; };
     Cycle();
-    EXPECT_EQ("2:0,0,0,0|2:0,0,0,0", Rows());
+    EXPECT_EQ("2:,,,|2:,,,", Rows());
     EXPECT_TRUE(FileExists("Alpha.csv"));
     EXPECT_TRUE(FileExists("Beta.csv"));
 }

@@ -8,6 +8,7 @@
 #include "poll/poll.h"
 #include "poll/snmpquery.h"
 #include "tests/poll/poll_fakes.h"
+#include "tests/poll/query_sleep.h"
 #include "tests/snmp/agent.h"
 #include "tests/support/files.h"
 
@@ -130,9 +131,10 @@ TEST_F(FastLink, SteadyNinePointThreeGbitsThroughWrapsAndAReset)
 TEST_F(FastLink, ACounter32OfAnHcObjectWrapsOnce)
 {
     // The agent answers the HC objects in 32 bits: a lower reading is one wrap, as
-    // for any Counter32, not a reset.
+    // for any Counter32, not a reset, when the device has been up all along (its
+    // sysUpTime, asked once for both, over SNMPv2c as the counters).
     g_valueTag = 0x41;
-    g_values = {4294000000, 4294000000, 1032704, 1032704};
+    g_values = {4294000000, 4294000000, 1032704, 1032704, 259200000};
     rec->linkSpeed = 1000000;
     for (int poll = 0; poll < 2; poll++) {
         g_fake.now += 300;
@@ -141,6 +143,9 @@ TEST_F(FastLink, ACounter32OfAnHcObjectWrapsOnce)
     EXPECT_EQ(53333, rec->bpsIn);
     EXPECT_EQ(5, rec->pctIn);
     EXPECT_EQ(53333, rec->bpsOut);
+    ASSERT_EQ(5u, g_requests.size());
+    EXPECT_EQ("02 01 01", ToHex(g_requests[4].substr(2, 3)));
+    EXPECT_NE(std::string::npos, ToHex(g_requests[4]).find("06 08 2B 06 01 02 01 01 03 00 05 00"));
     EXPECT_FALSE(FileExists("vellarylog.txt")) << ReadFile("vellarylog.txt");
 }
 

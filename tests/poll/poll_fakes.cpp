@@ -1,14 +1,11 @@
 #include "tests/poll/poll_fakes.h"
 
+#include "poll/clock.h"
 #include "poll/ping.h"
-#include "poll/poll.h"
 
 FakeWorld g_fake;
 
-int64_t Time64()
-{
-    return g_fake.now;
-}
+int64_t MonotonicMs() { return g_fake.now * 1000 + g_fake.spentMs; }
 
 int PingHost(const wchar_t *address)
 {

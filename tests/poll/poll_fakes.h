@@ -12,16 +12,22 @@ struct FakeQuery {
     void *window;
     unsigned int message;
     int64_t slotOnEntry;
+    unsigned int translateMode;
 };
 
 struct FakeWorld {
-    int64_t now = 1700000000;
+    int64_t now = 1700000000;  // seconds of the monotonic clock
     int reachable = 1;
-    // Scripted answers, taken in order: a value > 0 is a reading, 0 no value; and
-    // the width of each (32 where none is given).
+    // Scripted answers to the queries, sysUpTime's included, taken in order: a
+    // value > 0 is a reading, 0 no value; and the width of each (32 where none is
+    // given).
     std::vector<int64_t> answers;
     std::vector<int> bits;
     size_t next = 0;
+    // How long each query takes (answered, unanswered), counted since the clock
+    // last moved: a query is timed when its GET goes out.
+    int64_t answeredMs = 0, unansweredMs = 0;
+    int64_t spentMs = 0;
 
     std::vector<std::wstring> probes;
     std::vector<FakeQuery> queries;

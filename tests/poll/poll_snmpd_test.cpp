@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "config/interfaces.h"
+#include "poll/clock.h"
 #include "poll/poll.h"
 #include "tests/support/files.h"
 #include "tests/support/snmpd.h"
@@ -70,24 +71,25 @@ TEST_F(PollAgainstSnmpd, RatesFollowRealTraffic)
     rec->firstPoll = 1;
 
     ASSERT_EQ(0, PollInterface(nullptr, 0x113, 0));
-    int64_t firstTime = rec->curTime;
     ASSERT_NE(0, rec->prevInTime) << "no baseline reading";
 
     const size_t kBytes = 60000 * 500;  // 30 MB, a few hundred Mbit/s over the interval
     PushThroughLoopback(kBytes);
-    while (Time64() < firstTime + 4)
+    while (MonotonicMs() < rec->curTime + 4000)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
 
     ASSERT_EQ(1, PollInterface(nullptr, 0x113, 0));
     int64_t receivedAfter = LoopbackReceived();
     // At least the test's own bytes, at most everything lo carried from before the
     // first reading to after the second, over the record's own interval.
-    int64_t elapsed = rec->curTime - firstTime;
-    int64_t floor = static_cast<int64_t>(kBytes) * 8 / elapsed;
-    int64_t ceiling = (receivedAfter - receivedBefore) * 8 / elapsed;
+    int64_t elapsed = rec->deltaInMs;
+    ASSERT_GT(elapsed, 0);
+    int64_t floor = static_cast<int64_t>(kBytes) * 8000 / elapsed;
+    int64_t ceiling = (receivedAfter - receivedBefore) * 8000 / elapsed;
     EXPECT_GE(rec->bpsIn, floor);
     EXPECT_LE(rec->bpsIn, ceiling);
-    EXPECT_GE(rec->bpsOut, floor);  // on loopback every byte goes out and in
+    // On loopback every byte goes out and in.
+    EXPECT_GE(rec->bpsOut, static_cast<int64_t>(kBytes) * 8000 / rec->deltaOutMs);
     EXPECT_EQ(rec->bpsIn * INT64_C(100) / rec->linkSpeed, rec->pctIn);
 
     EXPECT_EQ(rec->inOctets, rec->prevInOctets);

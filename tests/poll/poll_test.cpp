@@ -29,6 +29,7 @@ protected:
     int Poll(int reachable, std::vector<int64_t> answers)
     {
         g_fake.now += 300;
+        g_fake.spentMs = 0;
         g_fake.reachable = reachable;
         g_fake.answers = std::move(answers);
         g_fake.next = 0;
@@ -55,8 +56,8 @@ TEST_F(PollInterfaceTest, FirstPollTakesTheBaselineOnly)
     EXPECT_EQ(0, Poll(1, {1000000, 2000000}));
     EXPECT_EQ(1000000, rec->prevInOctets);
     EXPECT_EQ(2000000, rec->prevOutOctets);
-    EXPECT_EQ(g_fake.now, rec->prevInTime);
-    EXPECT_EQ(g_fake.now, rec->prevOutTime);
+    EXPECT_EQ(g_fake.now * 1000, rec->prevInTime);
+    EXPECT_EQ(g_fake.now * 1000, rec->prevOutTime);
     EXPECT_EQ(42, rec->bpsIn);  // untouched until the second poll
     EXPECT_EQ(42, rec->pctOut);
     ExpectInvariants();
@@ -189,6 +190,94 @@ TEST_F(PollInterfaceTest, ClockSetBackGivesNoRate)
     // ... and a new baseline from which the next poll measures.
     EXPECT_EQ(1, Poll(1, {4750000 + 3750000, 4750000}));
     EXPECT_EQ(100000, rec->bpsIn);
+}
+
+// A 32-bit reading below its baseline asks for sysUpTime, once per poll, the
+// way the counter was asked; the answer tells a restart from a wrap.
+TEST_F(PollInterfaceTest, ALowerReadingAsksTheDevicesUptime)
+{
+    struct Case {
+        const char *name;
+        std::vector<int64_t> answers;  // inbound, outbound, then sysUpTime when asked
+        size_t queries;
+        int measuredIn, measuredOut;
+        int64_t bpsIn, bpsOut;
+    } cases[] = {
+        {"both fell: one question, a restart", {1032704, 1000, 100}, 3, 0, 0, 0, 0},
+        {"up for 30 days: one wrap", {1032704, 8750000, 259200000}, 3, 1, 1, 53333, 100000},
+        {"no answer: one wrap", {1032704, 8750000, 0}, 3, 1, 1, 53333, 100000},
+        {"nothing fell: nothing more asked", {4294375000, 8750000}, 2, 1, 1, 10000, 100000},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        Poll(1, {4294000000, 5000000});
+        EXPECT_EQ(1, Poll(1, c.answers));
+        ASSERT_EQ(2 + c.queries, g_fake.queries.size());
+        EXPECT_EQ(c.measuredIn, rec->measuredIn);
+        EXPECT_EQ(c.measuredOut, rec->measuredOut);
+        EXPECT_EQ(c.bpsIn, rec->bpsIn);
+        EXPECT_EQ(c.bpsOut, rec->bpsOut);
+        if (c.queries == 3) {
+            const FakeQuery &q = g_fake.queries[4];
+            EXPECT_EQ("1.3.6.1.2.1.1.3.0", q.oid);
+            EXPECT_EQ("public", q.community);
+            EXPECT_EQ(g_fake.queries[2].translateMode, q.translateMode);
+            EXPECT_EQ(0, q.slotOnEntry);
+        }
+        ExpectInvariants();
+        // Each reading is the next baseline.
+        EXPECT_EQ(1, Poll(1, {c.answers[0] + 375000, c.answers[1] + 375000}));
+        EXPECT_EQ(10000, rec->bpsIn);
+        EXPECT_EQ(10000, rec->bpsOut);
+    }
+}
+
+TEST_F(PollInterfaceTest, DirectionsAskedInTwoVersionsAskTheUptimeInEach)
+{
+    // ifHCInOctets answered in 32 bits (SNMPv2c), ifOutOctets (SNMPv1): both fall.
+    memcpy(rec->strOidIn, "1.3.6.1.2.1.31.1.1.1.6.2", 25);
+    Poll(1, {4294000000, 4294000000});
+    Poll(1, {1000, 1000, 259200000, 100});  // up for 30 days over SNMPv2c, 1 s over SNMPv1
+    ASSERT_EQ(6u, g_fake.queries.size());
+    EXPECT_EQ(g_fake.queries[2].translateMode, g_fake.queries[4].translateMode);
+    EXPECT_EQ(g_fake.queries[3].translateMode, g_fake.queries[5].translateMode);
+    EXPECT_NE(g_fake.queries[4].translateMode, g_fake.queries[5].translateMode);
+    EXPECT_EQ(1, rec->measuredIn);   // wrapped
+    EXPECT_EQ(0, rec->measuredOut);  // restarted
+}
+
+TEST_F(PollInterfaceTest, SilenceIsLoggedOnceWhenItStartsAndOnceWhenItEnds)
+{
+    Poll(1, {1000000, 1000000});
+    Poll(1, {0, 0});  // silent
+    Poll(1, {0, 0});
+    Poll(0, {});  // no probe answer: nothing said of SNMP
+    Poll(1, {0, 0});
+    EXPECT_EQ(0, rec->measuredIn);
+    EXPECT_EQ(0, rec->measuredOut);
+    EXPECT_EQ(1, Poll(1, {1000000 + 5 * 3750000, 0}));  // the inbound counter answers
+    EXPECT_EQ(1, rec->measuredIn);
+    EXPECT_EQ(100000, rec->bpsIn);  // the true average over the whole gap
+    EXPECT_EQ(0, rec->measuredOut);
+    Poll(1, {0, 0});
+    EXPECT_EQ((std::vector<std::string>{"Uplink,SNMP no answer", "Uplink,Not able to ping", "Uplink,SNMP answer again",
+                                        "Uplink,SNMP no answer"}),
+              g_fake.log);
+}
+
+TEST_F(PollInterfaceTest, ReadingsAreTimedWhenTheirGetWentOut)
+{
+    g_fake.answeredMs = 200;
+    g_fake.unansweredMs = 4200;
+    Poll(1, {1000000, 1000000});
+    // The inbound query waits in vain: the outbound GET goes out 4 s later than before.
+    Poll(1, {0, 1000000 + 3800000});
+    EXPECT_EQ(3800000, rec->deltaOutOctets);
+    EXPECT_EQ(304000, rec->deltaOutMs);
+    EXPECT_EQ(100000, rec->bpsOut);
+    EXPECT_EQ(0, rec->deltaInOctets);
+    EXPECT_EQ(0, rec->deltaInMs);
 }
 
 }  // namespace

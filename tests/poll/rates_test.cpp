@@ -6,18 +6,28 @@
 
 namespace {
 
+// Times in milliseconds; the cases give them in seconds.
 struct Direction {
     int64_t prevReading;
     int64_t prevTime;
     int64_t bps = -7;  // anything but the expected, so a missed write shows
     int32_t pct = -7;
+    int64_t octets = -7;
+    int64_t ms = -7;
+    int measured = -7;
+
+    void Update(const CounterReading *fresh, int64_t linkSpeed)
+    {
+        measured = UpdateDirection(fresh, linkSpeed, &prevReading, &prevTime, &bps, &pct, &octets, &ms);
+    }
 };
 
-// A fresh reading of a 32-bit (or 64-bit) counter `seconds` after a baseline taken at t = 1000.
+// A fresh reading of a 32-bit (or 64-bit) counter `seconds` after a baseline taken at t = 1000 s.
 Direction Step(int64_t baseline, int64_t reading, int64_t seconds, int64_t linkSpeed, int counter64 = 0)
 {
-    Direction d{baseline, 1000};
-    UpdateDirection(1, counter64, reading, 1000 + seconds, linkSpeed, &d.prevReading, &d.prevTime, &d.bps, &d.pct);
+    Direction d{baseline, 1000000};
+    CounterReading fresh = {reading, (1000 + seconds) * 1000, counter64, 0};
+    d.Update(&fresh, linkSpeed);
     return d;
 }
 
@@ -53,7 +63,7 @@ TEST(RateCalc, WorkedFigures)
         EXPECT_EQ(c.pct, d.pct);
         // The reading and this poll's time are the next baseline.
         EXPECT_EQ(c.latest, d.prevReading);
-        EXPECT_EQ(1000 + c.seconds, d.prevTime);
+        EXPECT_EQ((1000 + c.seconds) * 1000, d.prevTime);
     }
 }
 
@@ -81,33 +91,40 @@ TEST(RateCalc, SixtyFourBitReadings)
         EXPECT_EQ(c.bps, d.bps);
         EXPECT_EQ(c.pct, d.pct);
         EXPECT_EQ(c.latest, d.prevReading);  // a reset is the new baseline too
-        EXPECT_EQ(1000 + c.seconds, d.prevTime);
+        EXPECT_EQ((1000 + c.seconds) * 1000, d.prevTime);
     }
 }
 
 TEST(RateCalc, NoFreshReadingKeepsTheBaseline)
 {
-    Direction d{1000000, 1000};
-    UpdateDirection(0, 0, 9999999, 1300, 1000000, &d.prevReading, &d.prevTime, &d.bps, &d.pct);
+    Direction d{1000000, 1000000};
+    d.Update(nullptr, 1000000);
+    EXPECT_EQ(0, d.measured);
     EXPECT_EQ(0, d.bps);
     EXPECT_EQ(0, d.pct);
     EXPECT_EQ(1000000, d.prevReading);
-    EXPECT_EQ(1000, d.prevTime);
+    EXPECT_EQ(1000000, d.prevTime);
 
     // The next fresh reading spans both intervals: a steady 100,000 bit/s stays so.
-    UpdateDirection(1, 0, 1000000 + 7500000, 1600, 1000000, &d.prevReading, &d.prevTime, &d.bps, &d.pct);
+    CounterReading fresh = {1000000 + 7500000, 1600000, 0, 0};
+    d.Update(&fresh, 1000000);
+    EXPECT_EQ(1, d.measured);
     EXPECT_EQ(100000, d.bps);
     EXPECT_EQ(10, d.pct);
+    EXPECT_EQ(7500000, d.octets);
+    EXPECT_EQ(600000, d.ms);
 }
 
 TEST(RateCalc, FirstFreshReadingOnlyTakesTheBaseline)
 {
     Direction d{0, 0};  // never read
-    UpdateDirection(1, 0, 123456789, 1300, 1000000, &d.prevReading, &d.prevTime, &d.bps, &d.pct);
+    CounterReading fresh = {123456789, 1300000, 0, 0};
+    d.Update(&fresh, 1000000);
+    EXPECT_EQ(0, d.measured);
     EXPECT_EQ(0, d.bps);
     EXPECT_EQ(0, d.pct);
     EXPECT_EQ(123456789, d.prevReading);
-    EXPECT_EQ(1300, d.prevTime);
+    EXPECT_EQ(1300000, d.prevTime);
 }
 
 TEST(RateCalc, NoTimeElapsedGivesNoRateButANewBaseline)
@@ -115,11 +132,71 @@ TEST(RateCalc, NoTimeElapsedGivesNoRateButANewBaseline)
     for (int64_t seconds : {0, -1, -300}) {
         SCOPED_TRACE(seconds);
         Direction d = Step(1000000, 4750000, seconds, 1000000);
+        EXPECT_EQ(0, d.measured);
         EXPECT_EQ(0, d.bps);
         EXPECT_EQ(0, d.pct);
         EXPECT_EQ(4750000, d.prevReading);
-        EXPECT_EQ(1000 + seconds, d.prevTime);
+        EXPECT_EQ((1000 + seconds) * 1000, d.prevTime);
     }
+}
+
+// Milliseconds, not whole seconds: 10.04 s of a true 1,000,000 bit/s.
+TEST(RateCalc, DividesByTheMilliseconds)
+{
+    Direction d{0, 1000000};
+    CounterReading fresh = {1255000, 1010040, 0, 0};
+    d.Update(&fresh, 100000000);
+    EXPECT_EQ(1, d.measured);
+    EXPECT_EQ(1000000, d.bps);
+    EXPECT_EQ(1255000, d.octets);
+    EXPECT_EQ(10040, d.ms);
+}
+
+// A restart measures nothing, wrap or not, and its reading is the next baseline.
+TEST(RateCalc, ARestartIsADiscontinuity)
+{
+    for (int64_t reading : {INT64_C(1032704), INT64_C(4294000001)}) {
+        SCOPED_TRACE(reading);
+        Direction d{4294000000, 1000000};
+        CounterReading fresh = {reading, 1300000, 0, 1};
+        d.Update(&fresh, 1000000);
+        EXPECT_EQ(0, d.measured);
+        EXPECT_EQ(0, d.bps);
+        EXPECT_EQ(0, d.pct);
+        EXPECT_EQ(0, d.octets);
+        EXPECT_EQ(reading, d.prevReading);
+        EXPECT_EQ(1300000, d.prevTime);
+    }
+}
+
+TEST(RestartCheck, OnlyA32BitReadingBelowA32BitBaselineAsks)
+{
+    struct Case {
+        const char *name;
+        int64_t baseline, baselineMs, reading;
+        int counter64, asks;
+    } cases[] = {
+        {"lower", 4294000000, 1000, 1032704, 0, 1},
+        {"equal", 5000, 1000, 5000, 0, 0},
+        {"higher", 5000, 1000, 5001, 0, 0},
+        {"a Counter64 is a reset without asking", 4294000000, 1000, 1032704, 1, 0},
+        {"below a baseline past 32 bits is a reset already", 5000000000, 1000, 1000, 0, 0},
+        {"no baseline", 0, 0, 0, 0, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        CounterReading fresh = {c.reading, 2000, c.counter64, 0};
+        EXPECT_EQ(c.asks, FellBelowBaseline(fresh, c.baseline, c.baselineMs));
+    }
+}
+
+TEST(RestartCheck, UpForLessThanSinceTheReadingIsARestart)
+{
+    // The baseline was read at 1000 ms, sysUpTime asked at 301000 ms: 300 s later.
+    EXPECT_EQ(1, RestartedSince(0, 301000, 1000));
+    EXPECT_EQ(1, RestartedSince(29999, 301000, 1000));
+    EXPECT_EQ(0, RestartedSince(30000, 301000, 1000));
+    EXPECT_EQ(0, RestartedSince(4294967295, 301000, 1000));  // up for 497 days
 }
 
 }  // namespace

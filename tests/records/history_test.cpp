@@ -34,6 +34,7 @@ protected:
         rec->linkSpeed = linkSpeed;
         rec->bpsIn = bpsIn;
         rec->bpsOut = bpsOut;
+        rec->measuredIn = rec->measuredOut = 1;
     }
 
     // Rows still held belong to this test only: written out into its folder.
@@ -63,6 +64,20 @@ TEST_F(History, FirstCallCreatesFileWithHeaderAndOneRow)
     AppendHistory(0);
     EXPECT_STREQ("Uplink.csv", g_strFileName);
     EXPECT_EQ(std::string(kHeader) + "\r\n05-12-2026,14,14:08:07,12,3", ReadFile("Uplink.csv"));
+}
+
+TEST_F(History, ADirectionNotMeasuredHasAnEmptyField)
+{
+    SetRecord(0, "Uplink", 100000000, 12000000, 37000000);
+    g_interfaces[0].measuredIn = 0;
+    AppendHistory(0);
+    g_interfaces[0].measuredOut = 0;
+    AppendHistory(0);
+    g_interfaces[0].measuredIn = 1;
+    AppendHistory(0);
+    EXPECT_EQ(std::string(kHeader) +
+                  "\r\n05-12-2026,14,14:08:07,,37\r\n05-12-2026,14,14:08:07,,\r\n05-12-2026,14,14:08:07,12,",
+              ReadFile("Uplink.csv"));
 }
 
 TEST_F(History, TwoCyclesGiveTheWorkedExample)

@@ -33,6 +33,8 @@ struct RowCase {
     int64_t t;
     int32_t in;
     int32_t out;
+    bool hasIn = true;
+    bool hasOut = true;
 };
 
 const RowCase kRows[] = {
@@ -51,7 +53,11 @@ const RowCase kRows[] = {
     {"minute 60", "05-12-2026,14,14:60:07,12,3", 0, 0, 0, 0},
     {"before 1970", "31-12-1969,14,14:08:07,12,3", 0, 0, 0, 0},
     {"truncated after In", "05-12-2026,14,14:08:07,12", 0, 0, 0, 0},
-    {"truncated after its comma", "05-12-2026,14,14:08:07,12,", 0, 0, 0, 0},
+    {"Out not measured", "05-12-2026,14,14:08:07,12,", 1, At(2026, 12, 5, 14, 8, 7), 12, 0, true, false},
+    {"In not measured", "05-12-2026,14,14:08:07,,37", 1, At(2026, 12, 5, 14, 8, 7), 0, 37, false, true},
+    {"neither measured", "05-12-2026,14,14:08:07,,", 1, At(2026, 12, 5, 14, 8, 7), 0, 0, false, false},
+    {"no fields at all", "05-12-2026,14,14:08:07,", 0, 0, 0, 0},
+    {"three commas", "05-12-2026,14,14:08:07,,,", 0, 0, 0, 0},
     {"a decimal point", "05-12-2026,14,14:08:07,12.5,3", 0, 0, 0, 0},
     {"a sixth column", "05-12-2026,14,14:08:07,12,3,4", 0, 0, 0, 0},
     {"a blank", "05-12-2026,14,14:08:07, 12,3", 0, 0, 0, 0},
@@ -75,6 +81,8 @@ TEST(HistoryRowParse, Table)
                 EXPECT_EQ(c.t, row.t);
                 EXPECT_EQ(c.in, row.in);
                 EXPECT_EQ(c.out, row.out);
+                EXPECT_EQ(c.hasIn, row.hasIn);
+                EXPECT_EQ(c.hasOut, row.hasOut);
             }
         }
     }
@@ -181,6 +189,44 @@ TEST_F(Aggregate, GapsAndAClockSetBackStartNewLines)
     // The repeated rows join the 30-minute bins of the first pass.
     const Graph &w = Build(PERIOD_WEEK);
     EXPECT_DOUBLE_EQ((6 * 10 + 4 * 30) / 10.0, w.points[1].in);  // 00:30 to 00:59
+}
+
+// Rows whose fields are empty: gaps in their direction's line, left out of its
+// average and maximum.
+TEST_F(Aggregate, EmptyFieldsAreGapsAndCountInNoFigure)
+{
+    int64_t t = At(2026, 12, 5, 10, 0, 0);
+    const struct {
+        int32_t in, out;
+        bool hasIn, hasOut;
+    } rows[] = {{10, 4, true, true}, {20, 0, true, false}, {0, 0, false, false},
+                {0, 8, false, true}, {40, 2, true, true},  {30, 6, true, true}};
+    for (size_t i = 0; i < sizeof rows / sizeof rows[0]; i++)
+        HistoryAddRow(
+            &h_, HistoryRow{t + static_cast<int64_t>(i) * 300, rows[i].in, rows[i].out, rows[i].hasIn, rows[i].hasOut});
+    const Graph &g = Build(PERIOD_DAY);
+    ASSERT_EQ(6, g.count);
+    EXPECT_EQ(6, g.rows);
+    EXPECT_EQ(4, g.rowsIn);
+    EXPECT_DOUBLE_EQ(25.0, g.avgIn);
+    EXPECT_EQ(40, g.maxIn);
+    EXPECT_EQ(4, g.rowsOut);
+    EXPECT_DOUBLE_EQ(5.0, g.avgOut);
+    EXPECT_EQ(8, g.maxOut);
+    EXPECT_FALSE(g.points[2].hasIn);
+    EXPECT_FALSE(g.points[1].hasOut);
+    // A bin of the week holds all six: its In from four of them.
+    const Graph &w = Build(PERIOD_WEEK);
+    ASSERT_EQ(1, w.count);
+    EXPECT_DOUBLE_EQ(25.0, w.points[0].in);
+    // Only empty fields: no figure at all, not 0.
+    HistoryReset(&h_);
+    HistoryAddRow(&h_, HistoryRow{t, 0, 0, false, false});
+    const Graph &none = Build(PERIOD_DAY);
+    EXPECT_EQ(1, none.rows);
+    EXPECT_EQ(0, none.rowsIn);
+    EXPECT_FALSE(none.points[0].hasIn);
+    EXPECT_FALSE(h_.lastHasOut);
 }
 
 TEST_F(Aggregate, FastRowsShareAPointAndTheWindowEndsAtTheLastRow)
@@ -342,6 +388,27 @@ TEST_F(ReportRun, SharedMissingGarbageAndUnnamedHistories)
     for (size_t at = page.find("<svg"); at != std::string::npos; at = page.find("<svg", at + 1))
         graphs++;
     EXPECT_EQ(4u, graphs);
+}
+
+TEST_F(ReportRun, EmptyFieldsAreGapsAndNoFigure)
+{
+    WriteFile("vellary.cfg", Line("Uplink"));
+    WriteFile("Uplink.csv", std::string(HISTORY_HEADER) + "\r\n05-12-2026,14,14:00:00,10,\r\n05-12-2026,14,14:05:00,20,"
+                                                          "\r\n05-12-2026,14,14:10:00,,\r\n05-12-2026,14,14:15:00,40,"
+                                                          "\r\n05-12-2026,14,14:20:00,30,");
+    ASSERT_EQ(0, Run({}));
+    std::string page = ReadFile(REPORT_DEFAULT_OUTPUT);
+    EXPECT_NE(std::string::npos,
+              page.find("<td class=\"g\">30</td><td>25.0</td><td>40</td><td class=\"g\"></td><td></td><td></td>"));
+    EXPECT_NE(std::string::npos, page.find("Out: not measured"));
+    auto count = [&page](const char *what) {
+        size_t n = 0;
+        for (size_t at = page.find(what); at != std::string::npos; at = page.find(what, at + 1))
+            n++;
+        return n;
+    };
+    EXPECT_EQ(2u, count("<polyline class=\"in\""));  // 24 hours: two lines around the gap
+    EXPECT_EQ(0u, count("class=\"out\""));
 }
 
 TEST_F(ReportRun, HistoryStaysOpenForTheMonitorToAppend)

@@ -15,6 +15,7 @@
 
 #include "poll/snmpquery.h"
 #include "snmp/ber.h"
+#include "tests/poll/query_sleep.h"
 #include "tests/snmp/agent.h"
 #include "tests/support/files.h"
 #include "tests/support/procstat.h"

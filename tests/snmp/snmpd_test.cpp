@@ -8,6 +8,7 @@
 
 #include "config/v3users.h"
 #include "poll/snmpquery.h"
+#include "tests/poll/query_sleep.h"
 #include "tests/snmp/agent.h"
 #include "tests/support/files.h"
 #include "tests/support/snmpd.h"

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "config/v3users.h"
+#include "tests/poll/query_sleep.h"
 #include "tests/snmp/agent.h"
 #include "tests/snmp/datagrams.h"
 #include "tests/snmp/refusals.h"
