@@ -185,6 +185,34 @@ TEST_F(SettingsFile, UnreadableWholeTurnsEverythingOff)
     EXPECT_EQ(1, g_settings.exactHistory);
 }
 
+// The release zip's example: the exact history on, everything else commented out,
+// also each line of it once its ';' is taken away.
+TEST_F(SettingsFile, TheShippedExample)
+{
+    InterfaceRecord interfaces[MAX_INTERFACES] = {};
+    memcpy(interfaces[0].strName, "Uplink", 6);
+    char errors[SETTINGS_ERRORS_CHARS];
+    std::string example = ReadFile(VELLARY_EXAMPLE_INI);
+    WriteFile("vellary.ini", example);
+    ReadSettings(interfaces, 1, errors, sizeof errors);
+    EXPECT_STREQ("", errors);
+    EXPECT_EQ(1, g_settings.exactHistory);
+    EXPECT_EQ(0, g_settings.alerts.on);
+    EXPECT_STREQ("", g_settings.exportFolder);
+
+    std::string uncommented;
+    for (size_t k = 0; k < example.size(); k++)
+        if (!(example[k] == ';' && (k == 0 || example[k - 1] == '\n') && k + 1 < example.size() &&
+              example[k + 1] != ' '))
+            uncommented += example[k];
+    WriteFile("vellary.ini", uncommented);
+    ReadSettings(interfaces, 1, errors, sizeof errors);
+    EXPECT_STREQ("", errors);
+    EXPECT_EQ(1, g_settings.alerts.on);
+    EXPECT_EQ(70, g_settings.alerts.rules[0].above);
+    EXPECT_STRNE("", g_settings.exportFolder);
+}
+
 TEST(UrlHost, WhatAWebhookMayBe)
 {
     struct Case {

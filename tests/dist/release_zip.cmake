@@ -1,9 +1,10 @@
 # Makes the release zip with cpack and checks what a Windows user unpacks from
 # it: the programs as built, README.txt with CR LF line breaks, the example
-# configuration, and nothing else.
+# configuration and settings, and nothing else.
 #
 # cmake -DCPACK=... -DCONFIG=<CPackConfig.cmake> -DOUT=<folder> -DVERSION=x.y.z
-#       -DPROGRAM=<vellary.exe> -DWALKER=0|1 -DREPORT=0|1 -DEXAMPLE=<vellary.cfg> -P release_zip.cmake
+#       -DPROGRAM=<vellary.exe> -DWALKER=0|1 -DREPORT=0|1 -DEXAMPLE=<vellary.cfg>
+#       -DEXAMPLE_INI=<vellary.ini> -P release_zip.cmake
 
 function(fail text)
   message(FATAL_ERROR "release zip: ${text}")
@@ -39,7 +40,7 @@ endif()
 if(REPORT)
   list(APPEND tools vellary-report.exe)
 endif()
-set(expected README.txt vellary.cfg vellary.exe ${tools})
+set(expected README.txt vellary.cfg vellary.exe vellary.ini ${tools})
 list(TRANSFORM expected PREPEND ${name}/)
 list(SORT expected)
 if(NOT entries STREQUAL expected)
@@ -69,22 +70,29 @@ execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${dir}/vellary.cfg ${E
 if(differ)
   fail("vellary.cfg is not the example ${EXAMPLE}")
 endif()
+execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${dir}/vellary.ini ${EXAMPLE_INI} RESULT_VARIABLE differ)
+if(differ)
+  fail("vellary.ini is not the example ${EXAMPLE_INI}")
+endif()
 
 # Read as hex: CMake's own text reading drops CR. Each byte becomes " xx ", so
 # patterns match whole bytes. Notepad of older Windows shows a bare LF as no
 # break at all.
+foreach(text README.txt vellary.ini)
+  file(READ ${dir}/${text} hex HEX)
+  string(REGEX REPLACE "(..)" " \\1 " bytes "${hex}")
+  string(REPLACE " 0d  0a " "" unpaired "${bytes}")
+  if(unpaired MATCHES " 0[ad] ")
+    fail("${text} has a line break that is not CR LF")
+  endif()
+  if(NOT hex MATCHES "0d0a$")
+    fail("${text} does not end in CR LF")
+  endif()
+  if(bytes MATCHES " ([89a-f].|0[0-8bcef]|1.|7f) ")
+    fail("${text} holds characters beyond plain ASCII text")
+  endif()
+endforeach()
 file(READ ${dir}/README.txt hex HEX)
-string(REGEX REPLACE "(..)" " \\1 " bytes "${hex}")
-string(REPLACE " 0d  0a " "" unpaired "${bytes}")
-if(unpaired MATCHES " 0[ad] ")
-  fail("README.txt has a line break that is not CR LF")
-endif()
-if(NOT hex MATCHES "0d0a$")
-  fail("README.txt does not end in CR LF")
-endif()
-if(bytes MATCHES " ([89a-f].|0[0-8bcef]|1.|7f) ")
-  fail("README.txt holds characters beyond plain ASCII text")
-endif()
 string(HEX "Vellary ${VERSION} " title)
 string(FIND "${hex}" "${title}" at)
 if(NOT at EQUAL 0)
