@@ -43,6 +43,10 @@ struct InterfaceRecord {
     int64_t deltaOutOctets;
     int64_t deltaOutMs;
     int32_t snmpSilent;  // 1 from "SNMP no answer" until an answer comes
+    // 1 when the last poll got a new reading of that counter, measured or not (a
+    // baseline, a restart): the device answered for it.
+    int32_t freshIn;
+    int32_t freshOut;
 };
 
 extern InterfaceRecord g_interfaces[MAX_INTERFACES];

@@ -89,6 +89,8 @@ int PollInterface(void *window, unsigned int message, int index)
         freshOut = SnmpGetObject(window, message, target, out, &rec->outOctets, &bitsOut, &readOut.ms);
         NoteAnswers(rec, freshIn || freshOut);
     }
+    rec->freshIn = freshIn;
+    rec->freshOut = freshOut;
 
     if (rec->firstPoll == 1) {
         // The baseline comes only from readings actually made.
