@@ -9,10 +9,13 @@
 #                     from it, in the table or the file
 #   Silent            no answer for three cycles: empty fields, one "SNMP no
 #                     answer" and one "SNMP answer again", then the true average
+#   V3Swap            an SNMPv3 device whose agent is replaced by one with a new
+#                     engine ID that drops requests for the old one without a
+#                     report: one cycle without a reading, then rows again
 #   Stepped           in a copy of the program whose wall clock jumps an hour
 #                     ahead and back (stepped_clock.cpp): rows that move in time
 #                     and keep their figures
-# The silent device runs in a second copy of vellary-quick.exe: its polls fill the
+# The silent devices run in a second copy of vellary-quick.exe: their polls fill the
 # whole period, and the table of a program that is always polling cannot be read
 # from outside between its cycles. The three run side by side.
 #
@@ -89,6 +92,7 @@ steady64 $in64 $out64
 wrap     $in32 $out32 start=$wrap_start
 restart  $in32 $out32 start=3000000000 restart=3
 silent   $in32 $out32 silent=3+3
+v3swap   $in32 $out32 v3=swap-auth-1,swap-priv-2 swap=2
 stepped  $in32 $out32
 EOF
 line() {  # line <name> <community> <speed> <32|64>
@@ -102,7 +106,11 @@ line() {  # line <name> <community> <speed> <32|64>
   line Wrap wrap 100000000 32
   line Restart restart 100000000 32
 } >"$work/quick/vellary.cfg"
-line Silent silent 100000000 32 >"$work/silent/vellary.cfg"
+{
+  line Silent silent 100000000 32
+  line V3Swap v3swap 100000000 32
+} >"$work/silent/vellary.cfg"
+printf 'v3swap,v3swap,SHA,swap-auth-1,AES,swap-priv-2\r\n' >"$work/silent/vellary-v3.cfg"
 line Stepped stepped 100000000 32 >"$work/stepped/vellary.cfg"
 
 # --- the run --------------------------------------------------------------------------
@@ -161,6 +169,7 @@ expect_rows quick Steady64 "12,3 12,3 12,3 12,3 12,3"
 expect_rows quick Wrap "12,2 12,2 12,2 12,2 12,2"
 expect_rows quick Restart "12,2 , 12,2 12,2 12,2"
 expect_rows silent Silent "12,2 , , , 12,2"
+expect_rows silent V3Swap ", 12,2 12,2 12,2 12,2"
 
 # The table after each cycle: the known rates within 0.1 %, and the restart's
 # figures empty in its own cycle only (which also shows each read is of its cycle).
@@ -180,21 +189,26 @@ grep -q FAILED "$work/rates.txt" && failed=1
 [ "$(grep -c 'largest error' "$work/rates.txt")" -eq 6 ] || fail "the table did not show all six rates"
 [ "$(awk '$2 == "Restart"' "$work/table.txt" | wc -l)" -eq $((cycles - 1)) ] || fail "not one table per cycle"
 
-# The logs: the silence, once each way, and nothing else anywhere.
+# The logs: each silence, once each way, and nothing else anywhere.
 said=$(cat "$work"/{quick,silent,stepped}/vellarylog.txt 2>/dev/null | tr -d '\r' | cut -d, -f3- | tr '\n' ';')
 echo "log: $said"
-[ "$said" = "Silent,SNMP no answer;Silent,SNMP answer again;" ] || fail "the logs say $said"
+[ "$said" = "V3Swap,SNMP no answer;Silent,SNMP no answer;V3Swap,SNMP answer again;Silent,SNMP answer again;" ] ||
+  fail "the logs say $said"
 
 # What was asked: two GETs a poll, one sysUpTime in SNMPv1 after each decrease.
 asked() { awk -v c="$1" -v what="$2" '$2 == c && $5 == what' "$work/requests.log"; }
-for c in steady steady64 wrap restart silent stepped; do
+for c in steady steady64 wrap restart silent stepped v3swap; do
   polls=$(asked "$c" in | wc -l)
   outs=$(asked "$c" out | wc -l)
   [ "$polls" -ge "$cycles" ] && [ "$outs" -eq "$polls" ] || fail "$c: $polls inbound and $outs outbound GETs"
 done
-[ -z "$(asked steady64 in | awk '$3 != "2c"')$(asked steady in | awk '$3 != "1"')" ] ||
+[ -z "$(asked steady64 in | awk '$3 != "2c"')$(asked steady in | awk '$3 != "1"')$(asked v3swap in | awk '$3 != "3"')" ] ||
   fail "a GET in the wrong version"
-for c in steady steady64 silent stepped; do
+# The replaced agent: found again after the one poll it dropped, in and out.
+[ "$(asked v3swap discovery | wc -l),$(awk '$2 == "v3swap" && $6 ~ /^silent/' "$work/requests.log" | wc -l)" = 2,2 ] ||
+  fail "v3swap: $(asked v3swap discovery | wc -l) discoveries and $(awk '$2 == "v3swap" && $6 ~ /^silent/' \
+    "$work/requests.log" | wc -l) requests dropped, not 2 and 2"
+for c in steady steady64 silent stepped v3swap; do
   [ -z "$(asked "$c" uptime)" ] || fail "$c was asked for sysUpTime without a decrease"
 done
 [ "$(asked restart uptime | awk '{ print $3, $4 }')" = "1 3" ] ||

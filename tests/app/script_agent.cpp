@@ -10,6 +10,7 @@
 // The script, one device a line ('#' starts a comment):
 //
 //   COMMUNITY IN-BIT/S OUT-BIT/S [start=OCTETS] [up=SECONDS] [restart=POLL] [silent=POLL+COUNT]
+//             [v3=AUTHPASS,PRIVPASS] [swap=POLL]
 //
 // - A device's clock starts at its first request: its counters then read `start`
 //   (default 1000000: a reading of 0 is no reading to the monitor) and grow at
@@ -22,11 +23,16 @@
 //   next one, belong to it. restart=N: the device restarted 2 s before its Nth
 //   poll: counters from 0, sysUpTime from 0. silent=N+K: polls N to N+K-1 get no
 //   answer at all.
+// - v3=AUTHPASS,PRIVPASS: the device speaks SNMPv3 only, its COMMUNITY the user
+//   name, with SHA and AES, under an engine of its own (discovery answered with a
+//   report). swap=N: before its Nth poll its agent is replaced by one with a new
+//   engine ID that drops whatever is sent to the old engine without a report,
+//   as some agents do; its counters go on.
 //
 // It prints "ready" once it listens on port 161, and serves until it is ended.
 // The log, one line per request, flushed at once:
 //
-//   MS COMMUNITY VERSION(1|2c) POLL OBJECT(in|out|uptime|other) ANSWER(number|silent|nosuch)
+//   MS COMMUNITY VERSION(1|2c|3) POLL OBJECT(in|out|uptime|other|discovery) ANSWER(number|silent|nosuch|report)
 //
 // MS: milliseconds of the agent's clock since it started. To add a behaviour: a
 // new word in ReadScript sets a field of Device, and Answer uses it.
@@ -47,6 +53,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 namespace ber = vsnmp::ber;
 
+Clock::time_point g_started;  // the agent's start: its engines' time counts from it
+
 struct Device {
     std::string community;
     int64_t inBits = 0, outBits = 0;  // per second
@@ -54,14 +62,32 @@ struct Device {
     int64_t upSeconds = 86400;        // sysUpTime at its start
     int restartPoll = 0;              // 0: never
     int silentFrom = 0, silentCount = 0;
+    bool v3 = false;
+    V3Agent engines[2];  // the agent, and the one that replaces it
+    int swapPoll = 0;    // 0: never
+    int engine = 0;
 
     bool started = false;
     Clock::time_point origin;
     int polls = 0;
 };
 
-enum Object { IN_OCTETS, OUT_OCTETS, UPTIME, OTHER };
-const char *const kObjectNames[] = {"in", "out", "uptime", "other"};
+enum Object { IN_OCTETS, OUT_OCTETS, UPTIME, OTHER, DISCOVERY };
+const char *const kObjectNames[] = {"in", "out", "uptime", "other", "discovery"};
+
+// The device's two engines, keyed for the user of the v3= word.
+bool InitEngines(Device *d, const std::string &passwords)
+{
+    size_t comma = passwords.find(',');
+    if (comma == std::string::npos)
+        return false;
+    std::string auth = passwords.substr(0, comma), priv = passwords.substr(comma + 1);
+    d->v3 = true;
+    return d->engines[0].Init("80 00 1F 88 04 76 65 6C 2D 61", vsnmp::usm::AUTH_SHA1, auth.c_str(),
+                              vsnmp::usm::PRIV_AES128, priv.c_str()) &&
+           d->engines[1].Init("80 00 1F 88 04 76 65 6C 2D 62", vsnmp::usm::AUTH_SHA1, auth.c_str(),
+                              vsnmp::usm::PRIV_AES128, priv.c_str());
+}
 
 bool ReadScript(const char *path, std::vector<Device> *devices)
 {
@@ -77,7 +103,10 @@ bool ReadScript(const char *path, std::vector<Device> *devices)
             return false;
         std::string word;
         while (words >> word) {
-            if (sscanf(word.c_str(), "start=%lld", reinterpret_cast<long long *>(&d.start)) == 1 ||
+            if (word.compare(0, 3, "v3=") == 0 && InitEngines(&d, word.substr(3)))
+                continue;
+            if (sscanf(word.c_str(), "swap=%d", &d.swapPoll) == 1 ||
+                sscanf(word.c_str(), "start=%lld", reinterpret_cast<long long *>(&d.start)) == 1 ||
                 sscanf(word.c_str(), "up=%lld", reinterpret_cast<long long *>(&d.upSeconds)) == 1 ||
                 sscanf(word.c_str(), "restart=%d", &d.restartPoll) == 1 ||
                 sscanf(word.c_str(), "silent=%d+%d", &d.silentFrom, &d.silentCount) == 2)
@@ -124,16 +153,22 @@ std::string OidTlv(const std::vector<uint32_t> &ids)
     return Tlv(ber::TAG_OID, content);
 }
 
-std::string Reply(const ber::Message &request, const std::string &valueTlv, int errorStatus)
+// The GetResponse PDU to request, its one binding holding valueTlv.
+std::string ResponsePdu(const ber::Message &request, const std::string &valueTlv, int errorStatus)
 {
     const ber::VarBind &vb = request.bindings[0];
     std::string pdu = UnsignedTlv(ber::TAG_INTEGER, static_cast<uint32_t>(request.requestId)) +
                       Tlv(ber::TAG_INTEGER, std::string(1, static_cast<char>(errorStatus))) +
                       Tlv(ber::TAG_INTEGER, std::string(1, static_cast<char>(errorStatus ? 1 : 0))) +
                       Tlv(ber::TAG_SEQUENCE, Tlv(ber::TAG_SEQUENCE, OidTlv(vb.name) + valueTlv));
+    return Tlv(ber::TAG_GET_RESPONSE, pdu);
+}
+
+std::string Reply(const ber::Message &request, const std::string &valueTlv, int errorStatus)
+{
     return Tlv(ber::TAG_SEQUENCE, Tlv(ber::TAG_INTEGER, std::string(1, static_cast<char>(request.version))) +
                                       Tlv(ber::TAG_OCTET_STRING, Str(request.community)) +
-                                      Tlv(ber::TAG_GET_RESPONSE, pdu));
+                                      ResponsePdu(request, valueTlv, errorStatus));
 }
 
 // Octets after ms milliseconds at bits per second.
@@ -146,13 +181,16 @@ struct Asked {
     std::string said;
 };
 
-// The answer to one request of device d at now (empty: none).
-std::string Answer(Device *d, const ber::Message &request, Clock::time_point now, Asked *asked)
+// The value device d gives the one binding of request at now, as a TLV (empty:
+// no answer), and in *errorStatus SNMPv1's noSuchName where it has none.
+std::string Answer(Device *d, const ber::Message &request, bool v1, Clock::time_point now, Asked *asked,
+                   int *errorStatus)
 {
     bool counter64 = false;
     Object object = request.bindings.size() == 1 ? Which(request.bindings[0].name, &counter64) : OTHER;
     asked->object = object;
     std::string *said = &asked->said;
+    *errorStatus = 0;
     if (!d->started) {
         d->started = true;
         d->origin = now;
@@ -171,10 +209,10 @@ std::string Answer(Device *d, const ber::Message &request, Clock::time_point now
         return "";
     }
     int64_t ms = std::chrono::duration_cast<std::chrono::milliseconds>(now - d->origin).count();
-    bool v1 = request.version == ber::VERSION_1;
     if (object == OTHER || (counter64 && v1)) {
         *said = "nosuch";
-        return v1 ? Reply(request, Tlv(ber::TAG_NULL, ""), 2) : Reply(request, Tlv(ber::TAG_NOSUCHOBJECT, ""), 0);
+        *errorStatus = v1 ? 2 : 0;
+        return v1 ? Tlv(ber::TAG_NULL, "") : Tlv(ber::TAG_NOSUCHOBJECT, "");
     }
     uint64_t value;
     uint8_t tag;
@@ -188,7 +226,59 @@ std::string Answer(Device *d, const ber::Message &request, Clock::time_point now
         tag = counter64 ? ber::TAG_COUNTER64 : ber::TAG_COUNTER32;
     }
     *said = std::to_string(value);
-    return Reply(request, UnsignedTlv(tag, value), 0);
+    return UnsignedTlv(tag, value);
+}
+
+// The SNMPv3 device whose user sent msg, or the first one for a discovery,
+// which names no user.
+Device *V3Device(std::vector<Device> *devices, const vsnmp::v3::Received &msg)
+{
+    std::string user(msg.header.userName.begin(), msg.header.userName.end());
+    for (Device &d : *devices)
+        if (d.v3 && (d.community == user || user.empty()))
+            return &d;
+    return nullptr;
+}
+
+// The answer to an SNMPv3 request of device d (empty: none), as its engine of
+// the moment gives it: a report to a discovery, nothing to the old engine.
+std::string AnswerV3(Device *d, const std::string &datagram, const vsnmp::v3::Received &msg, Clock::time_point now,
+                     Asked *asked)
+{
+    using namespace vsnmp;
+    // Engines' clocks run, so a manager's view of them stays in the time window.
+    for (V3Agent &e : d->engines)
+        e.time = 1000 + static_cast<int32_t>(std::chrono::duration_cast<std::chrono::seconds>(now - g_started).count());
+    if (msg.header.engineId.empty()) {
+        asked->object = DISCOVERY;
+        asked->poll = d->polls;
+        asked->said = "report";
+        return d->engines[d->engine].Report(datagram, 4);
+    }
+    // The request is opened with the keys of the engine it was sent to: the test's
+    // agent knows both, to count the polls the old engine no longer answers.
+    int sentTo = Str(msg.header.engineId) == d->engines[1].engineId ? 1 : 0;
+    const V3Agent &engine = d->engines[sentTo];
+    v3::Received opened;
+    v3::ScopedPdu scoped;
+    if (!engine.Open(datagram, &opened, &scoped) || scoped.pdu.pduType != ber::TAG_GET_REQUEST ||
+        scoped.pdu.bindings.empty())
+        return "";
+    int errorStatus = 0;
+    std::string valueTlv = Answer(d, scoped.pdu, false, now, asked, &errorStatus);
+    if (asked->object == IN_OCTETS && d->polls == d->swapPoll)
+        d->engine = 1;
+    if (sentTo != d->engine) {
+        asked->said = "silent";
+        return "";
+    }
+    if (valueTlv.empty())
+        return "";
+    std::string scopedPdu = Tlv(ber::TAG_SEQUENCE, Tlv(ber::TAG_OCTET_STRING, engine.engineId) +
+                                                       Tlv(ber::TAG_OCTET_STRING, "") +
+                                                       ResponsePdu(scoped.pdu, valueTlv, errorStatus));
+    return engine.Message(msg.header.msgId, v3::FLAG_AUTH | v3::FLAG_PRIV, engine.boots, engine.time,
+                          Str(msg.header.userName), scopedPdu);
 }
 
 }  // namespace
@@ -209,30 +299,47 @@ int main(int argc, char **argv)
     printf("ready %s\n", agent.Address().c_str());
     fflush(stdout);
     Clock::time_point started = Clock::now();
+    g_started = started;
     for (;;) {
         Datagram request;
         if (!agent.Receive(&request, 1000))
             continue;
         // The time the request came, before anything else is done with it.
         Clock::time_point now = Clock::now();
+        Asked asked;
+        std::string reply, community, version;
         ber::Message msg;
-        if (ber::DecodeMessage(Bytes(request.bytes), request.bytes.size(), &msg) != ber::BER_OK ||
-            msg.pduType != ber::TAG_GET_REQUEST || msg.bindings.empty())
-            continue;
-        std::string community = Str(msg.community);
-        for (Device &d : devices) {
-            if (d.community != community)
+        vsnmp::v3::Received v3msg;
+        if (ber::DecodeMessage(Bytes(request.bytes), request.bytes.size(), &msg) == ber::BER_OK) {
+            if (msg.pduType != ber::TAG_GET_REQUEST || msg.bindings.empty())
                 continue;
-            Asked asked;
-            std::string reply = Answer(&d, msg, now, &asked);
-            if (!reply.empty())
-                agent.SendTo(request, reply);
-            fprintf(
-                log, "%lld %s %s %d %s %s\n",
-                static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(now - started).count()),
-                community.c_str(), msg.version == ber::VERSION_1 ? "1" : "2c", asked.poll, kObjectNames[asked.object],
-                asked.said.c_str());
-            fflush(log);
+            community = Str(msg.community);
+            version = msg.version == ber::VERSION_1 ? "1" : "2c";
+            Device *device = nullptr;
+            for (Device &d : devices)
+                if (!d.v3 && d.community == community)
+                    device = &d;
+            if (!device)
+                continue;
+            int errorStatus = 0;
+            std::string valueTlv = Answer(device, msg, msg.version == ber::VERSION_1, now, &asked, &errorStatus);
+            if (!valueTlv.empty())
+                reply = Reply(msg, valueTlv, errorStatus);
+        } else if (vsnmp::v3::DecodeMessage(Bytes(request.bytes), request.bytes.size(), &v3msg) == ber::BER_OK) {
+            Device *device = V3Device(&devices, v3msg);
+            if (!device)
+                continue;
+            community = device->community;
+            version = "3";
+            reply = AnswerV3(device, request.bytes, v3msg, now, &asked);
+        } else {
+            continue;
         }
+        if (!reply.empty())
+            agent.SendTo(request, reply);
+        fprintf(log, "%lld %s %s %d %s %s\n",
+                static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(now - started).count()),
+                community.c_str(), version.c_str(), asked.poll, kObjectNames[asked.object], asked.said.c_str());
+        fflush(log);
     }
 }
