@@ -18,6 +18,13 @@ bool DiskFileLength(FILE *f, int64_t *length);
 // Cuts the file of that name back to length bytes. false when it could not.
 bool CutDiskFile(const char *name, int64_t length);
 
+// Opens the file of that name to append (binary), lets write put its text in
+// (told the file's length before it, 0 for a new or empty file), and makes sure
+// all of it reached the file: every write, the flush and the close succeeded.
+// Anything less is cut off again, so the file never keeps part of it. Returns
+// whether it was written.
+bool AppendWhole(const char *name, void (*write)(FILE *f, int64_t length, void *context), void *context);
+
 #ifdef _WIN32
 // The name as the wide calls take it: decoded as UTF-8 when it is valid UTF-8,
 // else through the ANSI code page as the narrow calls do. false when it does

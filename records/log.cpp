@@ -88,27 +88,18 @@ void ForgetHeldLines()
     g_heldCount = 0;
 }
 
-// Appends the held lines and this one; true when every write, the flush and the
-// close succeeded. Anything less is cut off again, so no part of a line stays.
-bool WriteLines(const char *szLine, size_t cch)
+struct NewLine {
+    const char *text;
+    size_t len;
+};
+
+// The held lines, then this one: one write per line, each LF (also one inside a
+// name) as CR LF.
+void PrintLines(FILE *logfile, int64_t, void *context)
 {
-    FILE *logfile = OpenDiskFile(LOG_FILE_NAME, "ab");
-    if (!logfile)
-        return false;
-    int64_t before = 0;
-    bool written = DiskFileLength(logfile, &before);
-    bool measured = written;
-    if (written) {
-        // One write per line, each LF (also one inside a name) as CR LF.
-        WriteHeldLines(logfile);
-        WriteText(logfile, szLine, cch);
-        written = !ferror(logfile) && fflush(logfile) == 0;
-    }
-    if (fclose(logfile) != 0)
-        written = false;
-    if (!written && measured)
-        CutDiskFile(LOG_FILE_NAME, before);
-    return written;
+    const NewLine *line = static_cast<const NewLine *>(context);
+    WriteHeldLines(logfile);
+    WriteText(logfile, line->text, line->len);
 }
 
 }  // namespace
@@ -124,7 +115,8 @@ void WriteLog(const char *message, const char *detail)
 
     std::lock_guard<std::mutex> lock(g_logLock);
     // The log cannot tell of its own failure: the line waits for one that gets through.
-    if (WriteLines(szLine, cch))
+    NewLine line = {szLine, cch};
+    if (AppendWhole(LOG_FILE_NAME, PrintLines, &line))
         ForgetHeldLines();
     else
         HoldLine(lt, szLine, cch);

@@ -72,32 +72,22 @@ bool PrintHeld(FILE *pFile, HeldRing *const *rings, int ringCount)
     return wrote;
 }
 
-// Writes the header when the file is empty, the held rows and row, and makes
-// sure they reached the file: every write, the flush and the close succeeded.
-// Anything less is cut off again.
-bool WriteRows(const RowFileKind *kind, const char *name, HeldRing *const *rings, int ringCount, const char *row,
-               bool *resumed)
+struct Rows {
+    const RowFileKind *kind;
+    HeldRing *const *rings;
+    int ringCount;
+    const char *row;
+    bool resumed;  // held rows went in
+};
+
+// The header when the file is empty, the held rows, and the row.
+void PrintRows(FILE *pFile, int64_t length, void *context)
 {
-    // Binary mode, LF written as CR LF here: the same bytes from every build.
-    FILE *pFile = OpenDiskFile(name, "ab");
-    if (!pFile)
-        return false;
-    int64_t before = 0;
-    bool written = DiskFileLength(pFile, &before);
-    bool measured = written;
-    if (written) {
-        if (before == 0)
-            WriteText(pFile, kind->header, strlen(kind->header));
-        *resumed = PrintHeld(pFile, rings, ringCount);
-        WriteText(pFile, row, strlen(row));
-        written = !ferror(pFile) && fflush(pFile) == 0;
-    }
-    // Closed before the cut, so nothing left in the stream can land after it.
-    if (fclose(pFile) != 0)
-        written = false;
-    if (!written && measured)
-        CutDiskFile(name, before);
-    return written;
+    Rows *rows = static_cast<Rows *>(context);
+    if (length == 0)
+        WriteText(pFile, rows->kind->header, strlen(rows->kind->header));
+    rows->resumed = PrintHeld(pFile, rows->rings, rows->ringCount);
+    WriteText(pFile, rows->row, strlen(rows->row));
 }
 
 }  // namespace
@@ -105,8 +95,9 @@ bool WriteRows(const RowFileKind *kind, const char *name, HeldRing *const *rings
 int AppendRow(const RowFileKind *kind, const char *name, HeldRing *const *rings, int ringCount, HeldRing *own,
               const char *row, uint64_t taken)
 {
-    bool resumed = false;
-    if (!WriteRows(kind, name, rings, ringCount, row, &resumed)) {
+    // Binary mode, LF written as CR LF here: the same bytes from every build.
+    Rows rows = {kind, rings, ringCount, row, false};
+    if (!AppendWhole(name, PrintRows, &rows)) {
         Hold(kind, name, rings, ringCount, own, row, taken);
         return 0;
     }
@@ -115,7 +106,7 @@ int AppendRow(const RowFileKind *kind, const char *name, HeldRing *const *rings,
         rings[j]->count = 0;
         rings[j]->dropped = false;
     }
-    if (resumed)
+    if (rows.resumed)
         WriteLog(kind->resumed, name);
     return 1;
 }
