@@ -506,18 +506,11 @@ void ReadSettings(const InterfaceRecord *interfaces, int count, char *errors, si
     int n = ReadTextFile(SETTINGS_FILE_NAME, text, SETTINGS_MAX_CHARS + 1, &status);
     if (status == TEXT_NO_FILE)
         return;
-    if (status == TEXT_UNOPENED)
-        snprintf(errors, errorsCap, "Failed to open %s", SETTINGS_FILE_NAME);
-    else if (status == TEXT_UTF16)
-        snprintf(errors, errorsCap, TEXT_UTF16_MESSAGE("%s"), SETTINGS_FILE_NAME);
-    else if (status == TEXT_READ_FAILED)
-        snprintf(errors, errorsCap, "Failed to read %s", SETTINGS_FILE_NAME);
-    else if (n > SETTINGS_MAX_CHARS)
-        snprintf(errors, errorsCap, "%s is longer than %d characters", SETTINGS_FILE_NAME, SETTINGS_MAX_CHARS);
-    else
+    int unreadable = TextFileProblem(status, n, SETTINGS_MAX_CHARS, SETTINGS_FILE_NAME, errors, errorsCap);
+    if (!unreadable)
         ScanSettings(text, static_cast<size_t>(n), interfaces, count, &g_settings, errors, errorsCap);
     memset(text, 0, sizeof text);  // a webhook's URL stays in g_settings only
-    if (status != TEXT_READ || n > SETTINGS_MAX_CHARS) {
+    if (unreadable) {
         size_t used = strlen(errors);
         snprintf(errors + used, errorsCap - used, "\nAlerts, the exact history and the export are off.");
     }

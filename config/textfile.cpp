@@ -79,3 +79,18 @@ int ReadTextFile(const char *path, char *text, int cap, TextFileStatus *status)
     memset(raw, 0, rawLen);  // passwords stay in the caller's text only
     return n;
 }
+
+int TextFileProblem(TextFileStatus status, int n, int maxChars, const char *file, char *errors, size_t cap)
+{
+    if (status == TEXT_UNOPENED)
+        snprintf(errors, cap, "Failed to open %s", file);
+    else if (status == TEXT_UTF16)
+        snprintf(errors, cap, TEXT_UTF16_MESSAGE("%s"), file);
+    else if (status == TEXT_READ_FAILED)
+        snprintf(errors, cap, "Failed to read %s", file);
+    else if (status == TEXT_READ && n > maxChars)
+        snprintf(errors, cap, "%s is longer than %d characters", file, maxChars);
+    else
+        return 0;
+    return 1;
+}

@@ -30,5 +30,11 @@ int TextStart(const char *raw, size_t n);
 // ends the data. Writes at most outCap characters and returns how many.
 int TextModeTranslate(const char *raw, size_t rawLen, char *out, int outCap);
 
+// What keeps a reader of at most maxChars characters from the whole text of file
+// (n characters read, one more than maxChars meaning too many), said as one line
+// into errors (cap bytes, zero-ended): returns 1 then, else 0. No file is 0: the
+// readers that need one say so themselves.
+int TextFileProblem(TextFileStatus status, int n, int maxChars, const char *file, char *errors, size_t cap);
+
 // The message for a file saved as UTF-16, named in the text.
 #define TEXT_UTF16_MESSAGE(file) file " is saved as UTF-16 (Unicode). Save it as ANSI or UTF-8."

@@ -265,17 +265,10 @@ void ReadV3Users(char *errors, size_t errorsCap)
     int whole = 1;
     if (status == TEXT_NO_FILE)
         return;
-    if (status == TEXT_UNOPENED)
-        snprintf(errors, errorsCap, "Failed to open %s", V3_CONFIG_FILE_NAME);
-    else if (status == TEXT_UTF16)
-        snprintf(errors, errorsCap, TEXT_UTF16_MESSAGE("%s"), V3_CONFIG_FILE_NAME);
-    else if (status == TEXT_READ_FAILED)
-        snprintf(errors, errorsCap, "Failed to read %s", V3_CONFIG_FILE_NAME);
-    else if (n > V3_CONFIG_MAX_CHARS)
-        snprintf(errors, errorsCap, "%s is longer than %d characters", V3_CONFIG_FILE_NAME, V3_CONFIG_MAX_CHARS);
-    else
+    int unreadable = TextFileProblem(status, n, V3_CONFIG_MAX_CHARS, V3_CONFIG_FILE_NAME, errors, errorsCap);
+    if (!unreadable)
         g_v3UserCount = ScanV3Users(text, static_cast<size_t>(n), g_v3Users, MAX_V3_USERS, errors, errorsCap, &whole);
-    g_v3Unreadable = status != TEXT_READ || n > V3_CONFIG_MAX_CHARS || !whole;
+    g_v3Unreadable = unreadable || !whole;
     memset(text, 0, sizeof text);
     if (g_v3Unreadable) {
         size_t used = strlen(errors);
