@@ -21,8 +21,10 @@ int StartWebhook(const char *url, const char *host);
 // the sender is not started.
 void PostAlert(const AlertEvent *event);
 
-// Ends the sender: waits at most waitMs for a post in flight, and drops what
-// is still queued.
+// Ends the sender: waits at most waitMs for a post in flight, then ends that
+// post (libcurl at once; a WinHTTP call that will not end leaves the thread
+// to end with the process), and drops what is still queued, saying nothing
+// more in the log.
 void StopWebhook(unsigned waitMs);
 
 // The n bytes at text as the inside of a JSON string, into out (cap bytes,
