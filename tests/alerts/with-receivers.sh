@@ -23,7 +23,7 @@ for tool in python3 openssl; do
   command -v "$tool" >/dev/null || skip "$tool is not installed"
 done
 
-work=$(mktemp -d /tmp/vellary-webhook.XXXXXX)
+work=$(mktemp -d -t vellary-webhook.XXXXXX)
 pids=()
 cleanup() {
   local pid
