@@ -254,6 +254,20 @@ if num(ps, "probe_median_ms") is not None:
                  f"(answered {one(ps, 'probe_answered')})", ms(num(ps, "probe_median_ms")), "time-out 4000 ms",
                  ratio(num(ps, "probe_median_ms"), 4000, 3)))
 
+# ---- the webhook ----
+for label in ("native", "Wine"):
+    wh = load(f"webhook-{label.lower()}.txt")
+    arrive, call = num(wh, "arrive_median_ms"), num(wh, "call_median_ms")
+    if arrive is None or call is None:
+        missing.append(f"webhook ({label})")
+        continue
+    rows.append((f"Webhook, {label}: PostAlert to the receiver's arrival (Python's http.server on 127.0.0.1), "
+                 f"median of {one(wh, 'arrive_count')} (worst {ms(num(wh, 'arrive_max_ms'), 2)}; lost: "
+                 f"{one(wh, 'lost')})", ms(arrive, 2), "goal 1000 ms", ratio(arrive, 1000, 4)))
+    rows.append((f"Webhook, {label}: the calling thread's time inside PostAlert, median of "
+                 f"{one(wh, 'call_count')} (worst {ms(num(wh, 'call_max_ms'), 3)})", ms(call, 4), "goal 5 ms",
+                 ratio(call, 5, 4)))
+
 # ---- the walker on a big device ----
 wb = load("walk-big.txt")
 if "ours_ms" not in wb or "bulk_ms" not in wb:

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Measures the monitor and writes docs/performance.md: query latency, SNMPv3 against
-# SNMPv2c, the clean-up, cycle time, the flood, soak, idle cost, codec, the walker, the
+# SNMPv2c, the clean-up, the webhook, cycle time, the flood, soak, idle cost, codec, the walker, the
 # report over two years of history, and fuzzing. Takes about 40 minutes: the three
 # 30-minute fuzz runs (nice 10, sharing the two cores) start once the timed figures are
 # taken, and go on beside the soak and the idle measurement.
@@ -49,10 +49,10 @@ wine_env() {
 
 # ---- builds --------------------------------------------------------------------
 note "building (native Release, windows Release)"
-win_targets=(netbench flood_test idle_ref vellary cycle_bench cycle_ui vellary-report)
+win_targets=(netbench flood_test idle_ref vellary cycle_bench cycle_ui vellary-report webhookbench)
 {
   run cmake --preset bench-native -Wno-dev >/dev/null &&
-    run cmake --build --preset bench-native -j2 --target netbench codec_bench flood_test vellary-report vellary-cfg
+    run cmake --build --preset bench-native -j2 --target netbench codec_bench flood_test vellary-report vellary-cfg webhookbench
 } || { fail "native build"; exit 1; }
 {
   run cmake --preset bench-windows -Wno-dev >/dev/null &&
@@ -274,6 +274,25 @@ if [ -n "$silent" ]; then
   run "$root/scripts/wine-run" "$windows/bench/netbench.exe" probe "$silent" 2 >"$results/probe-silent-wine.txt" ||
     fail "silent probes under Wine"
 fi
+
+# ---- the webhook: PostAlert to a receiver's arrival ---------------------------------
+note "webhook: PostAlert to Python's http.server on 127.0.0.1, 20 arrivals, 200 calls"
+# webhook_rows <label> <drive> <command...>: the receiver's URL and log go last.
+webhook_rows() {
+  local label=$1 drive=$2 dir=$work/webhook-$1 pid
+  shift 2
+  mkdir -p "$dir"
+  python3 tests/alerts/receiver.py "$dir/port" "$dir/receiver.log" &
+  pid=$!
+  for _ in $(seq 100); do [ -f "$dir/port" ] && break; sleep 0.05; done
+  run "$@" "http://127.0.0.1:$(cat "$dir/port" 2>/dev/null)/ok/bench" "$drive$dir/receiver.log" 20 200 |
+    tr -d '\r' >"$results/webhook-$label.txt" || fail "webhook ($label)"
+  kill "$pid" 2>/dev/null
+  wait "$pid" 2>/dev/null
+}
+echo "python3 tests/alerts/receiver.py PORTFILE LOG (http.server on 127.0.0.1, a port of its own)" >>"$commands"
+webhook_rows native "" "$native/bench/webhookbench"
+webhook_rows wine Z: "$root/scripts/wine-run" "$windows/bench/webhookbench.exe"
 
 # ---- 2. cycle time of the real window procedure -----------------------------------
 write_config() {  # write_config <file> <address>...: one interface per address
