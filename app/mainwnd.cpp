@@ -10,8 +10,11 @@
 
 #include "app/window_shared.h"
 #include "config/interfaces.h"
+#include "config/settings.h"
 #include "config/utf8.h"
+#include "export/prometheus.h"
 #include "poll/poll.h"
+#include "records/exacthistory.h"
 #include "records/history.h"
 #include "records/localtime.h"
 #include "res/resource.h"
@@ -163,9 +166,14 @@ void RunPollCycle(HWND hWnd, UINT message)
 
     for (int j = 0; j < g_interfaceCount; j++) {
         PollRow(hWnd, message, j, fLater != 0);
-        if (fLater)
+        if (fLater) {
             AppendHistory(j);
+            if (g_settings.exactHistory)
+                AppendExactHistory(j);
+        }
     }
+    if (g_settings.exportFolder[0])
+        WritePrometheusExport(g_settings.exportFolder);
     if (!fLater)
         g_pollStarted = 1;
 

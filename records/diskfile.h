@@ -25,6 +25,13 @@ bool CutDiskFile(const char *name, int64_t length);
 // whether it was written.
 bool AppendWhole(const char *name, void (*write)(FILE *f, int64_t length, void *context), void *context);
 
+// What joins a folder and a file's name.
+#ifdef _WIN32
+#define PATH_SEPARATOR "\\"
+#else
+#define PATH_SEPARATOR "/"
+#endif
+
 #ifdef _WIN32
 // The name as the wide calls take it: decoded as UTF-8 when it is valid UTF-8,
 // else through the ANSI code page as the narrow calls do. false when it does

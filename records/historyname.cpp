@@ -7,7 +7,7 @@
 namespace {
 
 // What follows the name in each kind of history file, the rates' file first.
-const char *const kEndings[] = {".csv"};
+const char *const kEndings[] = {".csv", ".exact.csv"};
 
 bool SameLetters(const char *a, const char *b, size_t n)
 {
@@ -49,6 +49,12 @@ bool EndsLikeAnotherKind(const char *name, size_t len, const char *ending)
     return false;
 }
 
+int FormFileName(const InterfaceRecord *rec, const char *ending, char *buf, size_t cap)
+{
+    int len = snprintf(buf, cap, "%s%s", FieldValue(rec->strName).str, ending);
+    return len > 0 && static_cast<size_t>(len) < cap;
+}
+
 }  // namespace
 
 bool IsFileNameChar(unsigned char c) { return c >= 0x20 && c != 0x7F && !strchr("\\/:*?\"<>|", c); }
@@ -79,12 +85,22 @@ bool IsUsableHistoryName(const char *name, size_t len)
 
 int FormHistoryFileName(const InterfaceRecord *rec, char *buf, size_t cap)
 {
-    int len = snprintf(buf, cap, "%s%s", FieldValue(rec->strName).str, kEndings[0]);
-    return len > 0 && static_cast<size_t>(len) < cap;
+    return FormFileName(rec, kEndings[0], buf, cap);
 }
 
 int HistoryFileName(const InterfaceRecord *rec, char *buf, size_t cap)
 {
     return FormHistoryFileName(rec, buf, cap) &&
+           IsUsableHistoryName(rec->strName, FieldLength(rec->strName, sizeof rec->strName));
+}
+
+int FormExactHistoryFileName(const InterfaceRecord *rec, char *buf, size_t cap)
+{
+    return FormFileName(rec, kEndings[1], buf, cap);
+}
+
+int ExactHistoryFileName(const InterfaceRecord *rec, char *buf, size_t cap)
+{
+    return FormExactHistoryFileName(rec, buf, cap) &&
            IsUsableHistoryName(rec->strName, FieldLength(rec->strName, sizeof rec->strName));
 }

@@ -29,3 +29,9 @@ int FormHistoryFileName(const InterfaceRecord *rec, char *buf, size_t cap);
 // FormHistoryFileName, for a reader of the files: returns 0 also when no file
 // can have that name (IsUsableHistoryName).
 int HistoryFileName(const InterfaceRecord *rec, char *buf, size_t cap);
+
+// The same two for rec's exact history, its name field and ".exact.csv". A name
+// that ends in ".exact" is not usable: its rates' file would be the exact
+// history of the name before it.
+int FormExactHistoryFileName(const InterfaceRecord *rec, char *buf, size_t cap);
+int ExactHistoryFileName(const InterfaceRecord *rec, char *buf, size_t cap);

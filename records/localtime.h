@@ -1,6 +1,8 @@
 // Local wall-clock time, for the dates and times written to files.
 #pragma once
 
+#include <cstdint>
+
 struct LocalTime {
     int day;
     int month;
@@ -13,3 +15,7 @@ struct LocalTime {
 // Reads the local date and time (GetLocalTime on Windows, localtime_r elsewhere).
 // Tests that need a clock of their own link a twin of localtime_*.cpp.
 void ReadLocalTime(LocalTime *lt);
+
+// The same, and that moment as whole seconds since 1970 (UTC), from one reading
+// of the clock, so the two never disagree.
+void ReadWallClock(LocalTime *lt, int64_t *utc);

@@ -2,9 +2,10 @@
 
 #include "records/localtime.h"
 
-void ReadLocalTime(LocalTime *lt)
+namespace {
+
+void Split(time_t now, LocalTime *lt)
 {
-    time_t now = time(nullptr);
     struct tm tmNow = {};
     localtime_r(&now, &tmNow);
     lt->day = tmNow.tm_mday;
@@ -13,4 +14,15 @@ void ReadLocalTime(LocalTime *lt)
     lt->hour = tmNow.tm_hour;
     lt->minute = tmNow.tm_min;
     lt->second = tmNow.tm_sec;
+}
+
+}  // namespace
+
+void ReadLocalTime(LocalTime *lt) { Split(time(nullptr), lt); }
+
+void ReadWallClock(LocalTime *lt, int64_t *utc)
+{
+    time_t now = time(nullptr);
+    Split(now, lt);
+    *utc = static_cast<int64_t>(now);
 }

@@ -56,6 +56,7 @@ stop() {
   wait 2>/dev/null
   echo "history files and log in $demo:"
   ls "$demo" | grep -E '\.csv$|^vellarylog\.txt$|^vellary-report\.html$' | sed 's/^/  /'
+  [ -f "$demo/prometheus/vellary.prom" ] && echo "  prometheus/vellary.prom"
   [ -f "$demo/vellarylog.txt" ] || echo "  (no vellarylog.txt: nothing failed)"
   exit 0
 }
@@ -114,6 +115,12 @@ wine "$top/build/windows/cfgtool/vellary-cfg.exe" -o vellary.cfg "$agent" "$comm
 count=$(grep -c '' vellary.cfg)
 echo "== vellary.cfg from vellary-cfg.exe: $count interfaces"
 sed 's/\r$//; s/^/  /' vellary.cfg
+
+# The optional features that need no one to answer them: the exact history
+# beside each history file, and the Prometheus export in build/demo/prometheus.
+mkdir -p prometheus
+printf '[history]\r\nexact = yes\r\n\r\n[export]\r\nprometheus = prometheus\r\n' >vellary.ini
+echo "== vellary.ini: the exact history (NAME.exact.csv) and the export (prometheus/vellary.prom) on"
 
 if [ "$history" -eq 1 ]; then
   # Not for a link of speed 0: the monitor writes 0 % for it whatever the traffic.

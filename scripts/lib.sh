@@ -12,7 +12,18 @@ ensure_packages() {
   local sudo=
   [ "$(id -u)" -eq 0 ] || sudo=sudo
   $sudo apt-get update -qq
+  # Packages with a service (snmpd, prometheus, the node exporter) start it on
+  # install unless policy-rc.d says no: the tests start their own, on loopback
+  # addresses, and a system one would hold their ports. A policy the machine
+  # already has stays as it is.
+  local policy=/usr/sbin/policy-rc.d ours=0 rc
+  if [ ! -e "$policy" ]; then
+    printf '#!/bin/sh\nexit 101\n' | $sudo tee "$policy" >/dev/null && $sudo chmod 755 "$policy" && ours=1
+  fi
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  rc=$?
+  [ "$ours" -eq 1 ] && $sudo rm -f "$policy"
+  return $rc
 }
 
 # Creates the Wine prefix of a build folder quietly on first use.
@@ -57,6 +68,7 @@ private_wine_prefix() {
 
 BUILD_PACKAGES=(cmake ninja-build g++ clang clang-tidy libgtest-dev googletest libbenchmark-dev
   g++-mingw-w64-x86-64-posix wine wine64 fonts-wine xvfb xauth snmpd snmp iproute2 procps
-  iputils-ping imagemagick xdotool chromium nodejs libssl-dev libcurl4-openssl-dev python3 openssl)
+  iputils-ping imagemagick xdotool chromium nodejs libssl-dev libcurl4-openssl-dev python3 openssl
+  prometheus prometheus-node-exporter)
 # What bench/run.sh needs beyond the builds.
 BENCH_PACKAGES=(python3 hyperfine)

@@ -15,6 +15,10 @@
 #   Stepped           in a copy of the program whose wall clock jumps an hour
 #                     ahead and back (stepped_clock.cpp): rows that move in time
 #                     and keep their figures
+# The programs that poll the first five keep the exact history too (vellary.ini's
+# [history] exact = yes): its bit rates must be the table's, row for row, its
+# octets the differences of the readings the agent served, and what was not
+# measured (the restart, the silence) empty fields.
 # The silent devices run in a second copy of vellary-quick.exe: their polls fill the
 # whole period, and the table of a program that is always polling cannot be read
 # from outside between its cycles. The three run side by side.
@@ -111,6 +115,7 @@ line() {  # line <name> <community> <speed> <32|64>
   line V3Swap v3swap 100000000 32
 } >"$work/silent/vellary.cfg"
 printf 'v3swap,v3swap,SHA,swap-auth-1,AES,swap-priv-2\r\n' >"$work/silent/vellary-v3.cfg"
+printf '[history]\r\nexact = yes\r\n' | tee "$work/quick/vellary.ini" >"$work/silent/vellary.ini"
 line Stepped stepped 100000000 32 >"$work/stepped/vellary.cfg"
 
 # --- the run --------------------------------------------------------------------------
@@ -189,6 +194,68 @@ grep -q FAILED "$work/rates.txt" && failed=1
 [ "$(grep -c 'largest error' "$work/rates.txt")" -eq 6 ] || fail "the table did not show all six rates"
 [ "$(awk '$2 == "Restart"' "$work/table.txt" | wc -l)" -eq $((cycles - 1)) ] || fail "not one table per cycle"
 
+# The exact history. Row k is cycle k + 1, which the table showed after row k of
+# NAME.csv: the same bit rates (none of these is above 150 % of its link). Its
+# octets are the differences of the readings the agent served (one pass of 2^32
+# for a 32-bit counter that went down, none for the restart) over its Seconds,
+# and its Date and Time are its UTC second in local time.
+exact_rows() { tail -n +2 "$work/$1/$2.exact.csv" | tr -d '\r'; }
+served() {  # served <community>: "poll in out" octets each poll should show
+  awk -v c="$1" '{ sub(/\r$/, "") } $2 == c && ($5 == "in" || $5 == "out") {
+      p = $4; o = $5; polls = p > polls ? p : polls
+      if ($6 !~ /^[0-9]+$/) { want[p, o] = ""; next }
+      if (o in last && !(c == "restart" && p == 3)) {
+        d = $6 - last[o]; if (d < 0) d += 4294967296; want[p, o] = d
+      } else want[p, o] = ""
+      last[o] = $6
+    }
+    END { for (p = 2; p <= polls; p++) print p "," want[p, "in"] "," want[p, "out"] }' "$work/requests.log"
+}
+check_exact() {  # check_exact <run> <name> <community>
+  local rows
+  rows=$(exact_rows "$1" "$2")
+  echo "$2.exact.csv: $(echo "$rows" | cut -d, -f4-9 | tr '\n' ' ')"
+  [ "$(head -1 "$work/$1/$2.exact.csv" | tr -d '\r')" = "Date,Time,UTC,Seconds,In octets,Out octets,bps In,bps Out,Speed" ] ||
+    fail "$2.exact.csv has no header"
+  [ "$(echo "$rows" | grep -c .)" -ge $((cycles - 1)) ] || fail "$2.exact.csv has $(echo "$rows" | grep -c .) rows"
+  echo "$rows" | awk -F, -v name="$2" 'NR == FNR { want[$1 - 1] = $2 "," $3; next } {
+      k = FNR; got = $5 "," $6
+      if (got != want[k]) printf "FAILED: %s.exact.csv row %d: octets %s, the agent served %s\n", name, k, got, want[k]
+      # Seconds is the longer span: one direction'"'"'s rate is its octets over it,
+      # the other'"'"'s, over a span as long or shorter, as high or higher.
+      ms = int($4 * 1000 + 0.5); n = 0; same = 0
+      for (d = 0; d < 2; d++) {
+        o = $(5 + d); b = $(7 + d)
+        if ((o == "") != (b == "")) printf "FAILED: %s.exact.csv row %d: octets %s, bit/s %s\n", name, k, o, b
+        if (o == "" || b == "") continue
+        n++; x = int(o * 8000 / ms); same += b == x
+        if (b < x) printf "FAILED: %s.exact.csv row %d: %s octets in %s s, %s bit/s\n", name, k, o, $4, b
+      }
+      if ((n == 0) != ($4 == "") || (n > 0 && same == 0))
+        printf "FAILED: %s.exact.csv row %d: %s s is no span of its figures\n", name, k, $4
+      if ($9 != 100000000 && $9 != 10000000000) printf "FAILED: %s.exact.csv row %d: speed %s\n", name, k, $9
+    }' <(served "$3") - | grep FAILED && failed=1
+  echo "$rows" | while IFS=, read -r date time utc _; do
+    [ "$(date -d "@$utc" +%d-%m-%Y,%H:%M:%S)" = "$date,$time" ] || echo "FAILED: $2.exact.csv: $date $time is not $utc"
+  done | grep FAILED && failed=1
+}
+check_exact quick Steady steady
+check_exact quick Steady64 steady64
+check_exact quick Wrap wrap
+check_exact quick Restart restart
+check_exact silent Silent silent
+[ "$(exact_rows quick Restart | sed -n 2p | cut -d, -f4-8)" = ",,,," ] || fail "the restart's exact row is not empty"
+[ "$(exact_rows silent Silent | sed -n 2,4p | cut -d, -f4-8 | tr '\n' ' ')" = ",,,, ,,,, ,,,, " ] ||
+  fail "the silent exact rows are not empty"
+# The table's bit rates, cycle by cycle.
+for name in Steady Steady64 Wrap Restart; do
+  exact_rows quick "$name" | awk -F, -v name="$name" '
+    NR == FNR { split($0, t, / /); if (t[2] == name) table[t[1]] = t[5] "," t[6]; next }
+    (FNR in table) && $7 "," $8 != table[FNR] {
+      printf "FAILED: %s.exact.csv row %d has %s,%s bit/s, the table %s\n", name, FNR, $7, $8, table[FNR] }' \
+    "$work/table.txt" - | grep FAILED && failed=1
+done
+
 # The logs: each silence, once each way, and nothing else anywhere.
 said=$(cat "$work"/{quick,silent,stepped}/vellarylog.txt 2>/dev/null | tr -d '\r' | cut -d, -f3- | tr '\n' ';')
 echo "log: $said"
@@ -228,7 +295,7 @@ steps=$(echo "$stepped_rows" | while IFS=, read -r date _ time _; do
 [ "$steps" = "ahead on back on " ] || fail "the stepped rows moved by $steps"
 
 if [ "$failed" -ne 0 ]; then
-  for f in "$work"/{quick,silent,stepped}/*.csv "$work/requests.log"; do
+  for f in "$work"/{quick,silent,stepped}/*.csv "$work/table.txt" "$work/requests.log"; do
     echo "--- $(basename "$f")"
     tr -d '\r' <"$f"
     echo

@@ -284,15 +284,21 @@ TEST(HistoryFileNames, WhatWindowsCannotOpenIsRefused)
         {"", 0},         {"a/b", 0},      {"a\\b", 0},         {"c:x", 0},     {"what?", 0},
         {"a|b", 0},      {"\"q\"", 0},    {"tab\there", 0},    {"CON", 0},     {"con.x", 0},
         {"nul", 0},      {"COM1", 0},     {"lpt9 .old", 0},    {"AUX ", 0},
+        // Its rates' file would be the exact history of "Uplink".
+        {"Uplink.exact", 0}, {"Uplink.EXACT", 0}, {"x.exact.y", 1}, {"exact", 1},
     };
     for (const NameCase &c : kNames) {
         SCOPED_TRACE(c.name);
         InterfaceRecord rec = {};
         memcpy(rec.strName, c.name, strlen(c.name));
-        char file[24];
+        char file[32];
         EXPECT_EQ(c.valid, HistoryFileName(&rec, file, sizeof file));
         if (c.valid) {
             EXPECT_EQ(std::string(c.name) + ".csv", file);
+        }
+        EXPECT_EQ(c.valid, ExactHistoryFileName(&rec, file, sizeof file));
+        if (c.valid) {
+            EXPECT_EQ(std::string(c.name) + ".exact.csv", file);
         }
     }
 }

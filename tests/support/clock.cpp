@@ -1,14 +1,31 @@
 // Stands in for records/localtime_*.cpp in the tests that link it: the local
-// clock reads what SetClock last set.
+// clock reads what SetClock last set, in a zone at UTC.
 #include "tests/support/clock.h"
 
 namespace {
 
 LocalTime g_fixedTime;
 
+// Days from 1970-01-01 to the date, in the proleptic Gregorian calendar.
+int64_t DaysFromCivil(int year, int month, int day)
+{
+    year -= month <= 2;
+    int64_t era = (year >= 0 ? year : year - 399) / 400;
+    int64_t yoe = year - era * 400;
+    int64_t doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
 }  // namespace
 
 void ReadLocalTime(LocalTime *lt) { *lt = g_fixedTime; }
+
+void ReadWallClock(LocalTime *lt, int64_t *utc)
+{
+    *lt = g_fixedTime;
+    *utc = DaysFromCivil(lt->year, lt->month, lt->day) * 86400 + lt->hour * 3600 + lt->minute * 60 + lt->second;
+}
 
 void InTempDirFixedClock::SetUp()
 {
