@@ -31,7 +31,9 @@
 # priority, readings came up to 85 ms late beside two busy loops). The programs'
 # wineservers, which stand in for the Windows kernel, run at a raised priority: a
 # send waits on its server, and busy programs do not keep a kernel waiting, while
-# a wineserver they starved made a send return 12 ms late. Needs root.
+# a wineserver they starved made a send return 12 ms late. So do the programs:
+# one taken off the processor between its send and the reading's time stamp
+# measured an interval 28 ms short beside two busy loops. Needs root.
 #
 # faults.sh <vellary-quick.exe> <vellary-stepped.exe> <script_agent.exe> <read_table.exe> <period in seconds>
 set -uo pipefail
@@ -129,7 +131,7 @@ grep -q ready "$work/agent.out" || { echo "FAILED: the agent did not start: $(ca
 programs=()
 start() {  # start <run> <program>
   $raised ip netns exec "$ns" env WINEPREFIX="$work/prefix-$1" wineserver -p
-  (cd "$work/$1" && exec env WINEPREFIX="$work/prefix-$1" ip netns exec "$ns" wine "$2") &
+  (cd "$work/$1" && exec $raised env WINEPREFIX="$work/prefix-$1" ip netns exec "$ns" wine "$2") &
   programs+=($!)
 }
 # The rates' program last, once the others have started up and polled: starting
