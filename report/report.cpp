@@ -18,6 +18,8 @@ namespace {
 
 // One history per interface at most, all read before the page is written.
 History g_histories[MAX_INTERFACES];
+Figure g_figures[MAX_INTERFACES][FIGURES_MAX];
+AlertLog g_alerts;
 InterfaceRecord g_records[MAX_INTERFACES];
 PageEntry g_entries[MAX_INTERFACES];
 PageInfo g_info;
@@ -80,27 +82,53 @@ int RunReport(int argc, char **argv)
     g_info.count = count;
     ReadLocalTime(&g_info.made);
 
+    FileId ids[MAX_INTERFACES];
     for (int i = 0; i < count; i++) {
         PageEntry *e = &g_entries[i];
         e->rec = &g_records[i];
-        e->nameValid = HistoryFileName(e->rec, e->fileName, sizeof e->fileName);
+        char percentName[32];
+        e->nameValid = HistoryFileName(e->rec, percentName, sizeof percentName);
         e->hist = nullptr;
         e->read = READ_MISSING;
         e->sharesWith = -1;
+        e->percentFirstT = -1;
+        snprintf(e->fileName, sizeof e->fileName, "%s", percentName);
         if (!e->nameValid)
             continue;
-        // Two interfaces of one name write one file: it is read once.
-        for (int j = 0; j < i && e->sharesWith < 0; j++)
-            if (g_entries[j].nameValid && strcmp(g_entries[j].fileName, e->fileName) == 0)
-                e->sharesWith = j;
+        // The exact history where the monitor keeps one; NAME.csv then holds the same rows in %.
+        char exactName[32];
+        snprintf(exactName, sizeof exactName, "%.*s.exact.csv", static_cast<int>(strlen(percentName) - 4),
+                 percentName);
+        SharedFile probe;
+        bool exact = OpenShared(exactName, &probe) == OPEN_OK;
+        if (exact) {
+            CloseShared(&probe);
+            snprintf(e->fileName, sizeof e->fileName, "%s", exactName);
+        }
+        // Interfaces whose names lead to one file (the same name, or on Windows the
+        // same letters in another case) read it once.
+        bool opened = OpenShared(e->fileName, &probe) == OPEN_OK;
+        if (opened) {
+            ids[i] = probe.id;
+            CloseShared(&probe);
+            for (int j = 0; j < i && e->sharesWith < 0; j++)
+                if (g_entries[j].hist && SameFile(ids[j], ids[i]))
+                    e->sharesWith = g_entries[j].sharesWith >= 0 ? g_entries[j].sharesWith : j;
+        }
         if (e->sharesWith >= 0) {
             e->read = g_entries[e->sharesWith].read;
             e->hist = g_entries[e->sharesWith].hist;
+            e->percentFirstT = g_entries[e->sharesWith].percentFirstT;
             continue;
         }
-        e->read = ReadHistory(e->fileName, &g_histories[i]);
+        HistoryReset(&g_histories[i], exact, g_figures[i], FIGURES_MAX);
+        e->read = ReadHistory(e->fileName, &g_histories[i], &ids[i]);
         if (e->read == READ_OK || e->read == READ_CUT_SHORT)
             e->hist = &g_histories[i];
+        if (exact)
+            e->percentFirstT = FirstRowTime(percentName);
     }
+    ReadAlertLog(ALERT_LOG_NAME, &g_alerts, g_records, count);
+    g_info.alerts = &g_alerts;
     return WritePageFile(output);
 }

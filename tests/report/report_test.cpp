@@ -183,8 +183,8 @@ TEST_F(Aggregate, GapsAndAClockSetBackStartNewLines)
     EXPECT_EQ((std::vector<int>{0, 12, 18}), starts);
     for (int i = 1; i < g.count; i++)
         EXPECT_TRUE(g.points[i].breakBefore || g.points[i - 1].t < g.points[i].t) << "a line to the left at " << i;
-    EXPECT_DOUBLE_EQ((12 * 10 + 6 * 20 + 6 * 30) / 24.0, g.avgIn);
-    EXPECT_EQ(30, g.maxIn);
+    EXPECT_DOUBLE_EQ((12 * 10 + 6 * 20 + 6 * 30) / 24.0, g.in.avg);
+    EXPECT_EQ(30, g.in.max);
     EXPECT_EQ(t + 4260 + 5 * 300, g.t1);  // the first pass's end, though written before the last row
     // The repeated rows join the 30-minute bins of the first pass.
     const Graph &w = Build(PERIOD_WEEK);
@@ -207,12 +207,12 @@ TEST_F(Aggregate, EmptyFieldsAreGapsAndCountInNoFigure)
     const Graph &g = Build(PERIOD_DAY);
     ASSERT_EQ(6, g.count);
     EXPECT_EQ(6, g.rows);
-    EXPECT_EQ(4, g.rowsIn);
-    EXPECT_DOUBLE_EQ(25.0, g.avgIn);
-    EXPECT_EQ(40, g.maxIn);
-    EXPECT_EQ(4, g.rowsOut);
-    EXPECT_DOUBLE_EQ(5.0, g.avgOut);
-    EXPECT_EQ(8, g.maxOut);
+    EXPECT_EQ(4, g.in.rows);
+    EXPECT_DOUBLE_EQ(25.0, g.in.avg);
+    EXPECT_EQ(40, g.in.max);
+    EXPECT_EQ(4, g.out.rows);
+    EXPECT_DOUBLE_EQ(5.0, g.out.avg);
+    EXPECT_EQ(8, g.out.max);
     EXPECT_FALSE(g.points[2].hasIn);
     EXPECT_FALSE(g.points[1].hasOut);
     // A bin of the week holds all six: its In from four of them.
@@ -224,7 +224,7 @@ TEST_F(Aggregate, EmptyFieldsAreGapsAndCountInNoFigure)
     HistoryAddRow(&h_, HistoryRow{t, 0, 0, false, false});
     const Graph &none = Build(PERIOD_DAY);
     EXPECT_EQ(1, none.rows);
-    EXPECT_EQ(0, none.rowsIn);
+    EXPECT_EQ(0, none.in.rows);
     EXPECT_FALSE(none.points[0].hasIn);
     EXPECT_FALSE(h_.lastHasOut);
 }
@@ -242,10 +242,10 @@ TEST_F(Aggregate, FastRowsShareAPointAndTheWindowEndsAtTheLastRow)
     EXPECT_EQ(t, g.points[0].t);
     EXPECT_DOUBLE_EQ(7.0, g.points[0].in);  // rows 0 to 14, the first 150 s
     EXPECT_DOUBLE_EQ(44.0, g.points[1].out);
-    EXPECT_EQ(40, g.maxIn);
+    EXPECT_EQ(40, g.in.max);
     EXPECT_EQ(t + 600 - 86400, g.t0);
     const Graph &w = Build(PERIOD_WEEK);
-    EXPECT_EQ(90, w.maxIn);
+    EXPECT_EQ(90, w.in.max);
     EXPECT_EQ(2, w.count);
     EXPECT_TRUE(w.points[1].breakBefore);
     EXPECT_EQ(32, w.rows);
@@ -378,8 +378,11 @@ TEST_F(ReportRun, SharedMissingGarbageAndUnnamedHistories)
     WriteFile("Junk.csv", junk);
     ASSERT_EQ(0, Run({}));
     std::string page = ReadFile(REPORT_DEFAULT_OUTPUT);
-    EXPECT_NE(std::string::npos, page.find("Twin.csv, shared with <a href=\"#if1\">Twin</a> (interface 1)"));
-    EXPECT_NE(std::string::npos, page.find("Twin.csv, 2 rows from 05-12-2026 14:08 to 05-12-2026 14:08."));
+    // Shown once, under both names.
+    EXPECT_NE(std::string::npos, page.find("<a href=\"#if1\">Twin</a> + <a href=\"#if2\">Twin</a>"));
+    EXPECT_NE(std::string::npos, page.find("<h2>Twin + Twin</h2>\r\n<p class=\"src\">Interfaces 1 and 2 of vellary.cfg"));
+    EXPECT_NE(std::string::npos, page.find("Twin.csv, 2 rows from <span class=\"d\">05-12-2026 14:08</span> to"));
+    EXPECT_EQ(std::string::npos, page.find("<section id=\"if2\">"));
     EXPECT_NE(std::string::npos, page.find("Gone.csv does not exist yet"));
     EXPECT_NE(std::string::npos, page.find("<h2>a:b</h2>"));
     EXPECT_NE(std::string::npos, page.find("This name cannot be a file name"));
@@ -398,8 +401,11 @@ TEST_F(ReportRun, EmptyFieldsAreGapsAndNoFigure)
                                                           "\r\n05-12-2026,14,14:20:00,30,");
     ASSERT_EQ(0, Run({}));
     std::string page = ReadFile(REPORT_DEFAULT_OUTPUT);
-    EXPECT_NE(std::string::npos,
-              page.find("<td class=\"g\">30</td><td>25.0</td><td>40</td><td class=\"g\"></td><td></td><td></td>"));
+    // Old rows: no "now" figure, but the 24 hours up to the last row.
+    EXPECT_NE(std::string::npos, page.find("no rows since <span class=\"d\">05-12-2026 14:20</span></td><td>25.0 %</td>"
+                                           "<td>40 %</td><td class=\"d\">05-12-2026 14:15</td>"));
+    EXPECT_NE(std::string::npos, page.find("<tr class=\"out\"><td class=\"dir\">Out</td><td></td><td></td>"
+                                           "<td class=\"d\"></td>"));
     EXPECT_NE(std::string::npos, page.find("Out: not measured"));
     auto count = [&page](const char *what) {
         size_t n = 0;
@@ -408,7 +414,7 @@ TEST_F(ReportRun, EmptyFieldsAreGapsAndNoFigure)
         return n;
     };
     EXPECT_EQ(2u, count("<polyline class=\"in\""));  // 24 hours: two lines around the gap
-    EXPECT_EQ(0u, count("class=\"out\""));
+    EXPECT_EQ(0u, count("<polyline class=\"out\"") + count("<circle class=\"out\""));
 }
 
 TEST_F(ReportRun, HistoryStaysOpenForTheMonitorToAppend)
