@@ -23,10 +23,11 @@ const Bin *RingBins(const History *h, Period period)
     return RingBins(const_cast<History *>(h), period);
 }
 
-// The percentiles' working room: one direction of a full ring at a time.
-int64_t g_scratch[FIGURES_MAX];
+// The percentiles' working room: a full ring of each direction.
+int64_t g_scratchIn[FIGURES_MAX];
+int64_t g_scratchOut[FIGURES_MAX];
 
-void AddToBin(Bin *b, const HistoryRow &row, bool exact)
+inline __attribute__((always_inline)) void AddToBin(Bin *b, const HistoryRow &row, bool exact)
 {
     b->rows++;
     if (exact) {
@@ -73,12 +74,65 @@ void AddFigure(History *h, const HistoryRow &row)
 {
     if (!h->figures)
         return;
-    Figure *f = &h->figures[h->figureNext];
+    int32_t i = h->figureNext;
+    Figure *f = &h->figures[i];
     f->t = row.t;
     f->in = row.hasIn ? row.bpsIn : -1;
     f->out = row.hasOut ? row.bpsOut : -1;
-    h->figureNext = (h->figureNext + 1) % h->figureCap;
+    int32_t block = i / FIGURE_BLOCK;
+    if (i % FIGURE_BLOCK == 0) {
+        // A block written again still holds the last lap's rows after this one.
+        int32_t held = h->figureCount > i ? FIGURE_BLOCK : 1;
+        int32_t stop = i + held < h->figureCap ? i + held : h->figureCap;
+        h->blockFirst[block] = h->blockLast[block] = row.t;
+        for (int32_t k = i + 1; k < stop; k++) {
+            if (h->figures[k].t < h->blockFirst[block])
+                h->blockFirst[block] = h->figures[k].t;
+            if (h->figures[k].t > h->blockLast[block])
+                h->blockLast[block] = h->figures[k].t;
+        }
+    } else {
+        if (row.t < h->blockFirst[block])
+            h->blockFirst[block] = row.t;
+        if (row.t > h->blockLast[block])
+            h->blockLast[block] = row.t;
+    }
+    h->figureNext = (i + 1) % h->figureCap;
     h->figureCount++;
+}
+
+void MergeBin(Bin *into, const Bin &from)
+{
+    into->rows += from.rows;
+    MergeFlow(&into->in, from.in);
+    MergeFlow(&into->out, from.out);
+    into->speed = from.speed;
+}
+
+// The run into one bin of each ring. A bin's slot holds whichever bin last wrote
+// to it: after a clock set back the rows go on into the earlier bins, and the
+// present wins over an old excursion.
+void EndRun(History *h)
+{
+    if (!h->runOpen)
+        return;
+    h->runOpen = false;
+    int64_t t = h->run.key * kRings[PERIOD_WEEK].width;
+    for (int p = PERIOD_WEEK; p < PERIOD_COUNT; p++) {
+        int64_t key = t / kRings[p].width;
+        Bin *b = &RingBins(h, static_cast<Period>(p))[key % kRings[p].count];
+        // Rows far older than the ring's span before the previous one (a PC that
+        // booted with its clock wrong) leave a newer bin be; the next such rows
+        // show the clock was set back for good, and take over.
+        if (h->runAfterRows && key < h->runBefore / kRings[p].width - kRings[p].count + 1 && b->key > key)
+            continue;
+        if (b->key == key) {
+            MergeBin(b, h->run);
+        } else {
+            *b = h->run;
+            b->key = key;
+        }
+    }
 }
 
 // Where the graphs end: the last row in file order, or a later time written before it
@@ -148,15 +202,36 @@ void Finish(FlowStats *s, const Flow &avg, bool exact)
         s->volume = 0;
 }
 
-// The percentiles of a period from the ring; returns how many of the period's
-// rows are older than the ring holds, and so not in them.
+// The percentiles of a period from the ring, of rows with from < t <= to
+// (afterFrom) or from <= t < to; returns how many of the period's rows are older
+// than the ring holds, and so not in them.
 int64_t Percentiles(const History *h, int64_t from, int64_t to, bool afterFrom, int64_t rows, FlowStats *in,
                     FlowStats *out)
 {
     if (!h->exact || !h->figures)
         return 0;
     int32_t n = h->figureCount < h->figureCap ? static_cast<int32_t>(h->figureCount) : h->figureCap;
-    int64_t held = FigurePercentiles(h->figures, n, from, to, afterFrom, g_scratch, in, out);
+    int64_t countIn = 0, countOut = 0, held = 0;
+    int64_t lo = afterFrom ? from + 1 : from;  // whole seconds: lo <= t <= hi
+    int64_t hi = afterFrom ? to : to - 1;
+    for (int32_t start = 0; start < n; start += FIGURE_BLOCK) {
+        int32_t block = start / FIGURE_BLOCK;
+        if (h->blockLast[block] < lo || h->blockFirst[block] > hi)
+            continue;
+        int32_t stop = start + FIGURE_BLOCK < n ? start + FIGURE_BLOCK : n;
+        for (int32_t i = start; i < stop; i++) {
+            const Figure &f = h->figures[i];
+            if (f.t < lo || f.t > hi)
+                continue;
+            held++;
+            if (f.in >= 0)
+                g_scratchIn[countIn++] = f.in;
+            if (f.out >= 0)
+                g_scratchOut[countOut++] = f.out;
+        }
+    }
+    in->hasP95 = Percentile(g_scratchIn, countIn, PERCENTILE, &in->p95);
+    out->hasP95 = Percentile(g_scratchOut, countOut, PERCENTILE, &out->p95);
     return rows > held ? rows - held : 0;
 }
 
@@ -183,27 +258,15 @@ void HistoryReset(History *h, bool exact, Figure *figures, int32_t cap)
 void HistoryAddRow(History *h, const HistoryRow &row)
 {
     AddPoint(h, row);
-    // A bin's slot holds whichever bin last wrote to it: after a clock set back the
-    // rows go on into the earlier bins, and the present wins over an old excursion.
-    for (int p = PERIOD_WEEK; p < PERIOD_COUNT; p++) {
-        if (row.t >= h->binStart[p] && row.t < h->binEnd[p]) {
-            AddToBin(h->bin[p], row, h->exact);
-            continue;
-        }
-        int64_t key = row.t / kRings[p].width;
-        Bin *b = &RingBins(h, static_cast<Period>(p))[key % kRings[p].count];
-        // A row far older than the ring's span before the previous one (a PC that
-        // booted with its clock wrong) leaves a newer bin be; the next such row
-        // shows the clock was set back for good, and takes over.
-        if (h->rows > 0 && key < h->lastT / kRings[p].width - kRings[p].count + 1 && b->key > key)
-            continue;
-        if (b->key == key)
-            AddToBin(b, row, h->exact);
-        else
-            StartBin(b, key, row, h->exact);
-        h->bin[p] = b;
-        h->binStart[p] = key * kRings[p].width;
-        h->binEnd[p] = h->binStart[p] + kRings[p].width;
+    int64_t key = row.t / kRings[PERIOD_WEEK].width;
+    if (h->runOpen && key == h->run.key) {
+        AddToBin(&h->run, row, h->exact);
+    } else {
+        EndRun(h);
+        StartBin(&h->run, key, row, h->exact);
+        h->runOpen = true;
+        h->runAfterRows = h->rows > 0;
+        h->runBefore = h->lastT;
     }
     if (h->exact) {
         AddFigure(h, row);
@@ -225,6 +288,11 @@ void HistoryAddRow(History *h, const HistoryRow &row)
     h->lastT = row.t;
     h->lastHasIn = row.hasIn;
     h->lastHasOut = row.hasOut;
+}
+
+void HistoryEnd(History *h)
+{
+    EndRun(h);
 }
 
 void HistoryAddBad(History *h, int64_t line, const char *text, int64_t length)

@@ -16,8 +16,10 @@
 // 24 hours at one point per 150 s at most, and the hour repeated when the clock goes back.
 #define DAY_POINTS 640
 // Rows an exact history keeps for the percentiles: 455 days of 5-minute rows,
-// more than the longest graph.
+// more than the longest graph; in blocks whose times are known, so a short period
+// looks at a few blocks only.
 #define FIGURES_MAX 131072
+#define FIGURE_BLOCK 1024
 #define MAX_BAD_NAMED 10   // bad rows named, per file; the rest are counted
 #define BAD_TEXT_MAX 80    // characters of a bad row shown
 
@@ -66,15 +68,20 @@ struct History {
     Bin week[336];   // 7 days of 30 minutes
     Bin month[372];  // 31 days of 2 hours
     Bin year[400];   // 400 days
-    // The bin the last row went into, per period: the next rows mostly go there too.
-    int64_t binStart[PERIOD_COUNT];
-    int64_t binEnd[PERIOD_COUNT];
-    Bin *bin[PERIOD_COUNT];
-    // Exact rows, newest last, in a ring the reader gives (none: no percentiles).
+    // The rows since the last one of another 30-minute bin, and so of one bin of
+    // each ring: summed once, and put into the rings when that run ends.
+    Bin run;
+    bool runOpen;
+    bool runAfterRows;  // rows came before the run's first
+    int64_t runBefore;  // the time of the row before it
+    // Exact rows, newest last, in a ring the reader gives (none: no percentiles),
+    // with the earliest and latest time each block may hold.
     Figure *figures;
     int32_t figureCap;
     int32_t figureNext;
     int64_t figureCount;  // rows ever put in; the ring holds the last figureCap
+    int64_t blockFirst[FIGURES_MAX / FIGURE_BLOCK];
+    int64_t blockLast[FIGURES_MAX / FIGURE_BLOCK];
     int64_t rows;
     int64_t firstT;
     int64_t lastT;  // the last row in file order: where the graphs end (see BuildGraph)
@@ -92,10 +99,12 @@ struct History {
     BadRow bad[MAX_BAD_NAMED];
 };
 
-// Empties h for rows of one kind; figures (cap entries, or none) keeps the exact
-// rows' bit rates for the percentiles.
+// Empties h for rows of one kind; figures (cap entries, at most FIGURES_MAX, or
+// none) keeps the exact rows' bit rates for the percentiles.
 void HistoryReset(History *h, bool exact = false, Figure *figures = nullptr, int32_t cap = 0);
 void HistoryAddRow(History *h, const HistoryRow &row);
+// Puts the rows added last into the rings: before BuildGraph or RangeStats.
+void HistoryEnd(History *h);
 // Counts a line that is not a row and keeps its start while fewer than MAX_BAD_NAMED are kept.
 void HistoryAddBad(History *h, int64_t line, const char *text, int64_t length);
 

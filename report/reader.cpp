@@ -6,7 +6,7 @@
 
 namespace {
 
-const int kBlock = 1 << 20;
+const int kBlock = READ_BLOCK;
 
 bool IsHeader(const char *p, int64_t n, const char *header)
 {
@@ -100,9 +100,11 @@ void SplitterEnd(LineSplitter *s)
         if (s->h)
             s->h->lines = s->line;
     }
+    if (s->h)
+        HistoryEnd(s->h);
 }
 
-ReadResult ReadLines(const char *path, LineSplitter *s, FileId *id)
+ReadResult ReadLines(const char *path, LineSplitter *s, FileId *id, char *block)
 {
     SharedFile file;
     OpenResult opened = OpenShared(path, &file);
@@ -115,7 +117,9 @@ ReadResult ReadLines(const char *path, LineSplitter *s, FileId *id)
     if (id)
         *id = file.id;
 
-    static char block[kBlock];
+    static char ownBlock[kBlock];
+    if (!block)
+        block = ownBlock;
     ReadResult result = READ_OK;
     int64_t left = file.size;
     while (left > 0) {
@@ -134,12 +138,12 @@ ReadResult ReadLines(const char *path, LineSplitter *s, FileId *id)
     return result;
 }
 
-ReadResult ReadHistory(const char *path, History *h, FileId *id)
+ReadResult ReadHistory(const char *path, History *h, FileId *id, char *block)
 {
     HistoryReset(h, h->exact, h->figures, h->figureCap);
     LineSplitter s;
     SplitterStart(&s, h);
-    return ReadLines(path, &s, id);
+    return ReadLines(path, &s, id, block);
 }
 
 int64_t FirstRowTime(const char *path)

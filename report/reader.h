@@ -4,13 +4,16 @@
 #include "report/aggregate.h"
 #include "report/files.h"
 
+#define READ_BLOCK (1 << 20)
+
 enum ReadResult { READ_OK, READ_MISSING, READ_NOT_FILE, READ_FAILED, READ_CUT_SHORT };
 
 // Reads the history file at path into h, whose kind HistoryReset set (its rows are
 // dropped first). READ_CUT_SHORT: a read failed part-way; the rows before it are
 // in h. Reads no further than the size the file had when it was opened. *id, when
 // given, is what tells the file from another of another name (see SameFile).
-ReadResult ReadHistory(const char *path, History *h, FileId *id = nullptr);
+// block, when given, is READ_BLOCK bytes of the caller's to read into.
+ReadResult ReadHistory(const char *path, History *h, FileId *id = nullptr, char *block = nullptr);
 
 // One whole line to a reader: its number, the bytes kept (n, at most the
 // splitter's room) and its whole length, its line break removed.
@@ -37,4 +40,4 @@ void SplitterEnd(LineSplitter *s);
 int64_t FirstRowTime(const char *path);
 
 // Reads the file at path through s (started), as ReadHistory does.
-ReadResult ReadLines(const char *path, LineSplitter *s, FileId *id);
+ReadResult ReadLines(const char *path, LineSplitter *s, FileId *id, char *block = nullptr);

@@ -1,8 +1,10 @@
 #include "report/report.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 #include "config/config.h"
 #include "config/textfile.h"
@@ -23,6 +25,30 @@ AlertLog g_alerts;
 InterfaceRecord g_records[MAX_INTERFACES];
 PageEntry g_entries[MAX_INTERFACES];
 PageInfo g_info;
+char g_percentNames[MAX_INTERFACES][32];
+bool g_exact[MAX_INTERFACES];
+int g_jobs[MAX_INTERFACES];
+int g_jobCount;
+std::atomic<int> g_nextJob;
+char g_blocks[2][READ_BLOCK];
+
+// Reads histories until none is left; runner is 0 or 1, for its read block.
+void ReadJobs(int runner)
+{
+    for (;;) {
+        int k = g_nextJob.fetch_add(1);
+        if (k >= g_jobCount)
+            return;
+        int i = g_jobs[k];
+        PageEntry *e = &g_entries[i];
+        HistoryReset(&g_histories[i], g_exact[i], g_figures[i], FIGURES_MAX);
+        e->read = ReadHistory(e->fileName, &g_histories[i], nullptr, g_blocks[runner]);
+        if (e->read == READ_OK || e->read == READ_CUT_SHORT)
+            e->hist = &g_histories[i];
+        if (g_exact[i])
+            e->percentFirstT = FirstRowTime(g_percentNames[i]);
+    }
+}
 
 int Fail(const char *format, const char *what)
 {
@@ -83,50 +109,66 @@ int RunReport(int argc, char **argv)
     ReadLocalTime(&g_info.made);
 
     FileId ids[MAX_INTERFACES];
+    bool opened[MAX_INTERFACES] = {};
     for (int i = 0; i < count; i++) {
         PageEntry *e = &g_entries[i];
         e->rec = &g_records[i];
-        char percentName[32];
-        e->nameValid = HistoryFileName(e->rec, percentName, sizeof percentName);
+        e->nameValid = HistoryFileName(e->rec, g_percentNames[i], sizeof g_percentNames[i]);
         e->hist = nullptr;
         e->read = READ_MISSING;
         e->sharesWith = -1;
         e->percentFirstT = -1;
-        snprintf(e->fileName, sizeof e->fileName, "%s", percentName);
+        g_exact[i] = false;
+        snprintf(e->fileName, sizeof e->fileName, "%s", g_percentNames[i]);
         if (!e->nameValid)
             continue;
         // The exact history where the monitor keeps one; NAME.csv then holds the same rows in %.
         char exactName[32];
-        snprintf(exactName, sizeof exactName, "%.*s.exact.csv", static_cast<int>(strlen(percentName) - 4),
-                 percentName);
+        snprintf(exactName, sizeof exactName, "%.*s.exact.csv", static_cast<int>(strlen(g_percentNames[i]) - 4),
+                 g_percentNames[i]);
         SharedFile probe;
-        bool exact = OpenShared(exactName, &probe) == OPEN_OK;
-        if (exact) {
+        g_exact[i] = OpenShared(exactName, &probe) == OPEN_OK;
+        if (g_exact[i]) {
             CloseShared(&probe);
             snprintf(e->fileName, sizeof e->fileName, "%s", exactName);
         }
         // Interfaces whose names lead to one file (the same name, or on Windows the
         // same letters in another case) read it once.
-        bool opened = OpenShared(e->fileName, &probe) == OPEN_OK;
-        if (opened) {
+        opened[i] = OpenShared(e->fileName, &probe) == OPEN_OK;
+        if (opened[i]) {
             ids[i] = probe.id;
             CloseShared(&probe);
             for (int j = 0; j < i && e->sharesWith < 0; j++)
-                if (g_entries[j].hist && SameFile(ids[j], ids[i]))
+                if (opened[j] && SameFile(ids[j], ids[i]))
                     e->sharesWith = g_entries[j].sharesWith >= 0 ? g_entries[j].sharesWith : j;
         }
-        if (e->sharesWith >= 0) {
-            e->read = g_entries[e->sharesWith].read;
-            e->hist = g_entries[e->sharesWith].hist;
-            e->percentFirstT = g_entries[e->sharesWith].percentFirstT;
-            continue;
+    }
+    // The files are read on both cores: each is a job of its own.
+    g_jobCount = 0;
+    for (int i = 0; i < count; i++)
+        if (g_entries[i].nameValid && g_entries[i].sharesWith < 0)
+            g_jobs[g_jobCount++] = i;
+    g_nextJob = 0;
+    bool helped = false;
+    std::thread helper;
+    if (g_jobCount > 1) {
+        try {
+            helper = std::thread(ReadJobs, 1);
+            helped = true;
+        } catch (...) {
+            // No second thread: this one reads them all.
         }
-        HistoryReset(&g_histories[i], exact, g_figures[i], FIGURES_MAX);
-        e->read = ReadHistory(e->fileName, &g_histories[i], &ids[i]);
-        if (e->read == READ_OK || e->read == READ_CUT_SHORT)
-            e->hist = &g_histories[i];
-        if (exact)
-            e->percentFirstT = FirstRowTime(percentName);
+    }
+    ReadJobs(0);
+    if (helped)
+        helper.join();
+    for (int i = 0; i < count; i++) {
+        PageEntry *e = &g_entries[i];
+        if (e->sharesWith < 0)
+            continue;
+        e->read = g_entries[e->sharesWith].read;
+        e->hist = g_entries[e->sharesWith].hist;
+        e->percentFirstT = g_entries[e->sharesWith].percentFirstT;
     }
     ReadAlertLog(ALERT_LOG_NAME, &g_alerts, g_records, count);
     g_info.alerts = &g_alerts;

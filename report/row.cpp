@@ -77,21 +77,64 @@ int64_t TimeOfDay(const char *p)
 
 // An unsigned decimal of 1 to 18 digits ended by ',' (or by end when last), or
 // nothing (*has false). Moves *pp past the comma.
-bool Number(const char **pp, const char *end, bool last, int64_t *value, bool *has)
+// The digits at p (8 bytes of the line there): how many of them up to 8, and
+// their value, eight bytes at a time: rows are mostly long numbers.
+inline __attribute__((always_inline)) int EightDigits(const char *p, uint64_t *value)
 {
-    const char *p = *pp;
-    int64_t v = 0;
-    const char *first = p;
+    uint64_t x;
+    memcpy(&x, p, 8);
+    x -= UINT64_C(0x3030303030303030);
+    // A byte below '0' wraps past 0x7F, one above '9' passes it once 0x76 is added;
+    // a borrow or carry only ever reaches the bytes after the first such byte.
+    uint64_t other = (x | (x + UINT64_C(0x7676767676767676))) & UINT64_C(0x8080808080808080);
+    int n = other ? __builtin_ctzll(other) >> 3 : 8;
+    if (n == 0) {
+        *value = 0;
+        return 0;
+    }
+    x <<= 8 * (8 - n);  // the first digit is the lowest byte: the digits to the top, zeros before them
+    x = (x * 10 + (x >> 8)) & UINT64_C(0x00FF00FF00FF00FF);
+    x = (x * 100 + (x >> 16)) & UINT64_C(0x0000FFFF0000FFFF);
+    x = (x * 10000 + (x >> 32)) & UINT64_C(0xFFFFFFFF);
+    *value = x;
+    return n;
+}
+
+const uint64_t kTens[9] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+
+// The digits from p on as an unsigned number; returns where they end.
+inline __attribute__((always_inline)) const char *DigitRun(const char *p, const char *end, uint64_t *value)
+{
+    uint64_t v = 0;  // unsigned: a longer number wraps harmlessly before it is refused
+    while (end - p >= 8) {
+        uint64_t part;
+        int n = EightDigits(p, &part);
+        v = v * kTens[n] + part;
+        p += n;
+        if (n < 8) {
+            *value = v;
+            return p;
+        }
+    }
     for (; p < end; p++) {
         unsigned d = static_cast<unsigned char>(*p) - '0';
         if (d > 9)
             break;
-        if (p - first >= 18)
-            return false;
         v = v * 10 + d;
     }
-    *has = p > first;
     *value = v;
+    return p;
+}
+
+inline __attribute__((always_inline)) bool Number(const char **pp, const char *end, bool last, int64_t *value, bool *has)
+{
+    const char *first = *pp;
+    uint64_t v;
+    const char *p = DigitRun(first, end, &v);
+    if (p - first > 18)
+        return false;
+    *value = static_cast<int64_t>(v);
+    *has = p > first;
     if (last) {
         if (p != end)
             return false;
@@ -123,17 +166,15 @@ int ParseExactRow(const char *p, const char *end, HistoryRow *row, DateMemo *mem
     int64_t ms = 0;
     bool hasSeconds = q < end && *q != ',';
     if (hasSeconds) {
-        int64_t whole = 0;
         const char *first = q;
-        for (; q < end && static_cast<unsigned>(static_cast<unsigned char>(*q) - '0') <= 9u; q++) {
-            if (q - first >= 12)
-                return 0;
-            whole = whole * 10 + (*q - '0');
-        }
+        uint64_t whole;
+        q = DigitRun(q, end, &whole);
+        if (q - first > 12)
+            return 0;
         int frac;
         if (q == first || end - q < 5 || *q != '.' || !Digits(q + 1, 3, &frac) || q[4] != ',')
             return 0;
-        ms = whole * 1000 + frac;
+        ms = static_cast<int64_t>(whole) * 1000 + frac;
         q += 5;
     } else {
         if (q == end)

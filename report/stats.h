@@ -23,17 +23,37 @@ bool Percentile(int64_t *values, int64_t n, int pct, int64_t *result);
 double FlowAverage(const Flow &flow, bool exact);
 
 // a + b, held at INT64_MAX: a year of sums of hostile rows cannot overflow.
-int64_t AddHeld(int64_t a, int64_t b);
+inline int64_t AddHeld(int64_t a, int64_t b)
+{
+    int64_t sum;
+    if (__builtin_add_overflow(a, b, &sum))
+        return b < 0 ? INT64_MIN : INT64_MAX;
+    return sum;
+}
 
 // One row's figure into a flow: sum and weight added, the highest kept with the
 // time it was first reached.
-void AddToFlow(Flow *flow, int64_t sum, int64_t weight, int64_t figure, int64_t t);
+inline void AddToFlow(Flow *flow, int64_t sum, int64_t weight, int64_t figure, int64_t t)
+{
+    if (flow->rows == 0 || figure > flow->max) {
+        flow->max = figure;
+        flow->maxT = t;
+    }
+    flow->sum = AddHeld(flow->sum, sum);
+    flow->weight = AddHeld(flow->weight, weight);
+    flow->rows++;
+}
 
-// Flows summed, as bins into a graph's period.
-void MergeFlow(Flow *into, const Flow &from);
-
-// The 95th percentile of each direction over figures[0..n) with from < t <= to
-// (afterFrom) or from <= t < to, using scratch (room for n); sets hasP95.
-// Returns how many of the figures lie in that time.
-int64_t FigurePercentiles(const Figure *figures, int32_t n, int64_t from, int64_t to, bool afterFrom,
-                          int64_t *scratch, FlowStats *in, FlowStats *out);
+// Flows summed, as bins into a graph's period; from's rows come after into's.
+inline void MergeFlow(Flow *into, const Flow &from)
+{
+    if (from.rows == 0)
+        return;
+    if (into->rows == 0 || from.max > into->max) {
+        into->max = from.max;
+        into->maxT = from.maxT;
+    }
+    into->sum = AddHeld(into->sum, from.sum);
+    into->weight = AddHeld(into->weight, from.weight);
+    into->rows += from.rows;
+}

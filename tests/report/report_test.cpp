@@ -158,6 +158,7 @@ protected:
     }
     const Graph &Build(Period period)
     {
+        HistoryEnd(&h_);
         BuildGraph(&h_, period, &g_);
         return g_;
     }
