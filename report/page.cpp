@@ -23,7 +23,7 @@ const char kStyle[] =
     ".made,.src{color:var(--muted);margin:0}\n"
     ".scroll{overflow-x:auto;max-width:100%;margin:16px 0 8px}\n"
     "table.summary,table.alerts{border-collapse:collapse;background:#fff;border:1px solid var(--line)}\n"
-    ".summary th,.summary td,.alerts th,.alerts td{padding:4px 10px;text-align:right;"
+    ".summary th,.summary td,.alerts th,.alerts td{padding:4px 8px;text-align:right;"
     "border-bottom:1px solid var(--line);white-space:nowrap}\n"
     ".summary th,.alerts th{font-weight:600;background:#eef1f4;font-size:13px}\n"
     ".summary .g{border-left:1px solid var(--line)}\n"
@@ -34,7 +34,7 @@ const char kStyle[] =
     ".summary td.dir{color:var(--muted);text-align:left}\n"
     ".summary small{display:block;color:var(--muted);font-size:11px;line-height:1.2}\n"
     ".summary td.none,.summary td.stopped{color:var(--muted);text-align:left}\n"
-    ".summary td.stopped{color:#a33}\n"
+    ".summary td.stopped{color:#a33;white-space:normal;min-width:7em}\n"
     ".alerts caption{text-align:left;font-weight:600;padding:0 0 4px}\n"
     ".alerts .ev-down,.alerts .ev-above{color:#a33;font-weight:600}\n"
     "a{color:var(--in)}\n"
@@ -65,7 +65,7 @@ const char kStyle[] =
     "svg polyline.in{fill:none}\n"
     "svg .out{stroke:var(--out);fill:var(--out)}\n"
     "svg polyline.out{fill:none;stroke-dasharray:5 3}\n"
-    "svg polyline.peak-in,svg polyline.peak-out{stroke-width:.7;stroke-opacity:.55}\n"
+    "svg polyline.peak-in,svg polyline.peak-out{fill:none;stroke-width:.7;stroke-opacity:.55}\n"
     "svg .peak-in{stroke:var(--in);fill:var(--in);fill-opacity:.55}\n"
     "svg .peak-out{stroke:var(--out);fill:var(--out);fill-opacity:.55}\n"
     "svg polyline.speed{stroke:#b03030;stroke-width:1;stroke-dasharray:2 2}\n"
@@ -200,7 +200,7 @@ void SummaryRows(Out *out, const PageEntry *entries, int count, int index, int64
         const char *why = !e.nameValid ? "no history: not a valid file name"
                           : !h         ? "no history file"
                                        : "no rows yet";
-        Put(out, "<td class=\"none g\" colspan=\"11\">%s</td></tr>\n", why);
+        Put(out, "<td class=\"none g\" colspan=\"10\">%s</td></tr>\n", why);
         return;
     }
     static Graph day;
@@ -218,7 +218,7 @@ void SummaryRows(Out *out, const PageEntry *entries, int count, int index, int64
     if (stopped)
         Put(out, "<td class=\"g stopped\" rowspan=\"2\">no rows since <span class=\"d\">%s</span></td>", last);
     SummaryFigures(out, h, day, monthIn, true, stopped);
-    Put(out, "<td class=\"g d\" rowspan=\"2\">%s</td></tr>\n<tr class=\"out\"><td class=\"dir\">Out</td>", last);
+    Put(out, "</tr>\n<tr class=\"out\"><td class=\"dir\">Out</td>");
     SummaryFigures(out, h, day, monthOut, false, stopped);
     Put(out, "</tr>\n");
 }
@@ -226,10 +226,10 @@ void SummaryRows(Out *out, const PageEntry *entries, int count, int index, int64
 void Summary(Out *out, const PageEntry *entries, int count, int64_t now)
 {
     Put(out, "<div class=\"scroll\"><table class=\"summary\">\n<thead><tr><th class=\"name\" rowspan=\"2\">Interface</th>"
-             "<th rowspan=\"2\">Link speed</th><th rowspan=\"2\"></th><th class=\"g\" colspan=\"7\">Last 24 hours</th>"
-             "<th class=\"g\" colspan=\"2\">This month so far</th><th class=\"g\" rowspan=\"2\">Last row</th></tr>\n"
-             "<tr><th class=\"g\">now</th><th>average</th><th>maximum</th><th>at</th><th>95th percentile</th>"
-             "<th>volume</th><th class=\"g\">95th percentile</th><th>volume</th></tr></thead>\n<tbody>\n");
+             "<th rowspan=\"2\">Link speed</th><th rowspan=\"2\"></th><th class=\"g\" colspan=\"6\">Last 24 hours</th>"
+             "<th class=\"g\" colspan=\"2\">This month so far</th></tr>\n"
+             "<tr><th class=\"g\">now</th><th>average</th><th>maximum</th><th>at</th><th>95th<br>percentile</th>"
+             "<th>volume</th><th class=\"g\">95th<br>percentile</th><th>volume</th></tr></thead>\n<tbody>\n");
     for (int i = 0; i < count; i++)
         if (entries[i].sharesWith < 0)
             SummaryRows(out, entries, count, i, now);
