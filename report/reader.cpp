@@ -37,6 +37,8 @@ void TakeLine(LineSplitter *s, const char *p, int64_t n, int64_t length)
     if (n > 0 && p[n - 1] == '\r' && n == length) {
         n--;
         length--;
+    } else if (n < length && s->last == '\r') {
+        length--;
     }
     s->take(s->reader, s->line, p, n, length);
 }
@@ -52,6 +54,7 @@ void SplitterStartWith(LineSplitter *s, TakeLineFn take, void *reader)
     s->line = 1;
     s->kept = 0;
     s->length = 0;
+    s->last = 0;
 }
 
 void SplitterStart(LineSplitter *s, History *h)
@@ -77,6 +80,8 @@ void SplitterFeed(LineSplitter *s, const char *data, int64_t n)
             memcpy(s->held + s->kept, p, static_cast<size_t>(take));
             s->kept += static_cast<int32_t>(take);
             s->length += part;
+            if (part > 0)
+                s->last = p[part - 1];
             if (nl)
                 TakeLine(s, s->held, s->kept, s->length);
         }
@@ -87,6 +92,7 @@ void SplitterFeed(LineSplitter *s, const char *data, int64_t n)
         s->line++;
         s->kept = 0;
         s->length = 0;
+        s->last = 0;
         p = nl + 1;
     }
 }

@@ -28,6 +28,7 @@ struct LineSplitter {
     int64_t line;      // number of the line being gathered
     int32_t kept;      // its bytes in held[] so far
     int64_t length;    // its whole length so far (a long line is not kept whole)
+    char last;         // its last byte so far: a CR there is the line break's
     char held[192];    // an exact row is at most 160 characters; anything longer is bad anyway
 };
 
