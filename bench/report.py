@@ -448,7 +448,7 @@ if report_only:
     with open(sys.argv[3], encoding="utf-8") as f:
         page = f.read().split("\n")
     with open(os.path.join(results, "commands.txt")) as f:
-        commands = [l.rstrip("\n") for l in f if "report" in l or "history.mjs" in l]
+        commands = [l.rstrip("\n") for l in f if "history.mjs" in l or "hyperfine" in l and "report" in l]
 
     def splice(lines, old, new):
         at = next((i for i, l in enumerate(lines) if old(l)), None)

@@ -126,8 +126,8 @@ echo "node tests/report/history.mjs --days 730 if01.csv ... if10.csv" >>"$comman
   "cat $(echo if{01..10}.csv)" "$native/report/vellary-report -o $pdir/page.html") >/dev/null ||
   fail "report benchmark (native, percent files)"
 # Its memory, which must not grow with the files' age.
-/usr/bin/time -f 'report_rss_kb=%M' -a -o "$results/report.txt" "$native/report/vellary-report" -o "$rdir/page.html" ||
-  fail "report memory"
+(cd "$rdir" && /usr/bin/time -f 'report_rss_kb=%M' -a -o "$results/report.txt" "$native/report/vellary-report" \
+  -o "$rdir/page.html") || fail "report memory"
 wine_env
 # The second command only starts and ends the program (a usage error): Wine's share of the time.
 (cd "$rdir" && run hyperfine -i --warmup 2 --runs 10 --export-json "$results/report-wine.json" \

@@ -161,7 +161,7 @@ int ParseAlertRow(const char *p, const char *end, AlertRow *row, DateMemo *memo)
     if (row->event < 0 || !Percent(in, inLen, &row->pctIn, &row->hasIn) ||
         !Percent(out, outLen, &row->pctOut, &row->hasOut))
         return 0;
-    row->t = memo->days * 86400 + int64_t{hour} * 3600 + minute * 60 + second;
+    row->t = memo->days * 86400 + int64_t{hour} * 3600 + int64_t{minute} * 60 + second;
     memset(row->name, 0, sizeof row->name);
     memcpy(row->name, name, nameLen);
     memset(row->detail, 0, sizeof row->detail);

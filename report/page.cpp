@@ -433,7 +433,7 @@ void Section(Out *out, const PageEntry *entries, int count, int index, const Ale
 
 int64_t LocalSeconds(const LocalTime &t)
 {
-    return DaysFromCivil(t.year, t.month, t.day) * 86400 + int64_t{t.hour} * 3600 + t.minute * 60 + t.second;
+    return DaysFromCivil(t.year, t.month, t.day) * 86400 + int64_t{t.hour} * 3600 + int64_t{t.minute} * 60 + t.second;
 }
 
 int WritePage(FILE *f, const PageEntry *entries, const PageInfo *info)

@@ -7,6 +7,9 @@
 
 namespace {
 
+// No zone is further than this from UTC, with a day to spare.
+const int64_t kZoneSlack = int64_t{26} * 3600;
+
 bool Digits(const char *p, int count, int *value)
 {
     int v = 0;
@@ -72,7 +75,7 @@ int64_t TimeOfDay(const char *p)
     if (!Digits(p, 2, &hour) || p[2] != ':' || !Digits(p + 3, 2, &minute) || p[5] != ':' ||
         !Digits(p + 6, 2, &second) || hour > 23 || minute > 59 || second > 59)
         return -1;
-    return int64_t{hour} * 3600 + minute * 60 + second;
+    return int64_t{hour} * 3600 + int64_t{minute} * 60 + second;
 }
 
 // An unsigned decimal of 1 to 18 digits ended by ',' (or by end when last), or
@@ -189,7 +192,7 @@ int ParseExactRow(const char *p, const char *end, HistoryRow *row, DateMemo *mem
         (hasSeconds && ms == 0))
         return 0;
     int64_t t = memo->days * 86400 + day;
-    if (utc - t > 26 * 3600 || t - utc > 26 * 3600)
+    if (utc - t > kZoneSlack || t - utc > kZoneSlack)
         return 0;
     row->t = t;
     row->utc = utc;
