@@ -45,6 +45,16 @@ void ReadJobs(int runner)
         e->read = ReadHistory(e->fileName, &g_histories[i], nullptr, g_blocks[runner]);
         if (e->read == READ_OK || e->read == READ_CUT_SHORT)
             e->hist = &g_histories[i];
+        if (g_exact[i] && (!e->hist || e->hist->rows == 0)) {
+            // Turned on, but no exact row yet: NAME.csv in %, as before.
+            g_exact[i] = false;
+            e->hist = nullptr;
+            snprintf(e->fileName, sizeof e->fileName, "%s", g_percentNames[i]);
+            HistoryReset(&g_histories[i]);
+            e->read = ReadHistory(e->fileName, &g_histories[i], nullptr, g_blocks[runner]);
+            if (e->read == READ_OK || e->read == READ_CUT_SHORT)
+                e->hist = &g_histories[i];
+        }
         if (g_exact[i])
             e->percentFirstT = FirstRowTime(g_percentNames[i]);
     }

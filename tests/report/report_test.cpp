@@ -610,6 +610,7 @@ TEST_F(ReportRun, SharedMissingGarbageAndUnnamedHistories)
 TEST_F(ReportRun, EmptyFieldsAreGapsAndNoFigure)
 {
     WriteFile("vellary.cfg", Line("Uplink"));
+    WriteFile("Uplink.exact.csv", EXACT_HISTORY_HEADER);  // just turned on: the percent rows are drawn
     WriteFile("Uplink.csv", std::string(HISTORY_HEADER) + "\r\n05-12-2026,14,14:00:00,10,\r\n05-12-2026,14,14:05:00,20,"
                                                           "\r\n05-12-2026,14,14:10:00,,\r\n05-12-2026,14,14:15:00,40,"
                                                           "\r\n05-12-2026,14,14:20:00,30,");
