@@ -45,7 +45,7 @@ void ReadJobs(int runner)
         e->read = ReadHistory(e->fileName, &g_histories[i], nullptr, g_blocks[runner]);
         if (e->read == READ_OK || e->read == READ_CUT_SHORT)
             e->hist = &g_histories[i];
-        if (g_exact[i] && (!e->hist || e->hist->rows == 0)) {
+        if (g_exact[i] && (!e->hist || e->hist->rows == 0) && FirstRowTime(g_percentNames[i]) >= 0) {
             // Turned on, but no exact row yet: NAME.csv in %, as before.
             g_exact[i] = false;
             e->hist = nullptr;

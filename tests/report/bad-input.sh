@@ -20,7 +20,8 @@ line() { printf '%s,192.0.2.1,public,100000000,1.3.6.1.2.1.2.2.1.10.1,1.3.6.1.2.
 
 { line Junk; line Long; line Fine; line XJunk; line XLong; line XCut; line XShuffled; line XBack; line XFuture; } \
   >vellary.cfg
-head -c 4000000 /dev/urandom >Junk.csv
+# Each starts with a byte that is no line break, so its first line is named with its text.
+{ printf 'x'; head -c 4000000 /dev/urandom; } >Junk.csv
 truncate -s 1G Junk.csv
 printf 'Date,Hour,Time,%% In,%% Out\r\n' >Long.csv
 head -c 10485760 /dev/zero | tr '\0' '7' >>Long.csv
@@ -33,7 +34,7 @@ exact_rows() {  # [UTC shift in seconds]
     printf "\r\n05-12-2026,%02d:%02d:00,%.0f,300.000,%d,%d,%d,%d,100000000", h, m, 1796479200 + s + shift, i * 1000,
       i * 500, i * 1000 * 8000 / 300000, i * 500 * 8000 / 300000 } }'
 }
-head -c 3000000 /dev/urandom >XJunk.exact.csv
+{ printf 'x'; head -c 3000000 /dev/urandom; } >XJunk.exact.csv
 truncate -s 1G XJunk.exact.csv
 { printf '%s\r\n' "$exact_header"; head -c 10485760 /dev/zero | tr '\0' '1'; exact_rows; } >XLong.exact.csv
 { printf '%s' "$exact_header"; exact_rows; } | head -c 9000 >XCut.exact.csv
@@ -43,7 +44,7 @@ truncate -s 1G XJunk.exact.csv
 { printf '%s' "$exact_header"; exact_rows | head -c 12000; exact_rows | head -c 12000; } >XBack.exact.csv
 # A UTC time far ahead of the local time: not a row of the monitor.
 { printf '%s' "$exact_header"; exact_rows 95000000000; exact_rows; } >XFuture.exact.csv
-{ printf 'Date,Time,Interface,Event,%% In,%% Out,Detail\r\n'; head -c 2000000 /dev/urandom; } >vellary-alerts.csv
+{ printf 'Date,Time,Interface,Event,%% In,%% Out,Detail\r\nx'; head -c 2000000 /dev/urandom; } >vellary-alerts.csv
 truncate -s 512M vellary-alerts.csv
 
 start=$(date +%s%N)
