@@ -7,6 +7,8 @@
 #   bench/run.sh
 # Shorter runs for trying the script out (the report says what was used):
 #   FUZZ_SECONDS=60 SOAK_ROUNDS=500 WINE_SOAK_ROUNDS=100 IDLE_SECONDS=10 WALK_ROUNDS=3 V3_FIRST=5 bench/run.sh
+# Only vellary-report's step, its rows of docs/performance.md replaced:
+#   BENCH_ONLY=report bench/run.sh
 # Needs root: snmpd on port 161 of 127.0.0.11-20, network namespaces
 # (vel-bench-<pid>) for the device that does not answer and (vel-bwalk-<pid>)
 # for the device with 1,500 interfaces, raw ICMP.
@@ -50,9 +52,14 @@ wine_env() {
 # ---- builds --------------------------------------------------------------------
 note "building (native Release, windows Release)"
 win_targets=(netbench flood_test idle_ref vellary cycle_bench cycle_ui vellary-report webhookbench)
+native_targets=(netbench codec_bench flood_test vellary-report vellary-cfg webhookbench)
+if [ "${BENCH_ONLY:-}" = report ]; then
+  win_targets=(vellary-report)
+  native_targets=(vellary-report)
+fi
 {
   run cmake --preset bench-native -Wno-dev >/dev/null &&
-    run cmake --build --preset bench-native -j2 --target netbench codec_bench flood_test vellary-report vellary-cfg webhookbench
+    run cmake --build --preset bench-native -j2 --target "${native_targets[@]}"
 } || { fail "native build"; exit 1; }
 {
   run cmake --preset bench-windows -Wno-dev >/dev/null &&
@@ -86,25 +93,41 @@ windows=$root/build/bench-windows
 
 # ---- codec, on a quiet machine ---------------------------------------------------
 note "codec"
-run "$native/bench/codec_bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
+[ "${BENCH_ONLY:-}" = report ] ||
+  run "$native/bench/codec_bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
   --benchmark_out="$results/codec.json" --benchmark_out_format=json >/dev/null || fail "codec benchmark"
 
 # ---- the report: ten interfaces with two years of 5-minute rows each ---------------
+# Both kinds of file, as the monitor writes them with the exact history on (the
+# report draws NAME.exact.csv and looks only at the start of NAME.csv), and the
+# percent files alone, as without it.
 note "vellary-report over 10 x 2 years of history, against cat of the same files"
 rdir=$work/report
-mkdir -p "$rdir"
+pdir=$work/report-percent
+mkdir -p "$rdir" "$pdir"
 for n in 01 02 03 04 05 06 07 08 09 10; do
   printf 'if%s,192.0.2.%d,public,1000000000,1.3.6.1.2.1.2.2.1.10.1,1.3.6.1.2.1.2.2.1.16.1,\r\n' "$n" "${n#0}"
 done >"$rdir/vellary.cfg"
+cp "$rdir/vellary.cfg" "$pdir/vellary.cfg"
+echo "node tests/report/history.mjs --days 730 --exact if01.csv ... if10.csv" >>"$commands"
+(cd "$rdir" && node "$root/tests/report/history.mjs" --days 730 --exact if{01..10}.csv) || fail "report: history"
 echo "node tests/report/history.mjs --days 730 if01.csv ... if10.csv" >>"$commands"
-(cd "$rdir" && node "$root/tests/report/history.mjs" --days 730 if{01..10}.csv) || fail "report: history"
+(cd "$pdir" && node "$root/tests/report/history.mjs" --days 730 if{01..10}.csv) || fail "report: percent history"
 {
   echo "report_bytes=$(cat "$rdir"/*.csv | wc -c)"
-  echo "report_rows=$(($(cat "$rdir"/*.csv | grep -c '') - 10))"
+  echo "report_rows=$(($(cat "$rdir"/*.exact.csv | grep -c '') - 10))"
+  echo "report_percent_bytes=$(cat "$pdir"/*.csv | wc -c)"
+  echo "report_percent_rows=$(($(cat "$pdir"/*.csv | grep -c '') - 10))"
 } >"$results/report.txt"
 (cd "$rdir" && run hyperfine -N --warmup 3 --runs 30 --export-json "$results/report-native.json" \
-  "cat $(echo if{01..10}.csv)" "$native/report/vellary-report -o $rdir/page.html") >/dev/null ||
+  "cat $(echo if{01..10}.csv if{01..10}.exact.csv)" "$native/report/vellary-report -o $rdir/page.html") >/dev/null ||
   fail "report benchmark (native)"
+(cd "$pdir" && run hyperfine -N --warmup 3 --runs 30 --export-json "$results/report-percent.json" \
+  "cat $(echo if{01..10}.csv)" "$native/report/vellary-report -o $pdir/page.html") >/dev/null ||
+  fail "report benchmark (native, percent files)"
+# Its memory, which must not grow with the files' age.
+(cd "$rdir" && /usr/bin/time -f 'report_rss_kb=%M' -a -o "$results/report.txt" "$native/report/vellary-report" \
+  -o "$rdir/page.html") || fail "report memory"
 wine_env
 # The second command only starts and ends the program (a usage error): Wine's share of the time.
 (cd "$rdir" && run hyperfine -i --warmup 2 --runs 10 --export-json "$results/report-wine.json" \
@@ -112,6 +135,15 @@ wine_env
   "$root/scripts/wine-run $windows/report/vellary-report.exe -o page-empty.html --no-such-option") >/dev/null ||
   fail "report benchmark (Wine)"
 wineserver -k 2>/dev/null
+
+# BENCH_ONLY=report: this step alone, its rows put in place of the old ones.
+if [ "${BENCH_ONLY:-}" = report ]; then
+  note "updating the report's rows in docs/performance.md"
+  python3 bench/report.py --report-only "$results" docs/performance.md >"$results/performance.md" &&
+    cp "$results/performance.md" docs/performance.md || { echo "report failed" >&2; exit 1; }
+  [ ${#failures[@]} -eq 0 ] && echo "bench: the report's rows written" || { printf '%s\n' "${failures[@]}"; exit 1; }
+  exit 0
+fi
 
 # ---- peers: ten snmpd agents and a device that never answers ---------------------
 agent_pids=()

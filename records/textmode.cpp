@@ -28,15 +28,21 @@ bool WriteText(FILE *file, const char *text, size_t n)
     return true;
 }
 
-bool PrintText(FILE *file, const char *format, ...)
+bool VPrintText(FILE *file, const char *format, va_list args)
 {
     char text[kChunk];
-    va_list args;
-    va_start(args, format);
     int cch = vsnprintf(text, sizeof text, format, args);
-    va_end(args);
     if (cch < 0)
         return false;
     size_t n = static_cast<size_t>(cch) < sizeof text ? static_cast<size_t>(cch) : sizeof text - 1;
     return WriteText(file, text, n);
+}
+
+bool PrintText(FILE *file, const char *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    bool written = VPrintText(file, format, args);
+    va_end(args);
+    return written;
 }

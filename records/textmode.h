@@ -3,6 +3,7 @@
 // build writes the same bytes.
 #pragma once
 
+#include <cstdarg>
 #include <cstddef>
 #include <cstdio>
 
@@ -15,3 +16,6 @@ bool PrintText(FILE *file, const char *format, ...)
     __attribute__((format(printf, 2, 3)))
 #endif
     ;
+
+// PrintText with its arguments in a va_list, for printers of their own.
+bool VPrintText(FILE *file, const char *format, va_list args);

@@ -7,10 +7,23 @@
 
 enum OpenResult { OPEN_OK, OPEN_MISSING, OPEN_NOT_FILE, OPEN_FAILED };
 
+// What tells one file from another, whatever names lead to it (on Windows,
+// Uplink.csv and UPLINK.csv are one file).
+struct FileId {
+    uint64_t volume;
+    uint64_t index;
+};
+
 struct SharedFile {
     intptr_t handle;
     int64_t size;  // at opening: what is read, however the file grows meanwhile
+    FileId id;
 };
+
+inline bool SameFile(const FileId &a, const FileId &b)
+{
+    return a.volume == b.volume && a.index == b.index;
+}
 
 // Opens a regular file for reading with read, write and delete sharing, so the
 // monitor can go on appending. Anything but a regular file (a device, a pipe, a

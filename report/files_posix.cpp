@@ -20,6 +20,7 @@ OpenResult OpenShared(const char *path, SharedFile *file)
     }
     file->handle = fd;
     file->size = st.st_size;
+    file->id = {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
     return OPEN_OK;
 }
 

@@ -5,6 +5,12 @@
 #include "records/diskfile.h"
 #include "report/files.h"
 
+namespace {
+
+uint64_t g_unknownFiles;
+
+}  // namespace
+
 OpenResult OpenShared(const char *path, SharedFile *file)
 {
     // The monitor's names: a UTF-8 name is the file the monitor made of it.
@@ -29,6 +35,11 @@ OpenResult OpenShared(const char *path, SharedFile *file)
     }
     file->handle = reinterpret_cast<intptr_t>(h);
     file->size = size.QuadPart;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (GetFileInformationByHandle(h, &info))
+        file->id = {info.dwVolumeSerialNumber, (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+    else
+        file->id = {UINT64_MAX, ++g_unknownFiles};  // unknown: like no other file
     return OPEN_OK;
 }
 

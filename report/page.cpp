@@ -1,33 +1,16 @@
 // The page is written in one pass; every figure comes from the histories as they
-// were read. In and Out differ in line style as well as colour, so a grey-scale
-// print keeps them apart.
+// were read.
 #include "report/page.h"
 
 #include <cinttypes>
-#include <cmath>
-#include <cstdarg>
 #include <cstring>
 
-#include "config/utf8.h"
 #include "records/textmode.h"
 #include "report/dates.h"
+#include "report/graph.h"
+#include "report/html.h"
 
 namespace {
-
-// The drawing area of every graph, in SVG units.
-const int kWidth = 640;
-const int kHeight = 206;
-const int kLeft = 46;
-const int kRight = 14;
-const int kTop = 12;
-const int kBottom = 34;
-const int kPlotW = kWidth - kLeft - kRight;
-const int kPlotH = kHeight - kTop - kBottom;
-const int kScaleCap = 1000;  // a value above this is drawn at the top
-
-const char *const kWeekdays[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-const char *const kMonths[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                 "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
 const char kStyle[] =
     "<style>\n"
@@ -38,326 +21,67 @@ const char kStyle[] =
     "h1{font-size:22px;margin:0 0 2px;font-weight:600}\n"
     "h2{font-size:18px;margin:0;font-weight:600}\n"
     ".made,.src{color:var(--muted);margin:0}\n"
-    "table.summary{border-collapse:collapse;margin:16px 0 8px;background:#fff;border:1px solid var(--line)}\n"
-    ".summary th,.summary td{padding:5px 12px;text-align:right;border-bottom:1px solid var(--line)}\n"
-    ".summary th{font-weight:600;background:#eef1f4;font-size:13px}\n"
-    ".summary th.g{border-left:1px solid var(--line)}\n"
+    ".scroll{overflow-x:auto;max-width:100%;margin:16px 0 8px}\n"
+    "table.summary,table.alerts{border-collapse:collapse;background:#fff;border:1px solid var(--line)}\n"
+    ".summary th,.summary td,.alerts th,.alerts td{padding:4px 8px;text-align:right;"
+    "border-bottom:1px solid var(--line);white-space:nowrap}\n"
+    ".summary th,.alerts th{font-weight:600;background:#eef1f4;font-size:13px}\n"
+    ".summary .g{border-left:1px solid var(--line)}\n"
     ".summary th[colspan]{text-align:center}\n"
-    ".summary td.g{border-left:1px solid var(--line)}\n"
-    ".summary .name{text-align:left}\n"
+    ".summary .name,.alerts .name,.alerts .detail{text-align:left}\n"
     ".summary td{font-variant-numeric:tabular-nums}\n"
-    ".summary td.none{color:var(--muted);text-align:left}\n"
+    ".summary tr.in td{border-bottom-color:#eef1f4}\n"
+    ".summary td.dir{color:var(--muted);text-align:left}\n"
+    ".summary small{display:block;color:var(--muted);font-size:11px;line-height:1.2}\n"
+    ".summary td.none,.summary td.stopped{color:var(--muted);text-align:left}\n"
+    ".summary td.stopped{color:#a33;white-space:normal;min-width:7em}\n"
+    ".alerts caption{text-align:left;font-weight:600;padding:0 0 4px}\n"
+    ".alerts .ev-down,.alerts .ev-above{color:#a33;font-weight:600}\n"
     "a{color:var(--in)}\n"
     "section{background:#fff;border:1px solid var(--line);border-radius:6px;margin:18px 0;padding:14px 16px}\n"
-    ".graphs{display:grid;grid-template-columns:repeat(auto-fit,minmax(560px,1fr));gap:10px 18px;"
+    ".graphs{display:grid;grid-template-columns:repeat(auto-fit,minmax(min(560px,100%),1fr));gap:10px 18px;"
     "margin-top:10px}\n"
-    "figure{margin:0}\n"
+    "figure{margin:0;min-width:0;break-inside:avoid}\n"
     "figcaption{font-size:13px;color:var(--muted)}\n"
     "figcaption b{display:block;font-weight:600;color:var(--ink)}\n"
-    "figcaption span{display:inline-block;margin-right:18px;white-space:nowrap}\n"
+    "figcaption>span{display:inline-block;margin-right:18px}\n"
+    ".d{white-space:nowrap}\n"
+    "figcaption .sofar{font-style:italic}\n"
     ".key{display:inline-block;width:22px;margin-right:5px;vertical-align:middle}\n"
     ".key.in{border-top:3px solid var(--in)}\n"
     ".key.out{border-top:3px dashed var(--out)}\n"
+    ".key.peak{border-top:1px solid var(--in);margin-left:0}\n"
+    ".key.speed{border-top:1px dashed #b03030;margin-left:10px}\n"
     "svg.graph{display:block;width:100%;height:auto}\n"
     "svg text{font-size:11px;fill:var(--muted)}\n"
     "svg .grid{stroke:#e6e9ec;stroke-width:1}\n"
     "svg .full{stroke:#9aa3ab;stroke-width:1}\n"
     "svg .frame{fill:none;stroke:#b9c0c6;stroke-width:1}\n"
     "svg .area{fill:var(--in);fill-opacity:.13;stroke:none}\n"
+    "svg .band.down{fill:#d33;fill-opacity:.16}\n"
+    "svg .band.above{fill:#e0a800;fill-opacity:.18}\n"
     "svg polyline{fill:none;stroke-width:1.6;stroke-linejoin:round}\n"
     "svg .in{stroke:var(--in);fill:var(--in)}\n"
     "svg polyline.in{fill:none}\n"
     "svg .out{stroke:var(--out);fill:var(--out)}\n"
     "svg polyline.out{fill:none;stroke-dasharray:5 3}\n"
+    "svg polyline.peak-in,svg polyline.peak-out{fill:none;stroke-width:.7;stroke-opacity:.55}\n"
+    "svg .peak-in{stroke:var(--in);fill:var(--in);fill-opacity:.55}\n"
+    "svg .peak-out{stroke:var(--out);fill:var(--out);fill-opacity:.55}\n"
+    "svg polyline.speed{stroke:#b03030;stroke-width:1;stroke-dasharray:2 2}\n"
+    "svg polyline.sofar-in{stroke:var(--in);stroke-opacity:.4}\n"
+    "svg polyline.sofar-out{stroke:var(--out);stroke-opacity:.4;stroke-dasharray:5 3}\n"
+    "svg circle.sofar{fill-opacity:.4;stroke:none}\n"
     "svg .empty{font-size:13px}\n"
     ".note{margin:8px 0 0}\n"
     "ul.bad{margin:6px 0 0;padding-left:20px;color:var(--muted)}\n"
     "ul.bad code{color:var(--ink);background:#f1f3f5;padding:0 3px;white-space:pre-wrap;word-break:break-all}\n"
-    "@media print{body{background:#fff}section{break-inside:avoid;border-color:#999}}\n"
+    "@media (max-width:600px){main{padding:12px 10px 30px}section{padding:10px}}\n"
+    "@media print{body{background:#fff;font-size:11px}main{max-width:none;padding:0}"
+    ".scroll{overflow:visible}.summary th,.summary td,.alerts th,.alerts td{padding:2px 5px;font-size:9px}"
+    "section{border-color:#999;break-inside:auto}.graphs{display:block}figure{margin:0 0 10px}"
+    "figcaption{break-after:avoid}}\n"
     "</style>\n";
-
-// Unicode code points of the Windows-1252 bytes 0x80 to 0x9F; 0 where it has none.
-const unsigned short kCp1252High[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-struct Out {
-    FILE *f;
-    bool ok;
-};
-
-#ifdef __GNUC__
-__attribute__((format(printf, 2, 3)))
-#endif
-void Put(Out *out, const char *format, ...)
-{
-    char text[1024];
-    va_list args;
-    va_start(args, format);
-    int n = vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-    if (n < 0) {
-        out->ok = false;
-        return;
-    }
-    size_t len = static_cast<size_t>(n) < sizeof text ? static_cast<size_t>(n) : sizeof text - 1;
-    out->ok = WriteText(out->f, text, len) && out->ok;
-}
-
-void PutEscaped(Out *out, const char *text, size_t n)
-{
-    out->ok = WriteEscaped(out->f, text, n) && out->ok;
-}
-
-// 1234567 as "1,234,567".
-void Grouped(char *buf, size_t cap, int64_t value)
-{
-    char digits[32];
-    snprintf(digits, sizeof digits, "%" PRId64, value < 0 ? -value : value);
-    size_t len = strlen(digits);
-    size_t pos = 0;
-    if (value < 0 && pos + 1 < cap)
-        buf[pos++] = '-';
-    for (size_t i = 0; i < len && pos + 1 < cap; i++) {
-        if (i > 0 && (len - i) % 3 == 0 && pos + 2 < cap)
-            buf[pos++] = ',';
-        buf[pos++] = digits[i];
-    }
-    buf[pos] = '\0';
-}
-
-// A link speed as people say it: "100 Mbit/s", "1.544 Mbit/s".
-void SpeedText(char *buf, size_t cap, int64_t speed)
-{
-    static const char *const kUnits[] = {"bit/s", "kbit/s", "Mbit/s", "Gbit/s", "Tbit/s"};
-    if (speed <= 0) {
-        snprintf(buf, cap, "%" PRId64 " bit/s", speed);
-        return;
-    }
-    int unit = 0;
-    int64_t scale = 1;
-    while (unit < 4 && speed >= scale * 1000) {
-        scale *= 1000;
-        unit++;
-    }
-    int64_t whole = speed / scale;
-    int64_t frac = (speed % scale) * 1000 / scale;  // three decimals, trailing zeros dropped
-    if (frac == 0) {
-        snprintf(buf, cap, "%" PRId64 " %s", whole, kUnits[unit]);
-        return;
-    }
-    char number[48];
-    snprintf(number, sizeof number, "%" PRId64 ".%03d", whole, static_cast<int>(frac));
-    size_t len = strlen(number);
-    while (number[len - 1] == '0')
-        number[--len] = '\0';
-    snprintf(buf, cap, "%s %s", number, kUnits[unit]);
-}
-
-// "dd-mm-yyyy hh:mm" of local seconds.
-void DateTimeText(char *buf, size_t cap, int64_t t)
-{
-    CivilDate d = CivilFromDays(t / 86400);
-    int64_t s = t % 86400;
-    snprintf(buf, cap, "%02d-%02d-%04d %02d:%02d", d.day, d.month, d.year, static_cast<int>(s / 3600),
-             static_cast<int>(s / 60 % 60));
-}
-
-double X(const Graph &g, int64_t t)
-{
-    double span = static_cast<double>(g.t1 - g.t0);
-    return kLeft + (span > 0 ? static_cast<double>(t - g.t0) * kPlotW / span : 0);
-}
-
-double Y(double value, int scale)
-{
-    if (value < 0)
-        value = 0;
-    if (value > scale)
-        value = scale;
-    return kTop + kPlotH - value * kPlotH / scale;
-}
-
-// The scale's top: 100 %, or the next multiple of 50 above the highest point.
-int ScaleTop(const Graph &g)
-{
-    double top = 0;
-    for (int i = 0; i < g.count; i++) {
-        if (g.points[i].hasIn && g.points[i].in > top)
-            top = g.points[i].in;
-        if (g.points[i].hasOut && g.points[i].out > top)
-            top = g.points[i].out;
-    }
-    if (top <= 100)
-        return 100;
-    int scale = (static_cast<int>(top) + 49) / 50 * 50;
-    if (scale < top)
-        scale += 50;
-    return scale > kScaleCap ? kScaleCap : scale;
-}
-
-void HorizontalGrid(Out *out, int scale)
-{
-    int step = scale == 100 ? 25 : scale <= 300 ? 50 : scale <= 600 ? 100 : 250;
-    for (int v = 0; v <= scale; v += step) {
-        double y = Y(v, scale);
-        Put(out, "<line class=\"%s\" x1=\"%d\" y1=\"%.1f\" x2=\"%d\" y2=\"%.1f\"/>", v == 100 ? "full" : "grid",
-            kLeft, y, kWidth - kRight, y);
-        Put(out, "<text x=\"%d\" y=\"%.1f\" text-anchor=\"end\">%d %%</text>\n", kLeft - 6, y + 4, v);
-    }
-}
-
-// One vertical grid line, and its label of one or two lines when it fits inside the picture.
-void Tick(Out *out, const Graph &g, int64_t t, const char *label, const char *second)
-{
-    double x = X(g, t);
-    Put(out, "<line class=\"grid\" x1=\"%.1f\" y1=\"%d\" x2=\"%.1f\" y2=\"%d\"/>", x, kTop, x, kTop + kPlotH);
-    size_t len = strlen(label) > strlen(second) ? strlen(label) : strlen(second);
-    double half = static_cast<double>(len) * 3.3;
-    if (len == 0 || x - half < 2 || x + half > kWidth - 2)
-        return;
-    Put(out, "<text x=\"%.1f\" y=\"%d\" text-anchor=\"middle\">%s</text>", x, kTop + kPlotH + 14, label);
-    if (second[0])
-        Put(out, "<text x=\"%.1f\" y=\"%d\" text-anchor=\"middle\">%s</text>", x, kTop + kPlotH + 27, second);
-    Put(out, "\n");
-}
-
-// Hours, weekdays or months along the bottom, each period in its own steps.
-void TimeAxis(Out *out, const Graph &g, Period period)
-{
-    char label[24];
-    char second[24];
-    if (period == PERIOD_YEAR) {
-        CivilDate d = CivilFromDays(g.t0 / 86400);
-        int year = d.year;
-        int month = d.month + 1;
-        if (month > 12) {
-            month = 1;
-            year++;
-        }
-        bool first = true;
-        for (;;) {
-            int64_t t = DaysFromCivil(year, month, 1) * 86400;
-            if (t > g.t1)
-                break;
-            snprintf(label, sizeof label, "%s", kMonths[month - 1]);
-            second[0] = '\0';
-            if (first || month == 1)
-                snprintf(second, sizeof second, "%d", year);
-            Tick(out, g, t, label, second);
-            first = false;
-            if (++month > 12) {
-                month = 1;
-                year++;
-            }
-        }
-        return;
-    }
-    int64_t step = period == PERIOD_DAY ? 3 * 3600 : period == PERIOD_WEEK ? 6 * 3600 : 86400;
-    for (int64_t t = (g.t0 + step - 1) / step * step; t <= g.t1; t += step) {
-        CivilDate d = CivilFromDays(t / 86400);
-        int hour = static_cast<int>(t % 86400 / 3600);
-        label[0] = second[0] = '\0';
-        if (period == PERIOD_DAY) {
-            snprintf(label, sizeof label, "%02d:00", hour);
-            if (hour == 0)
-                snprintf(second, sizeof second, "%s %02d-%02d", kWeekdays[d.weekday], d.day, d.month);
-        } else if (period == PERIOD_WEEK) {
-            if (hour == 0)
-                snprintf(label, sizeof label, "%s %02d-%02d", kWeekdays[d.weekday], d.day, d.month);
-        } else if (d.weekday == 1) {
-            snprintf(label, sizeof label, "Mon %02d-%02d", d.day, d.month);
-        }
-        Tick(out, g, t, label, second);
-    }
-}
-
-// A point of a line as "x,y" in tenths, without the floating-point print: a page
-// holds thousands of them.
-void PutPoint(Out *out, const char *before, double x, double y)
-{
-    long tx = x > 0 ? lround(x * 10) : 0;
-    long ty = y > 0 ? lround(y * 10) : 0;
-    Put(out, "%s%ld.%ld,%ld.%ld", before, tx / 10, tx % 10, ty / 10, ty % 10);
-}
-
-// The points of one direction: a line for each run without a gap, a dot for a lone
-// point; under In's lines a light area. A point without a figure is a gap.
-void Series(Out *out, const Graph &g, bool in, int scale)
-{
-    const char *cls = in ? "in" : "out";
-    auto has = [&g, in](int k) { return in ? g.points[k].hasIn : g.points[k].hasOut; };
-    int i = 0;
-    while (i < g.count) {
-        if (!has(i)) {
-            i++;
-            continue;
-        }
-        int j = i + 1;
-        while (j < g.count && !g.points[j].breakBefore && has(j))
-            j++;
-        if (j - i == 1) {
-            double v = in ? g.points[i].in : g.points[i].out;
-            Put(out, "<circle class=\"%s\" cx=\"%.1f\" cy=\"%.1f\" r=\"2\"/>\n", cls, X(g, g.points[i].t),
-                Y(v, scale));
-        } else {
-            if (in) {
-                Put(out, "<path class=\"area\" d=\"M%.1f,%d", X(g, g.points[i].t), kTop + kPlotH);
-                for (int k = i; k < j; k++)
-                    PutPoint(out, "L", X(g, g.points[k].t), Y(g.points[k].in, scale));
-                Put(out, "L%.1f,%dZ\"/>\n", X(g, g.points[j - 1].t), kTop + kPlotH);
-            }
-            Put(out, "<polyline class=\"%s\" points=\"", cls);
-            for (int k = i; k < j; k++) {
-                double v = in ? g.points[k].in : g.points[k].out;
-                PutPoint(out, k == i ? "" : " ", X(g, g.points[k].t), Y(v, scale));
-            }
-            Put(out, "\"/>\n");
-        }
-        i = j;
-    }
-}
-
-// One direction's average and maximum in a caption.
-void Figures(Out *out, const char *cls, const char *name, int64_t rows, double avg, int32_t max)
-{
-    if (rows > 0)
-        Put(out, "<span><i class=\"key %s\"></i>%s: average %.1f %%, maximum %d %%</span>", cls, name, avg, max);
-    else
-        Put(out, "<span><i class=\"key %s\"></i>%s: not measured</span>", cls, name);
-}
-
-const char *const kCaptions[PERIOD_COUNT] = {"Last 24 hours, one point per row", "Last 7 days, 30-minute averages",
-                                             "Last 31 days, 2-hour averages", "Last 400 days, daily averages"};
-const char *const kPeriodNames[PERIOD_COUNT] = {"day", "week", "month", "year"};
-
-void GraphFigure(Out *out, const History *h, Period period)
-{
-    static Graph g;
-    BuildGraph(h, period, &g);
-    int scale = ScaleTop(g);
-    Put(out, "<figure>\n<figcaption><b>%s</b>", kCaptions[period]);
-    if (g.rows > 0) {
-        Figures(out, "in", "In", g.rowsIn, g.avgIn, g.maxIn);
-        Figures(out, "out", "Out", g.rowsOut, g.avgOut, g.maxOut);
-    }
-    Put(out, "</figcaption>\n");
-    Put(out,
-        "<svg class=\"graph\" data-period=\"%s\" data-t0=\"%" PRId64 "\" data-t1=\"%" PRId64
-        "\" data-scale=\"%d\" data-plot=\"%d %d %d %d\" viewBox=\"0 0 %d %d\" width=\"%d\" height=\"%d\" "
-        "role=\"img\" xmlns=\"http://www.w3.org/2000/svg\">\n",
-        kPeriodNames[period], g.t0, g.t1, scale, kLeft, kTop, kPlotW, kPlotH, kWidth, kHeight, kWidth, kHeight);
-    HorizontalGrid(out, scale);
-    TimeAxis(out, g, period);
-    if (g.count == 0)
-        Put(out, "<text class=\"empty\" x=\"%d\" y=\"%d\" text-anchor=\"middle\">No rows in this period</text>\n",
-            kLeft + kPlotW / 2, kTop + kPlotH / 2);
-    Series(out, g, true, scale);
-    Series(out, g, false, scale);
-    Put(out, "<rect class=\"frame\" x=\"%d\" y=\"%d\" width=\"%d\" height=\"%d\"/>\n</svg>\n</figure>\n", kLeft, kTop,
-        kPlotW, kPlotH);
-}
 
 void Name(Out *out, const PageEntry &e)
 {
@@ -369,57 +93,164 @@ void FileName(Out *out, const PageEntry &e)
     PutEscaped(out, e.fileName, strlen(e.fileName));
 }
 
-// Now, average and maximum of one direction; a cell without a figure stays empty.
-void SummaryFigures(Out *out, bool hasNow, int32_t now, int64_t rows, double avg, int32_t max)
+// The entries after e that read its file, as "interfaces 5 and 6".
+void Sharers(Out *out, const PageEntry *entries, int count, int index)
 {
-    if (hasNow)
-        Put(out, "<td class=\"g\">%d</td>", now);
-    else
-        Put(out, "<td class=\"g\"></td>");
-    if (rows > 0)
-        Put(out, "<td>%.1f</td><td>%d</td>", avg, max);
-    else
-        Put(out, "<td></td><td></td>");
+    int n = 1;
+    for (int j = index + 1; j < count; j++)
+        n += entries[j].sharesWith == index;
+    Put(out, "nterfaces %d", index + 1);
+    int k = 1;
+    for (int j = index + 1; j < count; j++) {
+        if (entries[j].sharesWith != index)
+            continue;
+        k++;
+        Put(out, "%s%d", k == n ? " and " : ", ", j + 1);
+    }
 }
 
-void SummaryRow(Out *out, const PageEntry &e, int index)
+int ShareCount(const PageEntry *entries, int count, int index)
 {
+    int n = 0;
+    for (int j = index + 1; j < count; j++)
+        n += entries[j].sharesWith == index;
+    return n;
+}
+
+// The names of the entries that read e's file, e's own first: "Uplink + UPLINK".
+void Names(Out *out, const PageEntry *entries, int count, int index, bool links)
+{
+    for (int j = index; j < count; j++) {
+        if (j != index && entries[j].sharesWith != index)
+            continue;
+        if (j != index)
+            Put(out, " + ");
+        if (links)
+            Put(out, "<a href=\"#if%d\">", j + 1);
+        Name(out, entries[j]);
+        if (links)
+            Put(out, "</a>");
+    }
+}
+
+// A figure of the summary: a rate with its percentage of the link speed, or a percentage.
+void Cell(Out *out, const char *cls, const History *h, bool has, double v, int decimals)
+{
+    Put(out, "<td%s%s%s>", cls[0] ? " class=\"" : "", cls, cls[0] ? "\"" : "");
+    if (has) {
+        char text[48];
+        if (h->exact) {
+            RateText(text, sizeof text, v);
+            Put(out, "%s", text);
+            if (h->lastSpeed > 0)
+                Put(out, "<small>%.*f %%</small>", decimals, v * 100 / static_cast<double>(h->lastSpeed));
+        } else {
+            Put(out, "%.*f %%", decimals, v);
+        }
+    }
+    Put(out, "</td>");
+}
+
+void VolumeCell(Out *out, const char *cls, const History *h, const FlowStats &f)
+{
+    Put(out, "<td%s%s%s>", cls[0] ? " class=\"" : "", cls, cls[0] ? "\"" : "");
+    if (h->exact && f.rows > 0) {
+        char text[32];
+        BytesText(text, sizeof text, f.volume);
+        Put(out, "<span data-bytes=\"%" PRId64 "\">%s</span>", f.volume, text);
+    }
+    Put(out, "</td>");
+}
+
+// More than three periods without a row: the monitor has stopped, or cannot write.
+bool Stopped(const History *h, int64_t now)
+{
+    return now - h->lastT > GAP_SECONDS;
+}
+
+// One direction's row of an interface in the summary.
+void SummaryFigures(Out *out, const History *h, const Graph &day, const FlowStats &month, bool in, bool stopped)
+{
+    const FlowStats &f = in ? day.in : day.out;
+    if (!stopped)
+        Cell(out, "g now", h, in ? h->lastHasIn : h->lastHasOut, static_cast<double>(in ? h->lastIn : h->lastOut), 0);
+    Cell(out, "", h, f.avgRows > 0, f.avg, 1);
+    Cell(out, "", h, f.rows > 0, static_cast<double>(f.max), 0);
+    char when[24] = "";
+    if (f.rows > 0)
+        DateTimeText(when, sizeof when, f.maxT);
+    Put(out, "<td class=\"d\">%s</td>", when);
+    Cell(out, "", h, h->exact && f.hasP95, static_cast<double>(f.p95), 0);
+    VolumeCell(out, "", h, f);
+    Cell(out, "g", h, h->exact && month.hasP95, static_cast<double>(month.p95), 0);
+    VolumeCell(out, "", h, month);
+}
+
+void SummaryRows(Out *out, const PageEntry *entries, int count, int index, int64_t now)
+{
+    const PageEntry &e = entries[index];
     char speed[64];
     SpeedText(speed, sizeof speed, e.rec->linkSpeed);
-    Put(out, "<tr><td class=\"name\"><a href=\"#if%d\">", index + 1);
-    Name(out, e);
-    Put(out, "</a></td><td>%s</td>", speed);
     const History *h = e.hist;
-    if (!h || h->rows == 0) {
+    bool rows = h && h->rows > 0;
+    Put(out, "<tr class=\"in\"><td class=\"name\"%s>", rows ? " rowspan=\"2\"" : "");
+    Names(out, entries, count, index, true);
+    Put(out, "</td><td%s>%s</td>", rows ? " rowspan=\"2\"" : "", speed);
+    if (!rows) {
         const char *why = !e.nameValid ? "no history: not a valid file name"
                           : !h         ? "no history file"
                                        : "no rows yet";
-        Put(out, "<td class=\"none g\" colspan=\"7\">%s</td></tr>\n", why);
+        Put(out, "<td class=\"none g\" colspan=\"10\">%s</td></tr>\n", why);
         return;
     }
-    static Graph g;
-    BuildGraph(h, PERIOD_DAY, &g);
+    static Graph day;
+    BuildGraph(h, PERIOD_DAY, &day);
+    // The calendar month of the page's own time, from its first day on.
+    CivilDate today = CivilFromDays(now / 86400);
+    int64_t from = DaysFromCivil(today.year, today.month, 1) * 86400;
+    int64_t to = from + int64_t{DaysInMonth(today.year, today.month)} * 86400;
+    FlowStats monthIn, monthOut;
+    RangeStats(h, from, to, &monthIn, &monthOut);
+    bool stopped = Stopped(h, now);
     char last[24];
     DateTimeText(last, sizeof last, h->lastT);
-    SummaryFigures(out, h->lastHasIn, h->lastIn, g.rowsIn, g.avgIn, g.maxIn);
-    SummaryFigures(out, h->lastHasOut, h->lastOut, g.rowsOut, g.avgOut, g.maxOut);
-    Put(out, "<td class=\"g\">%s</td></tr>\n", last);
+    Put(out, "<td class=\"dir\">In</td>");
+    if (stopped)
+        Put(out, "<td class=\"g stopped\" rowspan=\"2\">no rows since <span class=\"d\">%s</span></td>", last);
+    SummaryFigures(out, h, day, monthIn, true, stopped);
+    Put(out, "</tr>\n<tr class=\"out\"><td class=\"dir\">Out</td>");
+    SummaryFigures(out, h, day, monthOut, false, stopped);
+    Put(out, "</tr>\n");
 }
 
-void BadRows(Out *out, const PageEntry &e)
+void Summary(Out *out, const PageEntry *entries, int count, int64_t now)
 {
-    const History *h = e.hist;
+    Put(out, "<div class=\"scroll\"><table class=\"summary\">\n<thead><tr><th class=\"name\" rowspan=\"2\">Interface</th>"
+             "<th rowspan=\"2\">Link speed</th><th rowspan=\"2\"></th><th class=\"g\" colspan=\"6\">Last 24 hours</th>"
+             "<th class=\"g\" colspan=\"2\">This month so far</th></tr>\n"
+             "<tr><th class=\"g\">now</th><th>average</th><th>maximum</th><th>at</th><th>95th<br>percentile</th>"
+             "<th>volume</th><th class=\"g\">95th<br>percentile</th><th>volume</th></tr></thead>\n<tbody>\n");
+    for (int i = 0; i < count; i++)
+        if (entries[i].sharesWith < 0)
+            SummaryRows(out, entries, count, i, now);
+    Put(out, "</tbody>\n</table></div>\n<p class=\"note\">Rates in bit/s where the monitor keeps an exact history "
+             "(NAME.exact.csv), with their share of the last row's link speed; otherwise in %% of the link speed. "
+             "The 95th percentile is of the period's rows, by nearest rank: the highest 5 %% are left out. "
+             "Volumes are in bytes (1 GB is 1,000,000,000 bytes).</p>\n");
+}
+
+void BadLines(Out *out, const char *file, int64_t badRows, int32_t badNamed, const BadRow *bad)
+{
     char count[32];
-    Grouped(count, sizeof count, h->badRows);
+    Grouped(count, sizeof count, badRows);
     Put(out, "<p class=\"note bad-count\">%s %s could not be read and %s left out%s</p>\n<ul class=\"bad\">\n", count,
-        h->badRows == 1 ? "line" : "lines", h->badRows == 1 ? "is" : "are",
-        h->badRows > h->badNamed ? "; the first ones:" : ":");
-    for (int i = 0; i < h->badNamed; i++) {
-        const BadRow &b = h->bad[i];
+        badRows == 1 ? "line" : "lines", badRows == 1 ? "is" : "are", badRows > badNamed ? "; the first ones:" : ":");
+    for (int i = 0; i < badNamed; i++) {
+        const BadRow &b = bad[i];
         char line[32];
         Grouped(line, sizeof line, b.line);
         Put(out, "<li>");
-        FileName(out, e);
+        PutEscaped(out, file, strlen(file));
         Put(out, " line %s: ", line);
         if (b.length == 0) {
             Put(out, "empty</li>\n");
@@ -437,33 +268,110 @@ void BadRows(Out *out, const PageEntry &e)
         Put(out, "</li>\n");
     }
     Put(out, "</ul>\n");
-    if (h->badRows > h->badNamed) {
+    if (badRows > badNamed) {
         char rest[32];
-        Grouped(rest, sizeof rest, h->badRows - h->badNamed);
+        Grouped(rest, sizeof rest, badRows - badNamed);
         Put(out, "<p class=\"note\">and %s more.</p>\n", rest);
     }
 }
 
-void Section(Out *out, const PageEntry *entries, int index)
+void Alerts(Out *out, const AlertLog *log)
+{
+    if (!log || log->read == READ_MISSING)
+        return;
+    if (log->read == READ_NOT_FILE || log->read == READ_FAILED) {
+        Put(out, "<p class=\"note\">" ALERT_LOG_NAME " could not be read%s.</p>\n",
+            log->read == READ_NOT_FILE ? ": it is not a plain file" : " (is it locked by another program?)");
+        return;
+    }
+    if (log->count == 0) {
+        Put(out, "<p class=\"note\">" ALERT_LOG_NAME " holds no alerts.</p>\n");
+    } else {
+        char total[32];
+        Grouped(total, sizeof total, log->rows);
+        Put(out, "<div class=\"scroll\"><table class=\"alerts\"><caption>Alerts: the last %d of %s in " ALERT_LOG_NAME
+                 ", newest first</caption>\n<thead><tr><th class=\"name\">Time</th><th class=\"name\">Interface</th>"
+                 "<th class=\"name\">Event</th><th>%% In</th><th>%% Out</th><th class=\"detail\">Detail</th></tr>"
+                 "</thead>\n<tbody>\n",
+            log->count, total);
+        for (int k = 0; k < log->count; k++) {
+            const AlertRow &a = NewestAlert(log, k);
+            char when[24];
+            DateTimeText(when, sizeof when, a.t);
+            Put(out, "<tr><td class=\"name d\">%s:%02d</td><td class=\"name\">", when, static_cast<int>(a.t % 60));
+            PutEscaped(out, a.name, strnlen(a.name, sizeof a.name));
+            Put(out, "</td><td class=\"name ev-%s\">%s</td><td>", kAlertEvents[a.event], kAlertEvents[a.event]);
+            if (a.hasIn)
+                Put(out, "%d", a.pctIn);
+            Put(out, "</td><td>");
+            if (a.hasOut)
+                Put(out, "%d", a.pctOut);
+            Put(out, "</td><td class=\"detail\">");
+            PutEscaped(out, a.detail, strnlen(a.detail, sizeof a.detail));
+            Put(out, "</td></tr>\n");
+        }
+        Put(out, "</tbody>\n</table></div>\n");
+    }
+    if (log->badRows > 0)
+        BadLines(out, ALERT_LOG_NAME, log->badRows, log->badNamed, log->bad);
+}
+
+// What a reader of an exact history should know of its speeds and of NAME.csv.
+void ExactNotes(Out *out, const PageEntry &e)
+{
+    const History *h = e.hist;
+    char a[64], b[64], when[24];
+    if (h->rows > 0 && h->lastSpeed != e.rec->linkSpeed) {
+        SpeedText(a, sizeof a, e.rec->linkSpeed);
+        SpeedText(b, sizeof b, h->lastSpeed);
+        Put(out, "<p class=\"note speed-differs\">vellary.cfg gives a link speed of %s, the exact history's last row "
+                 "%s: the monitor has not polled with the new speed yet, or has stopped. Each row is drawn at its own "
+                 "speed.</p>\n",
+            a, b);
+    }
+    if (h->speedChanges > 0) {
+        SpeedText(a, sizeof a, h->speedBefore);
+        SpeedText(b, sizeof b, h->lastSpeed);
+        DateTimeText(when, sizeof when, h->speedChangeT);
+        Put(out, "<p class=\"note speed-change\">The link speed changed %s in the exact history, last on "
+                 "<span class=\"d\">%s</span> from %s to %s; the percentages of each row are of its own speed.</p>\n",
+            h->speedChanges == 1 ? "once" : "more than once", when, a, b);
+    }
+    if (e.percentFirstT >= 0 && h->rows > 0 && e.percentFirstT < h->firstT) {
+        char first[24], exactFirst[24];
+        DateTimeText(first, sizeof first, e.percentFirstT);
+        DateTimeText(exactFirst, sizeof exactFirst, h->firstT);
+        Put(out, "<p class=\"note\">");
+        PutEscaped(out, e.rec->strName, FieldLength(e.rec->strName, sizeof e.rec->strName));
+        Put(out, ".csv goes back to <span class=\"d\">%s</span>, before the exact history began on <span "
+                 "class=\"d\">%s</span>; its rows are in %% of the link speed and are not drawn here.</p>\n",
+            first, exactFirst);
+    }
+}
+
+void Section(Out *out, const PageEntry *entries, int count, int index, const AlertLog *alerts, int64_t now)
 {
     const PageEntry &e = entries[index];
     char speed[64];
     SpeedText(speed, sizeof speed, e.rec->linkSpeed);
-    Put(out, "<section id=\"if%d\">\n<h2>", index + 1);
-    Name(out, e);
-    Put(out, "</h2>\n<p class=\"src\">Interface %d of vellary.cfg, %s. ", index + 1, speed);
+    Put(out, "<section id=\"if%d\">\n", index + 1);
+    for (int j = index + 1; j < count; j++)
+        if (entries[j].sharesWith == index)
+            Put(out, "<span id=\"if%d\"></span>", j + 1);
+    Put(out, "<h2>");
+    Names(out, entries, count, index, false);
+    Put(out, "</h2>\n<p class=\"src\">");
+    if (ShareCount(entries, count, index) > 0) {
+        Put(out, "I");
+        Sharers(out, entries, count, index);
+        Put(out, " of vellary.cfg write one file, so their rows are drawn together; %s. ", speed);
+    } else {
+        Put(out, "Interface %d of vellary.cfg, %s. ", index + 1, speed);
+    }
     if (!e.nameValid) {
         Put(out, "</p>\n<p class=\"note\">This name cannot be a file name (it holds one of "
                  "\\ / : * ? &quot; &lt; &gt; | or a control character, or is a device name such as CON or NUL), "
                  "so the monitor keeps no history for it.</p>\n</section>\n");
-        return;
-    }
-    if (e.sharesWith >= 0) {
-        Put(out, "History: ");
-        FileName(out, e);
-        Put(out, ", shared with <a href=\"#if%d\">", e.sharesWith + 1);
-        Name(out, entries[e.sharesWith]);
-        Put(out, "</a> (interface %d), whose graphs show the rows of both.</p>\n</section>\n", e.sharesWith + 1);
         return;
     }
     if (e.read == READ_MISSING || e.read == READ_NOT_FILE || e.read == READ_FAILED) {
@@ -485,56 +393,47 @@ void Section(Out *out, const PageEntry *entries, int index)
         char last[24];
         DateTimeText(first, sizeof first, h->firstT);
         DateTimeText(last, sizeof last, h->lastT);
-        Put(out, ", %s %s from %s to %s.", rows, h->rows == 1 ? "row" : "rows", first, last);
+        Put(out, ", %s %s from <span class=\"d\">%s</span> to <span class=\"d\">%s</span>.", rows,
+            h->rows == 1 ? "row" : "rows", first, last);
     } else {
         Put(out, ", no rows yet.");
     }
     if (e.read == READ_CUT_SHORT)
         Put(out, " Reading it failed part-way: only the rows before that are shown.");
     Put(out, "</p>\n");
+    if (h->rows > 0 && Stopped(h, now)) {
+        char last[24];
+        DateTimeText(last, sizeof last, h->lastT);
+        Put(out, "<p class=\"note stopped\">No rows since <span class=\"d\">%s</span>: the monitor has stopped, or "
+                 "cannot write the file.</p>\n",
+            last);
+    }
+    if (h->exact)
+        ExactNotes(out, e);
     if (h->rows > 0) {
+        GraphLabel label = {e.rec->strName, FieldLength(e.rec->strName, sizeof e.rec->strName), nullptr, nullptr};
+        if (alerts) {
+            label.down = &alerts->down[index];
+            label.above = &alerts->above[index];
+        }
+        static Graph g;
         Put(out, "<div class=\"graphs\">\n");
-        for (int p = 0; p < PERIOD_COUNT; p++)
-            GraphFigure(out, h, static_cast<Period>(p));
+        for (int p = 0; p < PERIOD_COUNT; p++) {
+            BuildGraph(h, static_cast<Period>(p), &g);
+            WriteGraph(out, g, static_cast<Period>(p), label);
+        }
         Put(out, "</div>\n");
     }
     if (h->badRows > 0)
-        BadRows(out, e);
+        BadLines(out, e.fileName, h->badRows, h->badNamed, h->bad);
     Put(out, "</section>\n");
 }
 
 }  // namespace
 
-bool WriteEscaped(FILE *f, const char *text, size_t n)
+int64_t LocalSeconds(const LocalTime &t)
 {
-    char buf[1024];
-    size_t len = 0;
-    bool ok = true;
-    // The page is UTF-8: valid UTF-8 goes as it is, as the monitor's table shows it.
-    bool utf8 = IsValidUtf8(text, n);
-    for (size_t i = 0; i < n; i++) {
-        if (len > sizeof buf - 16) {
-            ok = fwrite(buf, 1, len, f) == len && ok;
-            len = 0;
-        }
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        const char *entity = c == '&' ? "&amp;" : c == '<' ? "&lt;" : c == '>' ? "&gt;" : c == '"' ? "&quot;"
-                             : c == '\'' ? "&#39;" : nullptr;
-        if (entity) {
-            len += static_cast<size_t>(snprintf(buf + len, sizeof buf - len, "%s", entity));
-        } else if (c < 0x20 || c == 0x7F) {
-            len += static_cast<size_t>(snprintf(buf + len, sizeof buf - len, "&#xFFFD;"));
-        } else if (utf8 && c == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0) {
-            len += static_cast<size_t>(snprintf(buf + len, sizeof buf - len, "&#xFFFD;"));  // a C1 control
-            i++;
-        } else if (c >= 0x80 && !utf8) {
-            unsigned code = c < 0xA0 ? kCp1252High[c - 0x80] : c;
-            len += static_cast<size_t>(snprintf(buf + len, sizeof buf - len, "&#x%X;", code ? code : 0xFFFD));
-        } else {
-            buf[len++] = static_cast<char>(c);  // ASCII, or a byte of a UTF-8 character
-        }
-    }
-    return (fwrite(buf, 1, len, f) == len) && ok;
+    return DaysFromCivil(t.year, t.month, t.day) * 86400 + int64_t{t.hour} * 3600 + int64_t{t.minute} * 60 + t.second;
 }
 
 int WritePage(FILE *f, const PageEntry *entries, const PageInfo *info)
@@ -548,6 +447,7 @@ int WritePage(FILE *f, const PageEntry *entries, const PageInfo *info)
     out.ok = WriteText(f, kStyle, sizeof kStyle - 1) && out.ok;
     Put(&out, "</head>\n<body>\n<main>\n");
     const LocalTime &m = info->made;
+    int64_t now = LocalSeconds(m);
     Put(&out, "<h1>Vellary traffic report</h1>\n<p class=\"made\">Made on %02d-%02d-%04d at %02d:%02d:%02d from "
               "vellary.cfg and the history files in ",
         m.day, m.month, m.year, m.hour, m.minute, m.second);
@@ -557,16 +457,11 @@ int WritePage(FILE *f, const PageEntry *entries, const PageInfo *info)
     if (info->count == 0) {
         Put(&out, "<p class=\"note\">vellary.cfg lists no interface.</p>\n");
     } else {
-        Put(&out, "<table class=\"summary\">\n<thead><tr><th class=\"name\" rowspan=\"2\">Interface</th>"
-                  "<th rowspan=\"2\">Link speed</th><th class=\"g\" colspan=\"3\">%% In, last 24 hours</th>"
-                  "<th class=\"g\" colspan=\"3\">%% Out, last 24 hours</th><th class=\"g\" rowspan=\"2\">Last row</th>"
-                  "</tr>\n<tr><th class=\"g\">now</th><th>average</th><th>maximum</th>"
-                  "<th class=\"g\">now</th><th>average</th><th>maximum</th></tr></thead>\n<tbody>\n");
+        Summary(&out, entries, info->count, now);
+        Alerts(&out, info->alerts);
         for (int i = 0; i < info->count; i++)
-            SummaryRow(&out, entries[i], i);
-        Put(&out, "</tbody>\n</table>\n");
-        for (int i = 0; i < info->count; i++)
-            Section(&out, entries, i);
+            if (entries[i].sharesWith < 0)
+                Section(&out, entries, info->count, i, info->alerts, now);
     }
     Put(&out, "</main>\n</body>\n</html>\n");
     return out.ok;

@@ -1,8 +1,10 @@
 #include "report/report.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 #include "config/config.h"
 #include "config/textfile.h"
@@ -18,9 +20,45 @@ namespace {
 
 // One history per interface at most, all read before the page is written.
 History g_histories[MAX_INTERFACES];
+Figure g_figures[MAX_INTERFACES][FIGURES_MAX];
+AlertLog g_alerts;
 InterfaceRecord g_records[MAX_INTERFACES];
 PageEntry g_entries[MAX_INTERFACES];
 PageInfo g_info;
+char g_percentNames[MAX_INTERFACES][32];
+bool g_exact[MAX_INTERFACES];
+int g_jobs[MAX_INTERFACES];
+int g_jobCount;
+std::atomic<int> g_nextJob;
+char g_blocks[2][READ_BLOCK];
+
+// Reads histories until none is left; runner is 0 or 1, for its read block.
+void ReadJobs(int runner)
+{
+    for (;;) {
+        int k = g_nextJob.fetch_add(1);
+        if (k >= g_jobCount)
+            return;
+        int i = g_jobs[k];
+        PageEntry *e = &g_entries[i];
+        HistoryReset(&g_histories[i], g_exact[i], g_figures[i], FIGURES_MAX);
+        e->read = ReadHistory(e->fileName, &g_histories[i], nullptr, g_blocks[runner]);
+        if (e->read == READ_OK || e->read == READ_CUT_SHORT)
+            e->hist = &g_histories[i];
+        if (g_exact[i] && (!e->hist || e->hist->rows == 0) && FirstRowTime(g_percentNames[i]) >= 0) {
+            // Turned on, but no exact row yet: NAME.csv in %, as before.
+            g_exact[i] = false;
+            e->hist = nullptr;
+            snprintf(e->fileName, sizeof e->fileName, "%s", g_percentNames[i]);
+            HistoryReset(&g_histories[i]);
+            e->read = ReadHistory(e->fileName, &g_histories[i], nullptr, g_blocks[runner]);
+            if (e->read == READ_OK || e->read == READ_CUT_SHORT)
+                e->hist = &g_histories[i];
+        }
+        if (g_exact[i])
+            e->percentFirstT = FirstRowTime(g_percentNames[i]);
+    }
+}
 
 int Fail(const char *format, const char *what)
 {
@@ -80,27 +118,69 @@ int RunReport(int argc, char **argv)
     g_info.count = count;
     ReadLocalTime(&g_info.made);
 
+    FileId ids[MAX_INTERFACES];
+    bool opened[MAX_INTERFACES] = {};
     for (int i = 0; i < count; i++) {
         PageEntry *e = &g_entries[i];
         e->rec = &g_records[i];
-        e->nameValid = HistoryFileName(e->rec, e->fileName, sizeof e->fileName);
+        e->nameValid = HistoryFileName(e->rec, g_percentNames[i], sizeof g_percentNames[i]);
         e->hist = nullptr;
         e->read = READ_MISSING;
         e->sharesWith = -1;
+        e->percentFirstT = -1;
+        g_exact[i] = false;
+        snprintf(e->fileName, sizeof e->fileName, "%s", g_percentNames[i]);
         if (!e->nameValid)
             continue;
-        // Two interfaces of one name write one file: it is read once.
-        for (int j = 0; j < i && e->sharesWith < 0; j++)
-            if (g_entries[j].nameValid && strcmp(g_entries[j].fileName, e->fileName) == 0)
-                e->sharesWith = j;
-        if (e->sharesWith >= 0) {
-            e->read = g_entries[e->sharesWith].read;
-            e->hist = g_entries[e->sharesWith].hist;
-            continue;
+        // The exact history where the monitor keeps one; NAME.csv then holds the same rows in %.
+        char exactName[32];
+        snprintf(exactName, sizeof exactName, "%.*s.exact.csv", static_cast<int>(strlen(g_percentNames[i]) - 4),
+                 g_percentNames[i]);
+        SharedFile probe;
+        g_exact[i] = OpenShared(exactName, &probe) == OPEN_OK;
+        if (g_exact[i]) {
+            CloseShared(&probe);
+            snprintf(e->fileName, sizeof e->fileName, "%s", exactName);
         }
-        e->read = ReadHistory(e->fileName, &g_histories[i]);
-        if (e->read == READ_OK || e->read == READ_CUT_SHORT)
-            e->hist = &g_histories[i];
+        // Interfaces whose names lead to one file (the same name, or on Windows the
+        // same letters in another case) read it once.
+        opened[i] = OpenShared(e->fileName, &probe) == OPEN_OK;
+        if (opened[i]) {
+            ids[i] = probe.id;
+            CloseShared(&probe);
+            for (int j = 0; j < i && e->sharesWith < 0; j++)
+                if (opened[j] && SameFile(ids[j], ids[i]))
+                    e->sharesWith = g_entries[j].sharesWith >= 0 ? g_entries[j].sharesWith : j;
+        }
     }
+    // The files are read on both cores: each is a job of its own.
+    g_jobCount = 0;
+    for (int i = 0; i < count; i++)
+        if (g_entries[i].nameValid && g_entries[i].sharesWith < 0)
+            g_jobs[g_jobCount++] = i;
+    g_nextJob = 0;
+    bool helped = false;
+    std::thread helper;
+    if (g_jobCount > 1) {
+        try {
+            helper = std::thread(ReadJobs, 1);
+            helped = true;
+        } catch (...) {
+            // No second thread: this one reads them all.
+        }
+    }
+    ReadJobs(0);
+    if (helped)
+        helper.join();
+    for (int i = 0; i < count; i++) {
+        PageEntry *e = &g_entries[i];
+        if (e->sharesWith < 0)
+            continue;
+        e->read = g_entries[e->sharesWith].read;
+        e->hist = g_entries[e->sharesWith].hist;
+        e->percentFirstT = g_entries[e->sharesWith].percentFirstT;
+    }
+    ReadAlertLog(ALERT_LOG_NAME, &g_alerts, g_records, count);
+    g_info.alerts = &g_alerts;
     return WritePageFile(output);
 }

@@ -278,8 +278,11 @@ echo "status pixels: green $green, red $red, yellow $yellow"
 # The report of what the program wrote: now, average and maximum of each interface's rows.
 (cd "$run" && wine "$report" -o "$work/report.html") || fail "vellary-report.exe failed"
 for name in Alpha AlphaHC Dead Beta Gamma "${v3_rows[@]}"; do
-  shown=$(grep -o "<tr><td class=\"name\"><a href=\"#if[0-9]*\">$name</a>.*</tr>" "$work/report.html" |
-    sed 's/<\/td>/|/g; s/<[^>]*>//g' | cut -d'|' -f3-8 | awk -F'|' '{ for (i = 1; i <= 6; i++) printf "%s ", ($i == "" ? "-" : $i) }')
+  # Two rows per interface: In (after its name, speed and "In") and Out (after "Out").
+  rows=$(grep -A1 "<tr class=\"in\"><td class=\"name\"[^>]*><a href=\"#if[0-9]*\">$name</a>" "$work/report.html" |
+    tr -d '\r' | sed 's/<\/td>/|/g; s/<[^>]*>//g; s/ %//g')
+  shown=$( (echo "$rows" | sed -n 1p | cut -d'|' -f4-6; echo "$rows" | sed -n 2p | cut -d'|' -f2-4) | paste -sd'|' |
+    awk -F'|' '{ for (i = 1; i <= 6; i++) printf "%s ", ($i == "" ? "-" : $i) }')
   # An empty field is no figure: "-" where a direction has none, on the page and in the rows.
   want=$(tail -n +2 "$run/$name.csv" | tr -d '\r' | awk -F, '
     function add(v, d) { if (v == "") return; n[d]++; s[d] += v; if (n[d] == 1 || v > m[d]) m[d] = v }

@@ -2,13 +2,15 @@
 // benchmark and the demo. Times are local wall-clock seconds since 01-01-1970 taken
 // as if that clock had no zone, as the files hold them.
 //
-// As a program: node history.mjs [--days N] [--seed S] FILE...
+// As a program: node history.mjs [--days N] [--seed S] [--exact] FILE...
 //   writes N days (default 7) of 5-minute rows ending 5 minutes before now into
-//   each FILE, a new file with its header, an existing one only when it has no rows.
+//   each FILE, a new file with its header, an existing one only when it has no rows;
+//   with --exact also the exact history of the same rows beside it (NAME.exact.csv).
 import fs from 'node:fs';
 import process from 'node:process';
 
 export const HEADER = 'Date,Hour,Time,% In,% Out';
+export const EXACT_HEADER = 'Date,Time,UTC,Seconds,In octets,Out octets,bps In,bps Out,Speed';
 
 // A small seeded generator (mulberry32): the same files on every run.
 export function random(seed) {
@@ -67,30 +69,79 @@ export function* rows({ start, end, period = 300, seed = 1, level = 50 }) {
 export const rowText = (r) => `${stamp(r.t)},${r.in},${r.out}`;
 
 // The file's bytes: the header, then each line after a CR LF, no line break at the end.
-export function fileText(lines) {
-  return [HEADER, ...lines].join('\r\n');
+export function fileText(lines, header = HEADER) {
+  return [header, ...lines].join('\r\n');
 }
+
+// Rows as the monitor measures them: each cycle's octets over its milliseconds
+// (300 s and a few ms of jitter), the bit rate as it works it out (octets * 8000
+// / ms, truncated), and the percentages of NAME.csv from that rate. utcOffset is
+// the local clock's lead on UTC in seconds; speed(t) the link speed of a row.
+export function* exactRows({ start, end, period = 300, seed = 1, level = 50, speed = () => 1e8, utcOffset = 3600 }) {
+  const rnd = random(seed);
+  for (let t = start; t <= end; t += period) {
+    const at = t + Math.floor(rnd() * 8);
+    const [i, o] = traffic(at, rnd, level);
+    const s = speed(at);
+    const ms = period * 1000 + Math.floor(rnd() * 40) - 20;
+    // Whole percentages with a little more, so the rates are not round.
+    const octetsIn = Math.floor((((i + rnd()) / 100) * s * ms) / 8000);
+    const octetsOut = Math.floor((((o + rnd()) / 100) * s * ms) / 8000);
+    const bpsIn = Math.floor((octetsIn * 8000) / ms);
+    const bpsOut = Math.floor((octetsOut * 8000) / ms);
+    yield { t: at, utc: at - utcOffset, ms, octetsIn, octetsOut, bpsIn, bpsOut, speed: s, hasIn: true, hasOut: true,
+      in: Math.floor((bpsIn * 100) / s), out: Math.floor((bpsOut * 100) / s) };
+  }
+}
+
+const seconds = (ms) => `${Math.floor(ms / 1000)}.${String(ms % 1000).padStart(3, '0')}`;
+
+// "dd-mm-yyyy,hh:mm:ss,utc,seconds,in octets,out octets,bps in,bps out,speed"; a
+// direction without hasIn / hasOut has empty fields, and Seconds too when neither has.
+export function exactRowText(r) {
+  const d = stamp(r.t).split(',');
+  const any = r.hasIn || r.hasOut;
+  return `${d[0]},${d[2]},${r.utc},${any ? seconds(r.ms) : ''},${r.hasIn ? r.octetsIn : ''},` +
+    `${r.hasOut ? r.octetsOut : ''},${r.hasIn ? r.bpsIn : ''},${r.hasOut ? r.bpsOut : ''},${r.speed}`;
+}
+
+// The same row in NAME.csv.
+export const percentText = (r) => `${stamp(r.t)},${r.hasIn ? r.in : ''},${r.hasOut ? r.out : ''}`;
 
 function main(args) {
   let days = 7;
   let seed = 1;
+  let exact = false;
   const files = [];
   for (let i = 0; i < args.length; i++) {
     if (args[i] === '--days') days = Number(args[++i]);
     else if (args[i] === '--seed') seed = Number(args[++i]);
+    else if (args[i] === '--exact') exact = true;
     else files.push(args[i]);
   }
   if (!files.length || !(days > 0)) {
-    console.error('usage: node history.mjs [--days N] [--seed S] FILE...');
+    console.error('usage: node history.mjs [--days N] [--seed S] [--exact] FILE...');
     process.exit(2);
   }
   const end = nowLocal() - 300;
+  const utcOffset = -new Date().getTimezoneOffset() * 60;
   files.forEach((file, k) => {
     if (fs.existsSync(file) && fs.readFileSync(file, 'latin1').includes('\n')) return;
-    const lines = [];
-    for (const r of rows({ start: end - days * 86400, end, seed: seed + k, level: 30 + 15 * (k % 4) }))
-      lines.push(rowText(r));
-    fs.writeFileSync(file, fileText(lines), 'latin1');
+    const opts = { start: end - days * 86400, end, seed: seed + k, level: 30 + 15 * (k % 4) };
+    if (!exact) {
+      const lines = [];
+      for (const r of rows(opts)) lines.push(rowText(r));
+      fs.writeFileSync(file, fileText(lines), 'latin1');
+      return;
+    }
+    const percent = [];
+    const precise = [];
+    for (const r of exactRows({ ...opts, utcOffset })) {
+      percent.push(percentText(r));
+      precise.push(exactRowText(r));
+    }
+    fs.writeFileSync(file, fileText(percent), 'latin1');
+    fs.writeFileSync(file.replace(/\.csv$/i, '') + '.exact.csv', fileText(precise, EXACT_HEADER), 'latin1');
   });
 }
 

@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -13,10 +15,12 @@
 #include "records/history.h"
 #include "records/historyname.h"
 #include "report/aggregate.h"
+#include "report/alerts.h"
 #include "report/dates.h"
 #include "report/files.h"
 #include "report/reader.h"
 #include "report/row.h"
+#include "report/stats.h"
 #include "tests/support/files.h"
 
 namespace {
@@ -86,6 +90,126 @@ TEST(HistoryRowParse, Table)
             }
         }
     }
+}
+
+struct ExactCase {
+    const char *name;
+    const char *text;
+    int ok;
+    int64_t ms = 0;
+    int64_t bpsIn = 0;
+    int64_t bpsOut = 0;
+    bool hasIn = false;
+    bool hasOut = false;
+};
+
+// 09-12-2026 14:05:00 an hour east of UTC: 1796821500 in UTC seconds.
+const ExactCase kExactRows[] = {
+    {"as the monitor writes it", "09-12-2026,14:05:00,1796821500,300.012,1234567,2345678,32918,62547,100000000", 1,
+     300012, 32918, 62547, true, true},
+    {"Out not measured", "09-12-2026,14:05:00,1796821500,300.012,1234567,,32918,,100000000", 1, 300012, 32918, 0,
+     true, false},
+    {"neither measured", "09-12-2026,14:05:00,1796821500,,,,,,100000000", 1, 0, 0, 0, false, false},
+    {"a 10 Gbit/s link's 18-digit figures", "09-12-2026,14:05:00,1796821500,300.000,999999999999999999,0,"
+     "999999999999999999,0,10000000000", 1, 300000, 999999999999999999, 0, true, true},
+    {"19 digits", "09-12-2026,14:05:00,1796821500,300.000,1000000000000000000,0,1,0,1", 0},
+    {"octets without a rate", "09-12-2026,14:05:00,1796821500,300.012,1234567,2345678,,62547,100000000", 0},
+    {"a rate without a span", "09-12-2026,14:05:00,1796821500,,1234567,2345678,32918,62547,100000000", 0},
+    {"a span of nothing", "09-12-2026,14:05:00,1796821500,0.000,1,1,1,1,100000000", 0},
+    {"a span and nothing measured", "09-12-2026,14:05:00,1796821500,300.000,,,,,100000000", 0},
+    {"two decimals", "09-12-2026,14:05:00,1796821500,300.01,1,1,1,1,100000000", 0},
+    {"UTC a day and more ahead", "09-12-2026,14:05:00,1796922300,300.000,1,1,1,1,100000000", 0},
+    {"UTC in the year 5000", "09-12-2026,14:05:00,95617584000,300.000,1,1,1,1,100000000", 0},
+    {"no UTC", "09-12-2026,14:05:00,,300.000,1,1,1,1,100000000", 0},
+    {"no speed", "09-12-2026,14:05:00,1796821500,300.000,1,1,1,1,", 0},
+    {"a negative rate", "09-12-2026,14:05:00,1796821500,300.000,1,1,-1,1,100000000", 0},
+    {"a tenth column", "09-12-2026,14:05:00,1796821500,300.000,1,1,1,1,100000000,5", 0},
+    {"a percent row", "09-12-2026,14,14:05:00,12,3", 0},
+    {"the header", EXACT_HISTORY_HEADER, 0},
+    {"cut short", "09-12-2026,14:05:00,1796821500,300.0", 0},
+};
+
+TEST(ExactRowParse, Table)
+{
+    for (const ExactCase &c : kExactRows) {
+        SCOPED_TRACE(c.name);
+        std::vector<char> text(c.text, c.text + strlen(c.text));  // exact length: a read past it is caught
+        DateMemo memo = {{}, -1};
+        HistoryRow row = {};
+        ASSERT_EQ(c.ok, ParseExactRow(text.data(), text.data() + text.size(), &row, &memo));
+        if (!c.ok)
+            continue;
+        EXPECT_EQ(At(2026, 12, 9, 14, 5, 0), row.t);
+        EXPECT_EQ(c.ms, row.ms);
+        EXPECT_EQ(c.hasIn, row.hasIn);
+        EXPECT_EQ(c.hasOut, row.hasOut);
+        EXPECT_EQ(c.hasIn ? c.bpsIn : 0, c.hasIn ? row.bpsIn : 0);
+        EXPECT_EQ(c.hasOut ? c.bpsOut : 0, c.hasOut ? row.bpsOut : 0);
+    }
+}
+
+// Nearest rank against its definition: the smallest figure that at least 95 % of
+// the figures are at or below.
+TEST(Percentiles, NearestRankIsTheSmallestFigureCovering95PerCent)
+{
+    std::mt19937_64 random(7);
+    for (int64_t n = 1; n <= 400; n++) {
+        std::vector<int64_t> values(static_cast<size_t>(n));
+        for (int64_t &v : values)
+            v = static_cast<int64_t>(random() % 50);  // ties, as idle links give
+        std::vector<int64_t> sorted = values;
+        std::sort(sorted.begin(), sorted.end());
+        int64_t want = -1;
+        for (int64_t v : sorted) {
+            int64_t atOrBelow = std::count_if(sorted.begin(), sorted.end(), [v](int64_t x) { return x <= v; });
+            if (atOrBelow * 100 >= 95 * n) {
+                want = v;
+                break;
+            }
+        }
+        int64_t got = -1;
+        ASSERT_TRUE(Percentile(values.data(), n, PERCENTILE, &got));
+        ASSERT_EQ(want, got) << n << " figures";
+    }
+    int64_t none;
+    EXPECT_FALSE(Percentile(nullptr, 0, PERCENTILE, &none));
+    EXPECT_EQ(95, NearestRank(100, 95));
+    EXPECT_EQ(96, NearestRank(101, 95));
+}
+
+struct AlertCase {
+    const char *name;
+    const char *text;
+    int ok;
+    int event;
+};
+
+TEST(AlertRowParse, Table)
+{
+    const AlertCase kAlerts[] = {
+        {"down", "09-12-2026,03:14:07,Uplink,down,,,192.0.2.1", 1, EVENT_DOWN},
+        {"above, a detail with a comma", "09-12-2026,03:14:07,Uplink,above,95,12,192.0.2.1, In", 1, EVENT_ABOVE},
+        {"normal", "09-12-2026,03:14:07,Uplink,normal,40,-1,192.0.2.1", 1, EVENT_NORMAL},
+        {"an event of another name", "09-12-2026,03:14:07,Uplink,Down,,,192.0.2.1", 0, 0},
+        {"a 16-byte name", "09-12-2026,03:14:07,SixteenCharName!,up,,,192.0.2.1", 0, 0},
+        {"no name", "09-12-2026,03:14:07,,up,,,192.0.2.1", 0, 0},
+        {"a figure that is no number", "09-12-2026,03:14:07,Uplink,above,9x,,192.0.2.1", 0, 0},
+        {"no detail column", "09-12-2026,03:14:07,Uplink,up,,", 0, 0},
+        {"the header", ALERT_LOG_HEADER, 0, 0},
+        {"30 February", "30-02-2026,03:14:07,Uplink,up,,,192.0.2.1", 0, 0},
+    };
+    for (const AlertCase &c : kAlerts) {
+        SCOPED_TRACE(c.name);
+        std::vector<char> text(c.text, c.text + strlen(c.text));
+        DateMemo memo = {{}, -1};
+        AlertRow row;
+        ASSERT_EQ(c.ok, ParseAlertRow(text.data(), text.data() + text.size(), &row, &memo));
+        EXPECT_EQ(c.ok ? c.event : 0, c.ok ? row.event : 0);
+    }
+    std::string detail = "09-12-2026,03:14:07,Uplink,up,,," + std::string(ALERT_DETAIL_MAX, 'x');
+    DateMemo memo = {{}, -1};
+    AlertRow row;
+    EXPECT_EQ(0, ParseAlertRow(detail.data(), detail.data() + detail.size(), &row, &memo));
 }
 
 TEST(HistoryRowParse, ZeroBytesAreNoDate)
@@ -158,6 +282,7 @@ protected:
     }
     const Graph &Build(Period period)
     {
+        HistoryEnd(&h_);
         BuildGraph(&h_, period, &g_);
         return g_;
     }
@@ -183,8 +308,8 @@ TEST_F(Aggregate, GapsAndAClockSetBackStartNewLines)
     EXPECT_EQ((std::vector<int>{0, 12, 18}), starts);
     for (int i = 1; i < g.count; i++)
         EXPECT_TRUE(g.points[i].breakBefore || g.points[i - 1].t < g.points[i].t) << "a line to the left at " << i;
-    EXPECT_DOUBLE_EQ((12 * 10 + 6 * 20 + 6 * 30) / 24.0, g.avgIn);
-    EXPECT_EQ(30, g.maxIn);
+    EXPECT_DOUBLE_EQ((12 * 10 + 6 * 20 + 6 * 30) / 24.0, g.in.avg);
+    EXPECT_EQ(30, g.in.max);
     EXPECT_EQ(t + 4260 + 5 * 300, g.t1);  // the first pass's end, though written before the last row
     // The repeated rows join the 30-minute bins of the first pass.
     const Graph &w = Build(PERIOD_WEEK);
@@ -207,12 +332,12 @@ TEST_F(Aggregate, EmptyFieldsAreGapsAndCountInNoFigure)
     const Graph &g = Build(PERIOD_DAY);
     ASSERT_EQ(6, g.count);
     EXPECT_EQ(6, g.rows);
-    EXPECT_EQ(4, g.rowsIn);
-    EXPECT_DOUBLE_EQ(25.0, g.avgIn);
-    EXPECT_EQ(40, g.maxIn);
-    EXPECT_EQ(4, g.rowsOut);
-    EXPECT_DOUBLE_EQ(5.0, g.avgOut);
-    EXPECT_EQ(8, g.maxOut);
+    EXPECT_EQ(4, g.in.rows);
+    EXPECT_DOUBLE_EQ(25.0, g.in.avg);
+    EXPECT_EQ(40, g.in.max);
+    EXPECT_EQ(4, g.out.rows);
+    EXPECT_DOUBLE_EQ(5.0, g.out.avg);
+    EXPECT_EQ(8, g.out.max);
     EXPECT_FALSE(g.points[2].hasIn);
     EXPECT_FALSE(g.points[1].hasOut);
     // A bin of the week holds all six: its In from four of them.
@@ -224,7 +349,7 @@ TEST_F(Aggregate, EmptyFieldsAreGapsAndCountInNoFigure)
     HistoryAddRow(&h_, HistoryRow{t, 0, 0, false, false});
     const Graph &none = Build(PERIOD_DAY);
     EXPECT_EQ(1, none.rows);
-    EXPECT_EQ(0, none.rowsIn);
+    EXPECT_EQ(0, none.in.rows);
     EXPECT_FALSE(none.points[0].hasIn);
     EXPECT_FALSE(h_.lastHasOut);
 }
@@ -242,10 +367,10 @@ TEST_F(Aggregate, FastRowsShareAPointAndTheWindowEndsAtTheLastRow)
     EXPECT_EQ(t, g.points[0].t);
     EXPECT_DOUBLE_EQ(7.0, g.points[0].in);  // rows 0 to 14, the first 150 s
     EXPECT_DOUBLE_EQ(44.0, g.points[1].out);
-    EXPECT_EQ(40, g.maxIn);
+    EXPECT_EQ(40, g.in.max);
     EXPECT_EQ(t + 600 - 86400, g.t0);
     const Graph &w = Build(PERIOD_WEEK);
-    EXPECT_EQ(90, w.maxIn);
+    EXPECT_EQ(90, w.in.max);
     EXPECT_EQ(2, w.count);
     EXPECT_TRUE(w.points[1].breakBefore);
     EXPECT_EQ(32, w.rows);
@@ -270,6 +395,95 @@ TEST_F(Aggregate, BinsAtTheWindowsEdgesAndOldRowsLeaveTheRings)
     EXPECT_EQ(62, m.count);  // two 2-hour bins a day
     EXPECT_FALSE(m.points[1].breakBefore);
     EXPECT_TRUE(m.points[2].breakBefore);
+}
+
+// Exact rows: bins sum octets over milliseconds, the legends leave the bin still
+// filling out of their averages, and the percentiles are of the period's rows.
+TEST(ExactAggregate, AveragesPercentilesAndVolumes)
+{
+    static History h;
+    std::vector<Figure> ring(4096);
+    HistoryReset(&h, true, ring.data(), static_cast<int32_t>(ring.size()));
+    std::mt19937_64 random(3);
+    struct Kept {
+        int64_t t, octets, ms, bps;
+    };
+    std::vector<Kept> rows;
+    int64_t start = At(2026, 11, 28, 0, 0, 0);
+    for (int i = 0; i < 3000; i++) {  // 300 s apart, each of its own length: 10.4 days
+        HistoryRow r;
+        r.t = start + i * 300;
+        r.ms = 299000 + static_cast<int64_t>(random() % 2000);
+        r.octetsIn = static_cast<int64_t>(random() % 4000000000);
+        r.bpsIn = r.octetsIn * 8000 / r.ms;
+        r.hasOut = false;
+        r.speed = 1000000000;
+        HistoryAddRow(&h, r);
+        rows.push_back({r.t, r.octetsIn, r.ms, r.bpsIn});
+    }
+    HistoryEnd(&h);
+    static Graph g;
+    BuildGraph(&h, PERIOD_WEEK, &g);
+    int64_t last = rows.back().t;
+    int64_t lastBin = last / 1800 * 1800;
+    ASSERT_TRUE(g.lastSoFar);
+    double octets = 0, ms = 0;
+    int64_t volume = 0, max = -1, maxT = 0;
+    std::vector<int64_t> bps;
+    for (const Kept &r : rows) {
+        if (r.t < g.t0)
+            continue;
+        volume += r.octets;
+        if (r.bps > max) {
+            max = r.bps;
+            maxT = r.t;
+        }
+        bps.push_back(r.bps);
+        if (r.t < lastBin) {
+            octets += static_cast<double>(r.octets);
+            ms += static_cast<double>(r.ms);
+        }
+    }
+    EXPECT_NEAR(octets * 8000 / ms, g.in.avg, 1e-6);
+    EXPECT_EQ(volume, g.in.volume);
+    EXPECT_EQ(max, g.in.max);
+    EXPECT_EQ(maxT, g.in.maxT);
+    std::sort(bps.begin(), bps.end());
+    EXPECT_EQ(bps[(bps.size() * 95 + 99) / 100 - 1], g.in.p95);
+    EXPECT_EQ(0, g.out.rows);
+    EXPECT_FALSE(g.out.hasP95);
+
+    // 24 hours are (last - 24 h, last]: the row exactly a day before the last is out.
+    BuildGraph(&h, PERIOD_DAY, &g);
+    EXPECT_EQ(288, g.rows);
+    EXPECT_EQ(last - 86400 + 300, g.points[0].t);
+
+    // A calendar month from its first day, out of the daily bins.
+    FlowStats in, out;
+    RangeStats(&h, At(2026, 12, 1, 0, 0, 0), At(2027, 1, 1, 0, 0, 0), &in, &out);
+    int64_t december = 0;
+    for (const Kept &r : rows)
+        december += r.t >= At(2026, 12, 1, 0, 0, 0) ? r.octets : 0;
+    EXPECT_EQ(december, in.volume);
+
+    // The ring holds the last 4096 rows: the 400 days' percentile says what it left out.
+    for (int i = 3000; i < 5000; i++) {
+        HistoryRow r;
+        r.t = start + i * 300;
+        r.ms = 300000;
+        r.octetsIn = r.bpsIn = 1;
+        r.hasOut = false;
+        r.speed = 1000000000;
+        HistoryAddRow(&h, r);
+    }
+    HistoryEnd(&h);
+    BuildGraph(&h, PERIOD_YEAR, &g);
+    EXPECT_EQ(5000 - 4096, g.figuresCut);
+    std::vector<int64_t> held(2000, 1);
+    for (size_t i = 5000 - 4096; i < rows.size(); i++)
+        held.push_back(rows[i].bps);
+    std::sort(held.begin(), held.end());
+    EXPECT_EQ(held[(held.size() * 95 + 99) / 100 - 1], g.in.p95);
 }
 
 struct NameCase {
@@ -384,8 +598,11 @@ TEST_F(ReportRun, SharedMissingGarbageAndUnnamedHistories)
     WriteFile("Junk.csv", junk);
     ASSERT_EQ(0, Run({}));
     std::string page = ReadFile(REPORT_DEFAULT_OUTPUT);
-    EXPECT_NE(std::string::npos, page.find("Twin.csv, shared with <a href=\"#if1\">Twin</a> (interface 1)"));
-    EXPECT_NE(std::string::npos, page.find("Twin.csv, 2 rows from 05-12-2026 14:08 to 05-12-2026 14:08."));
+    // Shown once, under both names.
+    EXPECT_NE(std::string::npos, page.find("<a href=\"#if1\">Twin</a> + <a href=\"#if2\">Twin</a>"));
+    EXPECT_NE(std::string::npos, page.find("<h2>Twin + Twin</h2>\r\n<p class=\"src\">Interfaces 1 and 2 of vellary.cfg"));
+    EXPECT_NE(std::string::npos, page.find("Twin.csv, 2 rows from <span class=\"d\">05-12-2026 14:08</span> to"));
+    EXPECT_EQ(std::string::npos, page.find("<section id=\"if2\">"));
     EXPECT_NE(std::string::npos, page.find("Gone.csv does not exist yet"));
     EXPECT_NE(std::string::npos, page.find("<h2>a:b</h2>"));
     EXPECT_NE(std::string::npos, page.find("This name cannot be a file name"));
@@ -399,13 +616,17 @@ TEST_F(ReportRun, SharedMissingGarbageAndUnnamedHistories)
 TEST_F(ReportRun, EmptyFieldsAreGapsAndNoFigure)
 {
     WriteFile("vellary.cfg", Line("Uplink"));
+    WriteFile("Uplink.exact.csv", EXACT_HISTORY_HEADER);  // just turned on: the percent rows are drawn
     WriteFile("Uplink.csv", std::string(HISTORY_HEADER) + "\r\n05-12-2026,14,14:00:00,10,\r\n05-12-2026,14,14:05:00,20,"
                                                           "\r\n05-12-2026,14,14:10:00,,\r\n05-12-2026,14,14:15:00,40,"
                                                           "\r\n05-12-2026,14,14:20:00,30,");
     ASSERT_EQ(0, Run({}));
     std::string page = ReadFile(REPORT_DEFAULT_OUTPUT);
-    EXPECT_NE(std::string::npos,
-              page.find("<td class=\"g\">30</td><td>25.0</td><td>40</td><td class=\"g\"></td><td></td><td></td>"));
+    // Old rows: no "now" figure, but the 24 hours up to the last row.
+    EXPECT_NE(std::string::npos, page.find("no rows since <span class=\"d\">05-12-2026 14:20</span></td><td>25.0 %</td>"
+                                           "<td>40 %</td><td class=\"d\">05-12-2026 14:15</td>"));
+    EXPECT_NE(std::string::npos, page.find("<tr class=\"out\"><td class=\"dir\">Out</td><td></td><td></td>"
+                                           "<td class=\"d\"></td>"));
     EXPECT_NE(std::string::npos, page.find("Out: not measured"));
     auto count = [&page](const char *what) {
         size_t n = 0;
@@ -414,7 +635,36 @@ TEST_F(ReportRun, EmptyFieldsAreGapsAndNoFigure)
         return n;
     };
     EXPECT_EQ(2u, count("<polyline class=\"in\""));  // 24 hours: two lines around the gap
-    EXPECT_EQ(0u, count("class=\"out\""));
+    EXPECT_EQ(0u, count("<polyline class=\"out\"") + count("<circle class=\"out\""));
+}
+
+// The alert log: its last rows under the summary, its periods on the graphs, and
+// its garbage named as a history's is.
+TEST_F(ReportRun, AlertsAreListedAndShaded)
+{
+    WriteFile("vellary.cfg", Line("Uplink") + Line("Other"));
+    std::string rows = EXACT_HISTORY_HEADER;
+    for (int m = 0; m < 60; m += 5)
+        rows += "\r\n05-12-2026,14:" + std::string(m < 10 ? "0" : "") + std::to_string(m) +
+                ":00,1796479200,300.000,1000,1000,26,26,100000000";
+    WriteFile("Uplink.exact.csv", rows);
+    std::string log = ALERT_LOG_HEADER;
+    for (int i = 0; i < 60; i++)
+        log += "\r\n01-12-2026,10:00:00,Other,up,,,192.0.2.9";
+    log += "\r\n05-12-2026,14:10:00,Uplink,down,,,192.0.2.1"
+           "\r\n05-12-2026,14:20:00,Uplink,up,1,1,192.0.2.1"
+           "\r\nnot a row at all"
+           "\r\n05-12-2026,14:40:00,Uplink,above,95,3,192.0.2.1 In";
+    WriteFile(ALERT_LOG_NAME, log);
+    ASSERT_EQ(0, Run({}));
+    std::string page = ReadFile(REPORT_DEFAULT_OUTPUT);
+    EXPECT_NE(std::string::npos, page.find("Alerts: the last 50 of 63 in " ALERT_LOG_NAME ", newest first"));
+    EXPECT_NE(std::string::npos, page.find("<td class=\"name ev-above\">above</td><td>95</td><td>3</td>"
+                                           "<td class=\"detail\">192.0.2.1 In</td>"));
+    EXPECT_NE(std::string::npos, page.find("<title>Down from 05-12-2026 14:10 to 05-12-2026 14:20</title>"));
+    EXPECT_NE(std::string::npos, page.find("<title>Above the alert level from 05-12-2026 14:40 and still at "
+                                           "05-12-2026 14:55</title>"));
+    EXPECT_NE(std::string::npos, page.find("<li>" ALERT_LOG_NAME " line 64: <code>not a row at all</code>"));
 }
 
 TEST_F(ReportRun, HistoryStaysOpenForTheMonitorToAppend)
