@@ -56,7 +56,7 @@ done
 # native build compiles: every .cpp of the product folders in its compile database.
 tidy_product() {
   local files
-  files=$(sed -n 's#^ *"file": "'"$PWD"'/\(\(cfgtool\|config\|poll\|records\|report\|snmp\)/[^"]*\.cpp\)"$#\1#p' \
+  files=$(sed -n 's#^ *"file": "'"$PWD"'/\(\(alerts\|cfgtool\|config\|poll\|records\|report\|snmp\)/[^"]*\.cpp\)"$#\1#p' \
     build/native/compile_commands.json | sort -u)
   [ -n "$files" ] || { echo "no product sources in build/native/compile_commands.json"; return 1; }
   # shellcheck disable=SC2086
