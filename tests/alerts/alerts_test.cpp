@@ -12,6 +12,7 @@
 #include "config/interfaces.h"
 #include "config/settings.h"
 #include "tests/support/clock.h"
+#include "tests/support/procstat.h"
 
 namespace {
 
@@ -137,9 +138,15 @@ TEST_F(Alerts, RowsHeldWhileTheLogCannotBeWritten)
 
 TEST_F(Alerts, OffWithoutAnAlertsSection)
 {
+    StopAlerts();
     g_settings.alerts.on = 0;
+    ProcStat before, after;
+    ReadProcStat(&before);
+    StartAlerts();
     for (int k = 0; k < 4; k++)
         EXPECT_EQ(0, Poll(0));
+    ReadProcStat(&after);
+    EXPECT_EQ(before.threads, after.threads) << "no thread of their own";
     EXPECT_EQ(0, AlertDown(0));
     EXPECT_FALSE(FileExists(ALERT_LOG_FILE_NAME));
     EXPECT_FALSE(FileExists("vellarylog.txt"));
