@@ -32,9 +32,13 @@ void FormEvent(int index, const AlertChange &change, const LocalTime &lt, int of
     event->hasOut = rec->measuredOut != 0;
     event->pctIn = event->hasIn ? rec->pctIn : 0;
     event->pctOut = event->hasOut ? rec->pctOut : 0;
-    int east = offset < 0 ? -offset : offset;
-    snprintf(event->time, sizeof event->time, "%04d-%02d-%02dT%02d:%02d:%02d%c%02d:%02d", lt.year, lt.month, lt.day,
-             lt.hour, lt.minute, lt.second, offset < 0 ? '-' : '+', east / 60, east % 60);
+    // Each field within its range, so the text is seen to fit.
+    unsigned east = static_cast<unsigned>(offset < 0 ? -offset : offset) % (100 * 60);
+    snprintf(event->time, sizeof event->time, "%04u-%02u-%02uT%02u:%02u:%02u%c%02u:%02u",
+             static_cast<unsigned>(lt.year) % 10000, static_cast<unsigned>(lt.month) % 100,
+             static_cast<unsigned>(lt.day) % 100, static_cast<unsigned>(lt.hour) % 100,
+             static_cast<unsigned>(lt.minute) % 100, static_cast<unsigned>(lt.second) % 100, offset < 0 ? '-' : '+',
+             east / 60, east % 60);
     static const char *const kDirections[] = {"", " in", " out", " in and out"};
     snprintf(event->detail, sizeof event->detail, "%s%s", event->address,
              change.kind == ALERT_ABOVE ? kDirections[change.directions & 3] : "");

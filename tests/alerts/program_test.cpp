@@ -63,9 +63,13 @@ protected:
         std::vector<std::string> texts;
         for (int k = 0; k < 1000; k++) {
             texts.clear();
+            // Under Wine a file may be held a moment longer by its rename: read it again.
             for (const auto &entry : fs::directory_iterator("."))
                 if (entry.path().extension() == ".txt" && entry.path().filename().string().rfind("alert-", 0) == 0)
                     texts.push_back(ReadFile(entry.path()));
+            texts.erase(std::remove_if(texts.begin(), texts.end(),
+                                       [](const std::string &t) { return t.rfind("started=", 0) != 0; }),
+                        texts.end());
             if (texts.size() >= n)
                 break;
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
