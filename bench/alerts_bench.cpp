@@ -90,8 +90,7 @@ void Report(const char *key, std::vector<double> v, int failures)
     std::sort(v.begin(), v.end());
     printf("%s_count=%zu\n%s_median_ms=%.3f\n", key, v.size(), key, Median(v));
     if (!v.empty())
-        printf("%s_p95_ms=%.3f\n%s_max_ms=%.3f\n", key, v[std::min(v.size() - 1, v.size() * 95 / 100)], key,
-               v.back());
+        printf("%s_p95_ms=%.3f\n%s_max_ms=%.3f\n", key, v[std::min(v.size() - 1, v.size() * 95 / 100)], key, v.back());
     printf("%s_failures=%d\n", key, failures);
 }
 

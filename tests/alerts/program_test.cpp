@@ -140,24 +140,6 @@ TEST_F(AlertProgram, APathThatDoesNotExist)
     EXPECT_EQ(0, AlertProgramsRunning());
 }
 
-TEST(AlertProgramName, BatchFiles)
-{
-    struct Case {
-        const char *path;
-        int batch;
-    } cases[] = {{"C:\\Scripts\\page-oncall.cmd", 1},
-                 {"page.BAT", 1},
-                 {"x.Cmd", 1},
-                 {"page.exe", 0},
-                 {"page.cmd.exe", 0},
-                 {"cmd", 0},
-                 {".cmd", 1},
-                 {"pagecmd", 0},
-                 {"", 0}};
-    for (const Case &c : cases)
-        EXPECT_EQ(c.batch, IsBatchFile(c.path)) << c.path;
-}
-
 #ifdef _WIN32
 // A batch file runs through cmd.exe, its path quoted: a folder with a blank and
 // an '&' in its name must not split it.
