@@ -57,6 +57,6 @@ private_wine_prefix() {
 
 BUILD_PACKAGES=(cmake ninja-build g++ clang clang-tidy libgtest-dev googletest libbenchmark-dev
   g++-mingw-w64-x86-64-posix wine wine64 fonts-wine xvfb xauth snmpd snmp iproute2 procps
-  iputils-ping imagemagick xdotool chromium nodejs libssl-dev)
+  iputils-ping imagemagick xdotool chromium nodejs libssl-dev tzdata)
 # What bench/run.sh needs beyond the builds.
 BENCH_PACKAGES=(python3 hyperfine)
