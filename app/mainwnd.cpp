@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cwchar>
 
+#include "alerts/alerts.h"
+#include "app/tray.h"
 #include "app/window_shared.h"
 #include "config/interfaces.h"
 #include "config/settings.h"
@@ -114,7 +116,15 @@ void OnCreate(HWND hWnd)
 {
     CreateTable(hWnd);
     CreateStatusLine(hWnd);
+    AddTrayIcon(hWnd);
     SetTimer(hWnd, POLL_TIMER_ID, VELLARY_FIRST_PERIOD_MS, nullptr);
+}
+
+void OnDestroy(HWND hWnd)
+{
+    RemoveTrayIcon(hWnd);
+    StopAlerts();
+    PostQuitMessage(0);
 }
 
 // Polls interface j and shows the outcome in its row; the row is yellow with empty
@@ -132,6 +142,10 @@ void PollRow(HWND hWnd, UINT message, int j, bool fLater)
     UpdateWindow(g_hwndList);
 
     int r = PollInterface(hWnd, message, j);
+    // Alerts right after the poll, before anything else can delay them.
+    AlertEvent events[ALERT_CHANGES_MAX];
+    int raised = RaiseAlerts(j, events);
+    ShowTrayAlerts(hWnd, events, raised);
     if (r == -1)
         g_lvItem.iImage = STATUS_RED;
     else if (r == 1)
@@ -210,6 +224,8 @@ LRESULT CALLBACK MainWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPar
         return 0;
     case WM_COMMAND:
         return OnCommand(hWnd, wParam, lParam);
+    case WM_TRAYICON:
+        return OnTrayIcon(hWnd, lParam);
     case WM_PAINT: {
         // The child controls paint themselves.
         PAINTSTRUCT ps;
@@ -218,9 +234,11 @@ LRESULT CALLBACK MainWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPar
         return 0;
     }
     case WM_DESTROY:
-        PostQuitMessage(0);
+        OnDestroy(hWnd);
         return 0;
     default:
+        if (OnTaskbarCreated(hWnd, message))
+            return 0;
         return DefWindowProcW(hWnd, message, wParam, lParam);
     }
 }

@@ -2,6 +2,7 @@
 
 #include <cwchar>
 
+#include "alerts/alerts.h"
 #include "app/mainwnd.h"
 #include "app/window_shared.h"
 #include "config/config.h"
@@ -75,6 +76,7 @@ int InitInstance(HINSTANCE hInstance, int nCmdShow)
     g_interfaceCount = LoadConfig(g_interfaces);
     LoadV3Users();
     LoadSettings(g_interfaces, g_interfaceCount);
+    StartAlerts();
     for (int i = 0; i < g_interfaceCount; i++)
         g_interfaces[i].firstPoll = 1;
 

@@ -21,7 +21,8 @@ ATOM RegisterMainClass(HINSTANCE hInstance);
 int CreateMainWindow(HINSTANCE hInstance, int nCmdShow);
 
 // Everything before the message loop, in order: caption words, configuration
-// (vellary.cfg, then vellary-v3.cfg), status images, window class, main window.
+// (vellary.cfg, vellary-v3.cfg, then vellary.ini and the alerts it turns on),
+// status images, window class, main window.
 // Returns CreateMainWindow's result.
 int InitInstance(HINSTANCE hInstance, int nCmdShow);
 

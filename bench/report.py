@@ -313,6 +313,27 @@ for name, label, silent in (("cycle-all.txt", "ten answering devices", 0),
                      "also pays Wine's sleep overshoot, the start of its receiver thread and its clean-up (see "
                      "the parts above), and the window repaints its rows between the interfaces.")
 
+# ---- alerts ----
+for label in ("native", "Wine"):
+    a = load(f"alerts-{label.lower()}.txt")
+    start, window, alone = (num(a, f"alert_{k}_median_ms") for k in ("start", "window", "log"))
+    if start is None or window is None:
+        missing.append(f"alerts ({label})")
+        continue
+    rows.append((f"Alert, {label}: from the end of an interface's poll to the start of the program that `run` "
+                 f"names, median of {one(a, 'alert_start_count')} (failures: {one(a, 'alert_start_failures')})",
+                 ms(start, 1), "goal 1000 ms", ratio(start, 1000, 3)))
+    rows.append((f"Alert, {label}: the window thread's time on one event (its row in the alert log and the "
+                 f"program's start), median of {one(a, 'alert_window_count')} (95th percentile "
+                 f"{ms(num(a, 'alert_window_p95_ms'), 2)})", ms(window, 2),
+                 f"goal 5 ms; the alert log alone: {ms(alone, 3)}", ratio(window, 5)))
+    if window > 5:
+        where = "natively" if label == "native" else "under Wine"
+        notes.append(f"An alert with a program takes the window thread {ms(window, 1)} {where}, over the goal of "
+                     f"5 ms; its row in the alert log alone takes {ms(alone, 3)}. The rest is starting the program "
+                     "(CreateProcessW under Wine returns only once the new process has started up). The cycle's "
+                     "queries sleep at least 400 ms per interface on the same thread.")
+
 # ---- 3. soak ----
 soak_rows = []
 for name, label in (("soak-native.txt", "native"), ("soak-wine.txt", "Wine")):

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Measures the monitor and writes docs/performance.md: query latency, SNMPv3 against
-# SNMPv2c, the clean-up, the webhook, cycle time, the flood, soak, idle cost, codec, the walker, the
-# report over two years of history, and fuzzing. Takes about 40 minutes: the three
+# SNMPv2c, the clean-up, the webhook, cycle time, alerts, the flood, soak, idle cost, codec,
+# the walker, the report over two years of history, and fuzzing. Takes about 40 minutes: the three
 # 30-minute fuzz runs (nice 10, sharing the two cores) start once the timed figures are
 # taken, and go on beside the soak and the idle measurement.
 #   bench/run.sh
@@ -51,8 +51,9 @@ wine_env() {
 
 # ---- builds --------------------------------------------------------------------
 note "building (native Release, windows Release)"
-win_targets=(netbench flood_test idle_ref vellary cycle_bench cycle_ui vellary-report webhookbench)
-native_targets=(netbench codec_bench flood_test vellary-report vellary-cfg webhookbench)
+win_targets=(netbench flood_test idle_ref vellary cycle_bench cycle_ui vellary-report webhookbench alerts_bench
+  alert_program)
+native_targets=(netbench codec_bench flood_test vellary-report vellary-cfg webhookbench alerts_bench alert_program)
 if [ "${BENCH_ONLY:-}" = report ]; then
   win_targets=(vellary-report)
   native_targets=(vellary-report)
@@ -352,6 +353,28 @@ if [ -n "$silent" ]; then
     run xvfb-run -a -s '-screen 0 1024x768x24' "$root/scripts/wine-run" "$windows/bench/cycle_bench.exe" 3) \
     >"$results/cycle-silent.txt" || fail "cycle time, one silent"
 fi
+
+# ---- alerts: from a poll's end to the program's start, and the window thread's share ----
+note "alerts: 20 program starts, then 200 events on the window thread, natively and under Wine"
+alerts_rows() {  # alerts_rows <results file> <program> <alerts_bench command...>
+  local out=$1 program=$2 dir
+  shift 2
+  : >"$out"
+  for mode in start window log; do
+    dir=$work/alerts-$mode-$(basename "$out" .txt)
+    mkdir -p "$dir"
+    local n=200 arg=$program
+    [ "$mode" = start ] && n=20
+    [ "$mode" = log ] && arg=
+    # shellcheck disable=SC2086  # no program for the alert log alone
+    (cd "$dir" && "$@" "$mode" "$n" $arg) >>"$out" || fail "alerts: $mode ($(basename "$out"))"
+    echo "(in an empty folder) ${*//$root\//} $mode $n ${arg//$root\//}" >>"$commands"
+  done
+}
+alerts_rows "$results/alerts-native.txt" "$native/tests/alerts/alert_program" "$native/bench/alerts_bench"
+alerts_rows "$results/alerts-wine.txt" "Z:$windows/tests/alerts/alert_program.exe" \
+  "$root/scripts/wine-run" "$windows/bench/alerts_bench.exe"
+wineserver -k 2>/dev/null
 
 # ---- flood, on a quiet machine: how late another thread's sleep comes back is a timing ----
 note "flood: 10,000 bad datagrams, then 10,000 large numberless replies, during one query each"

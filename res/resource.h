@@ -22,6 +22,11 @@
 // Strings
 #define IDS_WINDOWCLASS 109
 
+// The alerts' notification-area icon, and the message it sends the main
+// window (WM_APP + 1)
+#define IDT_ALERTS 1
+#define WM_TRAYICON 0x8001
+
 // Controls
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)

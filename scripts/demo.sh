@@ -4,6 +4,8 @@
 # interfaces while some traffic flows over the loopback interface. Ctrl-C stops
 # everything the demo started; the history files and the log stay in build/demo.
 # After each cycle vellary-report.exe draws the history as build/demo/vellary-report.html.
+# Alerts are on (build/demo/vellary.ini): a tray icon, and a program that appends
+# each event to build/demo/alerts.txt.
 #
 #   scripts/demo.sh            the program as shipped: first poll after 5 s, then every 5 minutes
 #   scripts/demo.sh --quick    a demo-only build: first poll after 2 s, then every 10 s
@@ -55,9 +57,13 @@ stop() {
   [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
   wait 2>/dev/null
   echo "history files and log in $demo:"
-  ls "$demo" | grep -E '\.csv$|^vellarylog\.txt$|^vellary-report\.html$' | sed 's/^/  /'
+  ls "$demo" | grep -E '\.csv$|^vellarylog\.txt$|^vellary-report\.html$|^alerts\.txt$' | sed 's/^/  /'
   [ -f "$demo/prometheus/vellary.prom" ] && echo "  prometheus/vellary.prom"
   [ -f "$demo/vellarylog.txt" ] || echo "  (no vellarylog.txt: nothing failed)"
+  if [ -f "$demo/alerts.txt" ]; then
+    echo "the alert program's lines (alerts.txt):"
+    tail -n 8 "$demo/alerts.txt" | tr -d '\r' | sed 's/^/  /'
+  fi
   exit 0
 }
 trap stop INT TERM EXIT
@@ -135,6 +141,21 @@ fi
 lo_speed=$(awk -F, '$1 == "lo" { print $4 }' vellary.cfg)
 [ "${lo_speed:-0}" -gt 0 ] 2>/dev/null || lo_speed=10000000
 
+# Alerts: the tray, and a batch file that appends each event to alerts.txt. Its
+# values are read with delayed expansion (!NAME!), which takes a & or | in them
+# as text. The loopback is "above" from 50 % of its speed, in one cycle.
+ini=$'[alerts]\r\ntray = yes\r\n'
+ini+="run = Z:${demo//\//\\}\\alert.cmd"$'\r\n'
+if awk -F, '$1 == "lo" { found = 1 } END { exit !found }' vellary.cfg; then
+  ini+=$'\r\n[alerts lo]\r\nabove = 50\r\nabove-for = 1\r\n'
+fi
+printf '%s' "$ini" >vellary.ini
+printf '%s\r\n' '@echo off' 'setlocal EnableDelayedExpansion' \
+  '>>"%~dp0alerts.txt" echo !VELLARY_TIME! !VELLARY_INTERFACE! !VELLARY_EVENT! in=!VELLARY_IN! out=!VELLARY_OUT! !VELLARY_DETAIL!' \
+  >alert.cmd
+echo "== alerts on (vellary.ini): the tray, and alert.cmd appending to alerts.txt"
+sed 's/\r$//; s/^/  /' vellary.ini
+
 # Traffic over the loopback interface, changing every 20 seconds: 15, 45, 90 and
 # 30 % of its speed. 100 echoes a second, each request and reply counted in both
 # directions, with 42 bytes of headers.
@@ -186,6 +207,19 @@ shot() {
   [ "$headless" -eq 1 ] || return 0
   import -window root -crop 500x350+300+50 +repage "screenshots/cycle-$1.png" && echo "   screenshots/cycle-$1.png"
 }
+# The tray's corner once an event has come, with its balloon (Wine shows one
+# about 2 s after it is asked for).
+alert_rows() { echo $(($(grep -c '' vellary-alerts.csv 2>/dev/null || echo 1) - 1)); }
+alerts_seen=$(alert_rows)
+tray_shot() {
+  [ "$headless" -eq 1 ] || return 0
+  local n
+  n=$(alert_rows)
+  [ "$n" -gt "$alerts_seen" ] || return 0
+  alerts_seen=$n
+  sleep 2
+  import -window root -crop 300x150+0+0 +repage "screenshots/tray-$1.png" && echo "   screenshots/tray-$1.png"
+}
 timeout 60 xdotool search --sync --name '^Vellary - SNMP Monitor$' >/dev/null
 # The first cycle writes no history: its screenshot is taken by time.
 sleep $((first + 1 + count))
@@ -198,6 +232,7 @@ while kill -0 "$monitor" 2>/dev/null; do
     sleep 1
     cycle=$((done_rows + 1))
     shot "$(printf '%02d' "$cycle")"
+    tray_shot "$(printf '%02d' "$cycle")"
     draw "$(printf '%02d' "$cycle")"
   fi
   sleep 1

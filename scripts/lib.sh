@@ -69,6 +69,6 @@ private_wine_prefix() {
 BUILD_PACKAGES=(cmake ninja-build g++ clang clang-tidy libgtest-dev googletest libbenchmark-dev
   g++-mingw-w64-x86-64-posix wine wine64 fonts-wine xvfb xauth snmpd snmp iproute2 procps
   iputils-ping imagemagick xdotool chromium nodejs libssl-dev libcurl4-openssl-dev python3 openssl
-  prometheus prometheus-node-exporter)
+  prometheus prometheus-node-exporter tzdata)
 # What bench/run.sh needs beyond the builds.
 BENCH_PACKAGES=(python3 hyperfine)

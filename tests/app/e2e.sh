@@ -9,15 +9,17 @@
 # (their rates cannot agree closely: the rows read the agent seconds apart, and
 # how exact a rate is, app_faults checks against a scripted agent); leaves a
 # screenshot in the artefact folder. Then vellary-report.exe draws the history
-# files the program wrote: its summary must give the rows' percentages.
+# files the program wrote: its summary must give the rows' percentages. There is
+# no vellary.ini: no alert log among the files, and no icon in the tray.
 #
-# e2e.sh <program.exe> <artefact folder> <later period in seconds> <read_table.exe> <vellary-report.exe>
+# e2e.sh <program.exe> <artefact folder> <later period in seconds> <read_table.exe> <vellary-report.exe> <read_tray.exe>
 set -uo pipefail
 exe=$(realpath "$1")
 artefacts=$(realpath -m "$2")
 period=$3
 reader=$(realpath "$4")
 report=$(realpath "$5")
+tray_reader=$(realpath "$6")
 cycles=3
 
 skip() { echo "SKIPPED: $*"; exit 77; }
@@ -192,6 +194,8 @@ for _ in $(seq 5); do
   [ "$(cut -d, -f2 "$work/table.txt" | sort -u | wc -l)" -eq 10 ] && break
 done
 row() { awk -F, -v n="$1" '$2 == n { print $1, $5, $6 }' "$work/table.txt" | tail -n 1; }
+tray=$(wine "$tray_reader" 2>/dev/null | tr -d '\r' | grep Vellary)
+[ -z "$tray" ] || fail "without vellary.ini the tray shows $tray"
 echo "screenshot: $artefacts/e2e-window.png"
 # The report while the program runs: the history files are open to both.
 (cd "$run" && wine "$report" -o "$work/during.html") || fail "vellary-report.exe failed while the program ran"

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <shellapi.h>
+
+#include <algorithm>
 #include <atomic>
 #include <climits>
 #include <cstring>
@@ -325,6 +328,70 @@ TEST_F(MainWindow, SixtyFourBitRatesShowInFull)
     EXPECT_EQ("1:93,150,9300000000,15000000000|1:2147483647,-2147483648,9223372036854775807,-9223372036854775808",
               Rows());
     EXPECT_EQ(std::string(kHeader) + "\r\n06-03-2026,09,09:05:07,93,150", ReadFile("Fast.csv"));
+}
+
+// The texts of Wine's notification area that mention Vellary's icon or its
+// balloons, once they hold want (at most 5 s: the tray window is another process).
+std::vector<std::wstring> TrayShows(const std::wstring &want)
+{
+    std::vector<std::wstring> ours;
+    for (int k = 0; k < 250; k++) {
+        ours.clear();
+        bool found = false;
+        for (const std::wstring &text : TrayTexts()) {
+            if (text.find(L"Vellary:") != std::wstring::npos || text.find(L"127.0.0.61") != std::wstring::npos)
+                ours.push_back(text);
+            found = found || text == want;
+        }
+        if (found)
+            break;
+        Sleep(20);
+    }
+    return ours;
+}
+
+bool Holds(const std::vector<std::wstring> &texts, const std::wstring &text)
+{
+    return std::find(texts.begin(), texts.end(), text) != texts.end();
+}
+
+TEST_F(MainWindow, AlertsInTheTray)
+{
+    WriteFile("vellary.ini", "[alerts]\ndown = 1\nabove = 50\nabove-for = 1\ntray = yes\n");
+    Start(ConfigOf({"Alpha", "Beta"}));
+    EXPECT_TRUE(Holds(TrayShows(L"hidden\tVellary: nothing down or above"), L"hidden\tVellary: nothing down or above"));
+    g_fakePoll = [](void *, unsigned int, int index) {
+        InterfaceRecord *rec = &g_interfaces[index];
+        rec->freshIn = rec->freshOut = index == 1;
+        if (index == 1)
+            SetFigures(1, 60, 10, 60000000, 10000000);
+        else
+            Unmeasured(0);
+        return index == 1 ? 1 : -1;
+    };
+    Cycle();
+    SetTimes({{6, 3, 2026, 9, 10, 7}});
+    Cycle();  // Alpha down, Beta above
+
+    std::vector<std::wstring> shown = TrayShows(L"hidden\tVellary: 1 down, 1 above");
+    EXPECT_TRUE(Holds(shown, L"hidden\tVellary: 1 down, 1 above")) << shown.size();
+    shown = TrayShows(L"shown\t127.0.0.61 in\n% In 60, % Out 10\nat 09:10:07");
+    EXPECT_TRUE(Holds(shown, L"shown\t127.0.0.61 in\n% In 60, % Out 10\nat 09:10:07")) << shown.size();
+
+    // A click on the icon brings the window back from the taskbar.
+    ShowWindow(g_hWnd, SW_MINIMIZE);
+    SendMessageW(g_hWnd, WM_TRAYICON, IDT_ALERTS, WM_LBUTTONUP);
+    EXPECT_FALSE(IsIconic(g_hWnd));
+
+    // At exit the icon goes. Wine drops the icons of a window that is gone, so
+    // the window stays while it is told it is being destroyed.
+    SendMessageW(g_hWnd, WM_DESTROY, 0, 0);
+    NOTIFYICONDATAW nid = {};
+    nid.cbSize = sizeof nid;
+    nid.hWnd = g_hWnd;
+    nid.uID = IDT_ALERTS;
+    nid.uFlags = NIF_TIP;
+    EXPECT_FALSE(Shell_NotifyIconW(NIM_MODIFY, &nid)) << "the icon is still there";
 }
 
 TEST_F(MainWindow, ResultOtherThanOneOrMinusOneLeavesTheRowYellow)

@@ -11,6 +11,7 @@
 //
 //   COMMUNITY IN-BIT/S OUT-BIT/S [start=OCTETS] [up=SECONDS] [restart=POLL] [silent=POLL+COUNT]
 //             [v3=AUTHPASS,PRIVPASS] [swap=POLL]
+//             [then=POLL:IN-BIT/S:OUT-BIT/S ...]
 //
 // - A device's clock starts at its first request: its counters then read `start`
 //   (default 1000000: a reading of 0 is no reading to the monitor) and grow at
@@ -22,14 +23,18 @@
 // - A poll is a request for an inbound counter; the requests after it, up to the
 //   next one, belong to it. restart=N: the device restarted 2 s before its Nth
 //   poll: counters from 0, sysUpTime from 0. silent=N+K: polls N to N+K-1 get no
-//   answer at all.
+//   answer at all. then=N:I:O: the interval that poll N measures, and every later
+//   one, carry I and O bit/s (the rates change at poll N-1's inbound request);
+//   give one for each change, N from 2 on.
 // - v3=AUTHPASS,PRIVPASS: the device speaks SNMPv3 only, its COMMUNITY the user
 //   name, with SHA and AES, under an engine of its own (discovery answered with a
 //   report). swap=N: before its Nth poll its agent is replaced by one with a new
 //   engine ID that drops whatever is sent to the old engine without a report,
 //   as some agents do; its counters go on.
 //
-// It prints "ready" once it listens on port 161, and serves until it is ended.
+// It prints "ready ADDRESS MS" once it listens on port 161, MS being the wall
+// clock (milliseconds since 1970) at the start of its own clock, and serves until
+// it is ended.
 // The log, one line per request, flushed at once:
 //
 //   MS COMMUNITY VERSION(1|2c|3) POLL OBJECT(in|out|uptime|other|discovery) ANSWER(number|silent|nosuch|report)
@@ -55,6 +60,11 @@ namespace ber = vsnmp::ber;
 
 Clock::time_point g_started;  // the agent's start: its engines' time counts from it
 
+struct RateChange {
+    int poll;  // the first poll whose interval carries them
+    int64_t inBits, outBits;
+};
+
 struct Device {
     std::string community;
     int64_t inBits = 0, outBits = 0;  // per second
@@ -66,9 +76,12 @@ struct Device {
     V3Agent engines[2];  // the agent, and the one that replaces it
     int swapPoll = 0;    // 0: never
     int engine = 0;
+    std::vector<RateChange> changes;
 
     bool started = false;
-    Clock::time_point origin;
+    Clock::time_point origin;     // sysUpTime's
+    Clock::time_point rateSince;  // the counters grow at the rates from here
+    int64_t inSince = 0, outSince = 0;
     int polls = 0;
 };
 
@@ -103,6 +116,14 @@ bool ReadScript(const char *path, std::vector<Device> *devices)
             return false;
         std::string word;
         while (words >> word) {
+            RateChange change = {};
+            long long in = 0, out = 0;
+            if (sscanf(word.c_str(), "then=%d:%lld:%lld", &change.poll, &in, &out) == 3 && change.poll >= 2) {
+                change.inBits = in;
+                change.outBits = out;
+                d.changes.push_back(change);
+                continue;
+            }
             if (word.compare(0, 3, "v3=") == 0 && InitEngines(&d, word.substr(3)))
                 continue;
             if (sscanf(word.c_str(), "swap=%d", &d.swapPoll) == 1 ||
@@ -174,6 +195,13 @@ std::string Reply(const ber::Message &request, const std::string &valueTlv, int 
 // Octets after ms milliseconds at bits per second.
 int64_t Grown(int64_t bits, int64_t ms) { return static_cast<int64_t>(static_cast<__int128>(bits) * ms / 8000); }
 
+// A counter of d at now, before any 32-bit wrap.
+int64_t Octets(const Device &d, Object object, Clock::time_point now)
+{
+    int64_t ms = std::chrono::duration_cast<std::chrono::milliseconds>(now - d.rateSince).count();
+    return object == IN_OCTETS ? d.inSince + Grown(d.inBits, ms) : d.outSince + Grown(d.outBits, ms);
+}
+
 // What one request was, for the log.
 struct Asked {
     int poll = 0;
@@ -193,14 +221,24 @@ std::string Answer(Device *d, const ber::Message &request, bool v1, Clock::time_
     *errorStatus = 0;
     if (!d->started) {
         d->started = true;
-        d->origin = now;
+        d->origin = d->rateSince = now;
+        d->inSince = d->outSince = d->start;
     }
     if (object == IN_OCTETS) {
         d->polls++;
         if (d->polls == d->restartPoll) {
-            d->origin = now - std::chrono::seconds(2);
-            d->start = 0;
+            d->origin = d->rateSince = now - std::chrono::seconds(2);
+            d->inSince = d->outSince = 0;
             d->upSeconds = 0;
+        }
+        for (const RateChange &change : d->changes) {
+            if (change.poll != d->polls + 1)
+                continue;
+            d->inSince = Octets(*d, IN_OCTETS, now);
+            d->outSince = Octets(*d, OUT_OCTETS, now);
+            d->rateSince = now;
+            d->inBits = change.inBits;
+            d->outBits = change.outBits;
         }
     }
     asked->poll = d->polls;
@@ -220,7 +258,7 @@ std::string Answer(Device *d, const ber::Message &request, bool v1, Clock::time_
         value = static_cast<uint32_t>(d->upSeconds * 100 + ms / 10);
         tag = ber::TAG_TIMETICKS;
     } else {
-        value = static_cast<uint64_t>(d->start + Grown(object == IN_OCTETS ? d->inBits : d->outBits, ms));
+        value = static_cast<uint64_t>(Octets(*d, object, now));
         if (!counter64)
             value &= 0xFFFFFFFFu;
         tag = counter64 ? ber::TAG_COUNTER64 : ber::TAG_COUNTER32;
@@ -296,10 +334,12 @@ int main(int argc, char **argv)
         fprintf(stderr, "script_agent: no log, or port 161 is taken\n");
         return 1;
     }
-    printf("ready %s\n", agent.Address().c_str());
-    fflush(stdout);
     Clock::time_point started = Clock::now();
     g_started = started;
+    auto wall = std::chrono::system_clock::now().time_since_epoch();
+    printf("ready %s %lld\n", agent.Address().c_str(),
+           static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(wall).count()));
+    fflush(stdout);
     for (;;) {
         Datagram request;
         if (!agent.Receive(&request, 1000))

@@ -69,6 +69,67 @@ std::wstring StatusText(HWND hwndStatus)
     return buf;
 }
 
+namespace {
+
+// A tooltip's tool and its text, in the tray's process.
+struct RemoteTool {
+    TTTOOLINFOW info;
+    wchar_t text[1024];
+};
+
+struct TrayWalk {
+    DWORD pid;
+    HANDLE process;
+    RemoteTool *remote;
+    std::vector<std::wstring> *texts;
+};
+
+BOOL CALLBACK ReadTooltips(HWND hwnd, LPARAM lParam)
+{
+    TrayWalk *walk = reinterpret_cast<TrayWalk *>(lParam);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid != walk->pid || ClassOf(hwnd) != TOOLTIPS_CLASSW)
+        return TRUE;
+    int tools = static_cast<int>(SendMessageW(hwnd, TTM_GETTOOLCOUNT, 0, 0));
+    for (int k = 0; k < tools; k++) {
+        RemoteTool local = {};
+        local.info.cbSize = sizeof local.info;
+        local.info.lpszText = walk->remote->text;
+        if (!WriteProcessMemory(walk->process, walk->remote, &local, sizeof local, nullptr))
+            continue;
+        SendMessageW(hwnd, TTM_ENUMTOOLSW, k, reinterpret_cast<LPARAM>(&walk->remote->info));
+        if (ReadProcessMemory(walk->process, walk->remote, &local, sizeof local, nullptr)) {
+            local.text[1023] = L'\0';
+            walk->texts->push_back((IsWindowVisible(hwnd) ? L"shown\t" : L"hidden\t") + std::wstring(local.text));
+        }
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+std::vector<std::wstring> TrayTexts()
+{
+    std::vector<std::wstring> texts;
+    TrayWalk walk = {};
+    walk.texts = &texts;
+    HWND tray = FindWindowW(L"Shell_TrayWnd", nullptr);
+    if (!tray || !GetWindowThreadProcessId(tray, &walk.pid))
+        return texts;
+    walk.process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, walk.pid);
+    if (!walk.process)
+        return texts;
+    walk.remote = static_cast<RemoteTool *>(
+        VirtualAllocEx(walk.process, nullptr, sizeof(RemoteTool), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    if (walk.remote) {
+        EnumWindows(ReadTooltips, reinterpret_cast<LPARAM>(&walk));
+        VirtualFreeEx(walk.process, walk.remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(walk.process);
+    return texts;
+}
+
 HWND WaitForWindow(const wchar_t *pszClass, const wchar_t *pszCaption, int ms)
 {
     for (int waited = 0; waited <= ms; waited += 10) {

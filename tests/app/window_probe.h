@@ -5,6 +5,7 @@
 
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 std::wstring WindowText(HWND hwnd);
 std::wstring ClassOf(HWND hwnd);
@@ -22,6 +23,11 @@ struct ColumnInfo {
 ColumnInfo Column(HWND hwndList, int column);
 
 std::wstring StatusText(HWND hwndStatus);
+
+// The texts the notification area shows, read from Wine's tray window (in
+// explorer.exe, so through that process's memory): each icon's tooltip and each
+// balloon's text, "hidden" or "shown" and a tab before each.
+std::vector<std::wstring> TrayTexts();
 
 // Waits up to ms for a visible top-level window of the class with the caption
 // (any process); null when none came.
