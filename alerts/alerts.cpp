@@ -52,6 +52,8 @@ void StartAlerts()
     g_webhook = 0;
     if (g_settings.alerts.on && g_settings.alerts.post[0])
         g_webhook = StartWebhook(g_settings.alerts.post, g_settings.alerts.postHost);
+    if (g_settings.alerts.on && g_settings.alerts.run[0])
+        StartAlertLauncher(g_settings.alerts.run);
 }
 
 int RaiseAlerts(int index, AlertEvent *events)
@@ -71,8 +73,7 @@ int RaiseAlerts(int index, AlertEvent *events)
     for (int k = 0; k < count; k++) {
         FormEvent(index, changes[k], lt, offset, &events[k]);
         AppendAlertLog(events[k], lt);
-        if (g_settings.alerts.run[0])
-            RunAlertProgram(g_settings.alerts.run, events[k]);
+        LaunchAlertProgram(events[k]);
         if (g_webhook)
             PostAlert(&events[k]);
     }
@@ -84,7 +85,7 @@ void StopAlerts()
     if (g_webhook)
         StopWebhook(2000);
     g_webhook = 0;
-    ReleaseAlertPrograms();
+    StopAlertLauncher();
 }
 
 int AlertDown(int index)

@@ -8,17 +8,17 @@
 #include "alerts/event.h"
 #include "alerts/states.h"
 
-// Clears every interface's state and starts the webhook's sender when `post`
-// is set. Called once at start-up, after vellary.ini is read.
+// Clears every interface's state, and starts the webhook's sender when `post`
+// is set and the launcher of the user's program when `run` is. Called once at start-up, after vellary.ini is read.
 void StartAlerts();
 
 // The events of interface index's last poll (g_interfaces[index]), into events
-// (room for ALERT_CHANGES_MAX): each already in the alert log, its program
-// started and its post queued. Returns how many; 0 when alerts are off.
+// (room for ALERT_CHANGES_MAX): each already in the alert log, its program's
+// start and its post handed over. Returns how many; 0 when alerts are off.
 int RaiseAlerts(int index, AlertEvent *events);
 
-// Ends the webhook's sender, waiting at most 2 s for a post in flight. The
-// programs started are not waited for.
+// Ends the webhook's sender, waiting at most 2 s for a post in flight, and the
+// launcher. The programs started are not waited for.
 void StopAlerts();
 
 // 1 while interface index is "down" (from "down" until "up"), else 0; 0 when

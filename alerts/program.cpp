@@ -1,15 +1,53 @@
 #include "alerts/program.h"
 
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
+#include <thread>
 
 #include "alerts/spawn.h"
+#include "config/settings.h"
 #include "records/log.h"
 
 namespace {
 
+// The programs running: the launcher's, but also asked from the window thread.
+std::mutex g_childLock;
 ChildProcess g_children[ALERT_PROGRAMS_MAX];
 int g_childCount;
+
+struct Launcher {
+    std::mutex lock;
+    std::condition_variable wake;  // an event queued, or stopping set
+    AlertEvent queue[ALERT_LAUNCH_QUEUE_MAX];
+    int head = 0, count = 0;
+    bool stopping = false;
+    char path[SETTINGS_VALUE_CHARS] = "";
+    std::thread thread;
+};
+Launcher *g_launcher;  // set and cleared on the window thread only
+
+void Launch(Launcher *l)
+{
+    std::unique_lock<std::mutex> lock(l->lock);
+    for (;;) {
+        l->wake.wait(lock, [l] { return l->stopping || l->count > 0; });
+        if (l->stopping)
+            return;
+        AlertEvent event = l->queue[l->head];
+        l->head = (l->head + 1) % ALERT_LAUNCH_QUEUE_MAX;
+        l->count--;
+        lock.unlock();
+        RunAlertProgram(l->path, event);
+        lock.lock();
+    }
+}
+
+void WhatFor(const AlertEvent &event, char *what, size_t size)
+{
+    snprintf(what, size, "%s %s", event.name, event.event);
+}
 
 void ForgetEnded()
 {
@@ -64,9 +102,10 @@ int IsBatchFile(const char *path)
 
 int RunAlertProgram(const char *path, const AlertEvent &event)
 {
+    std::lock_guard<std::mutex> children(g_childLock);
     ForgetEnded();
     char what[ALERT_NAME_CHARS + 16];
-    snprintf(what, sizeof what, "%s %s", event.name, event.event);
+    WhatFor(event, what, sizeof what);
     if (g_childCount == ALERT_PROGRAMS_MAX) {
         WriteLog("Alert program busy", what);
         return 0;
@@ -81,14 +120,61 @@ int RunAlertProgram(const char *path, const AlertEvent &event)
     return 1;
 }
 
+int StartAlertLauncher(const char *path)
+{
+    if (g_launcher)
+        return 1;
+    g_launcher = new Launcher;
+    snprintf(g_launcher->path, sizeof g_launcher->path, "%s", path);
+    g_launcher->thread = std::thread(Launch, g_launcher);
+    return 1;
+}
+
+void LaunchAlertProgram(const AlertEvent &event)
+{
+    Launcher *l = g_launcher;
+    if (!l)
+        return;
+    {
+        std::lock_guard<std::mutex> lock(l->lock);
+        if (l->count < ALERT_LAUNCH_QUEUE_MAX) {
+            l->queue[(l->head + l->count) % ALERT_LAUNCH_QUEUE_MAX] = event;
+            l->count++;
+            l->wake.notify_one();
+            return;
+        }
+    }
+    char what[ALERT_NAME_CHARS + 16];
+    WhatFor(event, what, sizeof what);
+    WriteLog("Alert program busy", what);
+}
+
+void StopAlertLauncher()
+{
+    Launcher *l = g_launcher;
+    if (l) {
+        {
+            std::lock_guard<std::mutex> lock(l->lock);
+            l->stopping = true;
+            l->wake.notify_one();
+        }
+        l->thread.join();
+        delete l;
+        g_launcher = nullptr;
+    }
+    ReleaseAlertPrograms();
+}
+
 int AlertProgramsRunning()
 {
+    std::lock_guard<std::mutex> children(g_childLock);
     ForgetEnded();
     return g_childCount;
 }
 
 void ReleaseAlertPrograms()
 {
+    std::lock_guard<std::mutex> children(g_childLock);
     for (int k = 0; k < g_childCount; k++)
         ReleaseChild(g_children[k]);
     g_childCount = 0;

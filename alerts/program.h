@@ -32,6 +32,17 @@ int IsBatchFile(const char *path);
 // both with the interface and the event as the detail. Returns 1 when started.
 int RunAlertProgram(const char *path, const AlertEvent &event);
 
+// The launcher: a thread of its own that starts the programs, so that the
+// window thread only hands an event over (a CreateProcessW takes 20 ms and
+// more under Wine). Started by StartAlerts when `run` is set, and not otherwise.
+// An event that finds ALERT_LAUNCH_QUEUE_MAX still waiting to start is logged
+// "Alert program busy". StopAlertLauncher drops what has not started yet,
+// waits for a start under way, and lets go of the programs still running.
+#define ALERT_LAUNCH_QUEUE_MAX 16
+int StartAlertLauncher(const char *path);
+void LaunchAlertProgram(const AlertEvent &event);
+void StopAlertLauncher();
+
 // How many of the programs started are still running.
 int AlertProgramsRunning();
 
