@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "alerts/alerts.h"
 #include "config/interfaces.h"
 #include "config/settings.h"
 #include "config/utf8.h"
@@ -161,8 +162,16 @@ void LastPoll(Writer *w, int index)
     Sample(w, "", value);
 }
 
-// Alerts add their family to the end: vellary_interface_alert, a gauge, with a
-// sample for each of event="down" and event="above" (as extra labels).
+// The interface's alert states, while vellary.ini turns alerts on: without them
+// the family has no samples, and the file is as it was.
+void Alert(Writer *w, int index)
+{
+    if (!g_settings.alerts.on)
+        return;
+    Sample(w, ",event=\"down\"", AlertDown(index) ? "1" : "0");
+    Sample(w, ",event=\"above\"", AlertAbove(index) ? "1" : "0");
+}
+
 const Family kFamilies[] = {
     {"vellary_interface_up", "gauge", "1 when the last poll got a reading of a counter of the interface, else 0.", 0,
      Up},
@@ -182,6 +191,8 @@ const Family kFamilies[] = {
      0, Speed},
     {"vellary_interface_last_poll_timestamp_seconds", "gauge",
      "When the last poll of the interface began, in seconds since 1970.", 0, LastPoll},
+    {"vellary_interface_alert", "gauge",
+     "1 while the interface is in the alert state named by event (down, above), else 0.", 0, Alert},
 };
 
 // Appends a label value, escaped as the format says; text that is not UTF-8 is

@@ -6,7 +6,9 @@
 #include <filesystem>
 #include <string>
 
+#include "alerts/alerts.h"
 #include "config/interfaces.h"
+#include "config/settings.h"
 #include "poll/clock.h"
 #include "records/diskfile.h"
 #include "records/log.h"
@@ -95,6 +97,38 @@ TEST_F(PrometheusExport, TheFileHoldsEachInterfacesFigures)
         sample("last_poll_timestamp_seconds", 1, "1796825098") + sample("last_poll_timestamp_seconds", 2, "1796825098");
     EXPECT_EQ(expected, ReadFile(PROMETHEUS_FILE_NAME));
     EXPECT_FALSE(FileExists(LOG_FILE_NAME));
+}
+
+// With alerts on, each interface's two states, as the alert log last said them:
+// a "down" after its poll without a reading, an "above" after a full link.
+TEST_F(PrometheusExport, AlertStatesWhileAlertsAreOn)
+{
+    memset(&g_settings, 0, sizeof g_settings);
+    g_settings.alerts.on = 1;
+    for (AlertRule &rule : g_settings.alerts.rules)
+        rule = {1, 90, 1};
+    InterfaceRecord *silent = Add("Silent", "192.0.2.1", 1000);
+    InterfaceRecord *busy = Add("Busy", "192.0.2.2", 1000);
+    StartAlerts();
+    AlertEvent events[ALERT_CHANGES_MAX];
+    for (int poll = 0; poll < 2; poll++) {  // the baseline, then the events
+        silent->freshIn = silent->freshOut = poll == 0;
+        Measure(busy, 120, 0, 1000);
+        busy->pctIn = 96;
+        RaiseAlerts(0, events);
+        RaiseAlerts(1, events);
+    }
+    WritePrometheusExport(".");
+    StopAlerts();
+    memset(&g_settings, 0, sizeof g_settings);
+    std::string text = ReadFile(PROMETHEUS_FILE_NAME);
+    const char *want[] = {
+        "vellary_interface_alert{interface=\"Silent\",address=\"192.0.2.1\",event=\"down\"} 1\n",
+        "vellary_interface_alert{interface=\"Silent\",address=\"192.0.2.1\",event=\"above\"} 0\n",
+        "vellary_interface_alert{interface=\"Busy\",address=\"192.0.2.2\",event=\"down\"} 0\n",
+        "vellary_interface_alert{interface=\"Busy\",address=\"192.0.2.2\",event=\"above\"} 1\n"};
+    for (const char *line : want)
+        EXPECT_NE(std::string::npos, text.find(line)) << line << text;
 }
 
 // The totals add each measured interval and nothing for one that was not, so
