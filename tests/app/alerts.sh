@@ -82,8 +82,8 @@ line() { printf '%s,127.0.0.1,%s,100000000,1.3.6.1.2.1.2.2.1.10.1,1.3.6.1.2.1.2.
 
 # --- the webhook ---------------------------------------------------------------------
 # Its receiver: every POST's arrival (wall clock, ms) and body, one JSON line each,
-# answered 200. Once alerts/webhook.cpp posts, tests/app/CMakeLists.txt sets
-# WEBHOOK_CHECKS=1, and the checks at the end of this file run.
+# answered 200. tests/app/CMakeLists.txt sets WEBHOOK_CHECKS=1, and the
+# checks at the end of this file run.
 port=8025
 if [ "$webhook" = 1 ]; then
   cat >"$work/receiver.py" <<'EOF'
@@ -263,11 +263,12 @@ for name, event, end, program in events:
     for key, value in want.items():
         if body.get(key) != value:
             print(f"FAILED: {name} {event}: \"{key}\" is {body.get(key)!r}, not {value!r}"); ok = False
-    # As "Uplink down (192.0.2.1) at 2026-12-09 03:14:07 +01:00"; for "above" the
-    # parentheses may name the directions too.
+    # As "Uplink down (192.0.2.1) at 2026-12-09 03:14:07 +01:00"; "above" and
+    # "normal" then give their figures after a colon.
     stamp = env["VELLARY_TIME"].replace("T", " ")
     text = str(body.get("text", ""))
-    if not text.startswith(f"{name} {event} (127.0.0.1") or not text.endswith(f") at {stamp[:19]} {stamp[19:]}"):
+    head = f"{name} {event} (127.0.0.1) at {stamp[:19]} {stamp[19:]}"
+    if text != head and not text.startswith(head + ": "):
         print(f"FAILED: {name} {event}: \"text\" is {text!r}"); ok = False
     if post["path"] != "/hook/T000;v=1" or not post["type"].startswith("application/json"):
         print(f"FAILED: {name} {event} posted to {post['path']} as {post['type']}"); ok = False
