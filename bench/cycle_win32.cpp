@@ -1,7 +1,8 @@
 // The poll cycle of the real main window, timed. The program starts as the
 // monitor does (vellary.cfg from the working directory, the window with its
 // table) and then hands the window procedure WM_TIMER itself, once per cycle,
-// timing each whole cycle; it prints "key=value" lines for bench/run.sh.
+// timing each whole cycle, and then the window's end (with alerts, the wait for
+// a post in flight); it prints "key=value" lines for bench/run.sh.
 //   cycle_bench <cycles>
 #include <windows.h>
 
@@ -45,7 +46,9 @@ int main(int argc, char **argv)
     std::sort(sorted.begin(), sorted.end());
     if (!sorted.empty())
         printf("cycle_median_ms=%.1f\n", sorted[(sorted.size() - 1) / 2]);
+    auto t0 = std::chrono::steady_clock::now();
     DestroyWindow(g_hWnd);
     PumpMessages();
+    printf("exit_ms=%.1f\n", std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
     return 0;
 }

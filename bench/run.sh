@@ -352,6 +352,21 @@ if [ -n "$silent" ]; then
   (cd "$work/cycle-silent" &&
     run xvfb-run -a -s '-screen 0 1024x768x24' "$root/scripts/wine-run" "$windows/bench/cycle_bench.exe" 3) \
     >"$results/cycle-silent.txt" || fail "cycle time, one silent"
+  # The same, the silent device's "down" posted to a receiver that takes the
+  # connection and never answers: the sender waits 10 s for it, the window not.
+  mkdir -p "$work/cycle-post"
+  cp "$work/cycle-silent/vellary.cfg" "$work/cycle-post/"
+  python3 tests/alerts/receiver.py "$work/cycle-post/port" "$work/cycle-post/receiver.log" &
+  rpid=$!
+  for _ in $(seq 100); do [ -f "$work/cycle-post/port" ] && break; sleep 0.05; done
+  printf '[alerts]\r\ndown = 1\r\npost = http://127.0.0.1:%s/silent/bench\r\n' "$(cat "$work/cycle-post/port")" \
+    >"$work/cycle-post/vellary.ini"
+  (cd "$work/cycle-post" &&
+    run xvfb-run -a -s '-screen 0 1024x768x24' "$root/scripts/wine-run" "$windows/bench/cycle_bench.exe" 3) \
+    >"$results/cycle-post.txt" || fail "cycle time, a post to a silent receiver"
+  echo "posts=$(grep -c . "$work/cycle-post/receiver.log" 2>/dev/null)" >>"$results/cycle-post.txt"
+  kill "$rpid" 2>/dev/null
+  wait "$rpid" 2>/dev/null
 fi
 
 # ---- alerts: from a poll's end to the program's start, and the window thread's share ----
