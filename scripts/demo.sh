@@ -122,18 +122,22 @@ count=$(grep -c '' vellary.cfg)
 echo "== vellary.cfg from vellary-cfg.exe: $count interfaces"
 sed 's/\r$//; s/^/  /' vellary.cfg
 
-# The optional features that need no one to answer them: the exact history
-# beside each history file, and the Prometheus export in build/demo/prometheus.
+# vellary.ini turns on the optional features: the exact history beside each
+# history file, the Prometheus export in build/demo/prometheus, and alerts (below).
 mkdir -p prometheus
-printf '[history]\r\nexact = yes\r\n\r\n[export]\r\nprometheus = prometheus\r\n' >vellary.ini
-echo "== vellary.ini: the exact history (NAME.exact.csv) and the export (prometheus/vellary.prom) on"
+ini=$'[history]\r\nexact = yes\r\n\r\n[export]\r\nprometheus = prometheus\r\n\r\n'
 
 if [ "$history" -eq 1 ]; then
   # Not for a link of speed 0: the monitor writes 0 % for it whatever the traffic.
   names=$(awk -F, '$4 > 0 { print $1 ".csv" }' vellary.cfg)
   echo "== 7 days of made-up history for: $(echo $names)"
-  # shellcheck disable=SC2086  # one file name per interface
-  node "$top/tests/report/history.mjs" --days 7 $names || exit 1
+  # Each at its own speed, as the monitor would have written it; a seed each.
+  seed=1
+  while IFS=, read -r name _ _ speed _; do
+    [ "${speed:-0}" -gt 0 ] 2>/dev/null || continue
+    node "$top/tests/report/history.mjs" --days 7 --seed $seed --exact --speed "$speed" "$name.csv" || exit 1
+    seed=$((seed + 1))
+  done < <(tr -d '\r' <vellary.cfg)
 fi
 
 # The loopback interface's speed as the agent gives it; the traffic below is
@@ -144,7 +148,7 @@ lo_speed=$(awk -F, '$1 == "lo" { print $4 }' vellary.cfg)
 # Alerts: the tray, and a batch file that appends each event to alerts.txt. Its
 # values are read with delayed expansion (!NAME!), which takes a & or | in them
 # as text. The loopback is "above" from 50 % of its speed, in one cycle.
-ini=$'[alerts]\r\ntray = yes\r\n'
+ini+=$'[alerts]\r\ntray = yes\r\n'
 ini+="run = Z:${demo//\//\\}\\alert.cmd"$'\r\n'
 if awk -F, '$1 == "lo" { found = 1 } END { exit !found }' vellary.cfg; then
   ini+=$'\r\n[alerts lo]\r\nabove = 50\r\nabove-for = 1\r\n'
@@ -153,7 +157,8 @@ printf '%s' "$ini" >vellary.ini
 printf '%s\r\n' '@echo off' 'setlocal EnableDelayedExpansion' \
   '>>"%~dp0alerts.txt" echo !VELLARY_TIME! !VELLARY_INTERFACE! !VELLARY_EVENT! in=!VELLARY_IN! out=!VELLARY_OUT! !VELLARY_DETAIL!' \
   >alert.cmd
-echo "== alerts on (vellary.ini): the tray, and alert.cmd appending to alerts.txt"
+echo "== vellary.ini: the exact history (NAME.exact.csv), the export (prometheus/vellary.prom) and"
+echo "   alerts on: the tray, and alert.cmd appending to alerts.txt"
 sed 's/\r$//; s/^/  /' vellary.ini
 
 # Traffic over the loopback interface, changing every 20 seconds: 15, 45, 90 and

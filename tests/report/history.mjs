@@ -2,7 +2,7 @@
 // benchmark and the demo. Times are local wall-clock seconds since 01-01-1970 taken
 // as if that clock had no zone, as the files hold them.
 //
-// As a program: node history.mjs [--days N] [--seed S] [--exact] FILE...
+// As a program: node history.mjs [--days N] [--seed S] [--exact [--speed BIT/S]] FILE...
 //   writes N days (default 7) of 5-minute rows ending 5 minutes before now into
 //   each FILE, a new file with its header, an existing one only when it has no rows;
 //   with --exact also the exact history of the same rows beside it (NAME.exact.csv).
@@ -112,15 +112,17 @@ function main(args) {
   let days = 7;
   let seed = 1;
   let exact = false;
+  let speed = 1e8;
   const files = [];
   for (let i = 0; i < args.length; i++) {
     if (args[i] === '--days') days = Number(args[++i]);
     else if (args[i] === '--seed') seed = Number(args[++i]);
     else if (args[i] === '--exact') exact = true;
+    else if (args[i] === '--speed') speed = Number(args[++i]);
     else files.push(args[i]);
   }
-  if (!files.length || !(days > 0)) {
-    console.error('usage: node history.mjs [--days N] [--seed S] [--exact] FILE...');
+  if (!files.length || !(days > 0) || !(speed > 0)) {
+    console.error('usage: node history.mjs [--days N] [--seed S] [--exact [--speed BIT/S]] FILE...');
     process.exit(2);
   }
   const end = nowLocal() - 300;
@@ -136,7 +138,7 @@ function main(args) {
     }
     const percent = [];
     const precise = [];
-    for (const r of exactRows({ ...opts, utcOffset })) {
+    for (const r of exactRows({ ...opts, utcOffset, speed: () => speed })) {
       percent.push(percentText(r));
       precise.push(exactRowText(r));
     }
