@@ -516,7 +516,7 @@ if report_only:
 
 # ---- 6. fuzzing and flood ----
 fuzz_rows = []
-for target in ("config_scan", "ber_decode", "v3_decode"):
+for target in ("config_scan", "settings_scan", "ber_decode", "v3_decode"):
     f = load(f"fuzz-{target}.txt")
     if "execs" not in f:
         missing.append(f"fuzzing {target}")
@@ -576,7 +576,7 @@ w("")
 w("Peers: net-snmp `snmpd` natively on 127.0.0.11 to 127.0.0.20 (one per address, community "
   "\"vellbench\", the loopback interface's octet counters); the device that does not answer is "
   f"{one(machine, 'silent', '(none)')} in a network namespace of the run's own that drops echo requests. "
-  "The three fuzzers ran at nice 10, sharing the two cores, beside the soak and the idle measurement; the "
+  "The four fuzzers ran at nice 10, sharing the two cores, beside the soak and the idle measurement; the "
   "codec, latency, probe, cycle and flood figures were taken before they started.")
 w("")
 w("## Results")

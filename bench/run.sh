@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Measures the monitor and writes docs/performance.md: query latency, SNMPv3 against
 # SNMPv2c, the clean-up, the webhook, cycle time, alerts, the flood, soak, idle cost, codec,
-# the walker, the report over two years of history, and fuzzing. Takes about 40 minutes: the three
+# the walker, the report over two years of history, and fuzzing. Takes about 40 minutes: the four
 # 30-minute fuzz runs (nice 10, sharing the two cores) start once the timed figures are
 # taken, and go on beside the soak and the idle measurement.
 #   bench/run.sh
@@ -448,7 +448,7 @@ big_device_down "$bigns" "$work/big"
 
 # ---- fuzzing, in the background from here on: the timed figures above are taken ---
 # ---- without them; soak and idle CPU time do not depend on a free core ----------------
-note "fuzzing config_scan, ber_decode and v3_decode for ${FUZZ_SECONDS}s each, in the background"
+note "fuzzing config_scan, settings_scan, ber_decode and v3_decode for ${FUZZ_SECONDS}s each, in the background"
 fuzz_one() {  # fuzz_one <target> <corpus>
   local target=$1 corpus=$2 before after rc
   before=$(ls "fuzz/corpus/$corpus" | wc -l)
@@ -469,10 +469,13 @@ fuzz_one() {  # fuzz_one <target> <corpus>
   } >"$results/fuzz-$target.txt"
 }
 echo "nice -n 10 fuzz/run.sh config_scan $FUZZ_SECONDS" >>"$commands"
+echo "nice -n 10 fuzz/run.sh settings_scan $FUZZ_SECONDS" >>"$commands"
 echo "nice -n 10 fuzz/run.sh ber_decode $FUZZ_SECONDS" >>"$commands"
 echo "nice -n 10 fuzz/run.sh v3_decode $FUZZ_SECONDS" >>"$commands"
 fuzz_one config_scan config &
 fuzz_config_pid=$!
+fuzz_one settings_scan settings &
+fuzz_settings_pid=$!
 fuzz_one ber_decode ber &
 fuzz_ber_pid=$!
 fuzz_one v3_decode v3 &
@@ -561,6 +564,7 @@ measure_idle reference "$windows/bench/idle_ref.exe" 20
 # ---- wait for the fuzzers, then the report ----------------------------------------------
 note "waiting for the fuzzers"
 wait "$fuzz_config_pid"
+wait "$fuzz_settings_pid"
 wait "$fuzz_ber_pid"
 wait "$fuzz_v3_pid"
 printf '%s\n' "${failures[@]}" >"$results/failures.txt"

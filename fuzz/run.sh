@@ -7,10 +7,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 target=${1:?target}
 seconds=${2:-600}
+# The configuration readers, as vellary_config builds them.
+config="config/interfaces.cpp config/textfile.cpp config/utf8.cpp config/config.cpp config/v3users.cpp
+  config/settings.cpp config/msgbox_posix.cpp"
 case $target in
-  config_scan) sources="fuzz/config_scan_fuzz.cpp config/config.cpp config/v3users.cpp config/interfaces.cpp config/msgbox_posix.cpp"
+  config_scan) sources="fuzz/config_scan_fuzz.cpp $config"
     corpus=config; max_len=10000 ;;  # past the 4999 characters read, with CR LF pairs
-  settings_scan) sources="fuzz/settings_scan_fuzz.cpp config/settings.cpp config/config.cpp config/v3users.cpp config/interfaces.cpp config/msgbox_posix.cpp"
+  settings_scan) sources="fuzz/settings_scan_fuzz.cpp $config"
     corpus=settings; max_len=8192 ;;  # past the longest line
   ber_decode) sources="fuzz/ber_decode_fuzz.cpp snmp/ber.cpp"; corpus=ber; max_len=4096 ;;
   v3_decode) sources="fuzz/v3_decode_fuzz.cpp snmp/v3message.cpp snmp/usm.cpp snmp/ber.cpp snmp/crypto_posix.cpp"
