@@ -4,18 +4,11 @@
 #include <string>
 
 #include "alerts/webhook.h"
+#include "tests/alerts/sample_event.h"
 
 namespace {
 
-AlertEvent Event(const char *name, const char *what)
-{
-    AlertEvent e = {};
-    snprintf(e.name, sizeof e.name, "%s", name);
-    snprintf(e.address, sizeof e.address, "192.0.2.1");
-    e.event = what;
-    snprintf(e.time, sizeof e.time, "2026-12-09T03:14:07+01:00");
-    return e;
-}
+AlertEvent Event(const char *name, const char *what) { return SampleEvent(name, what); }
 
 struct EscapeCase {
     const char *what;

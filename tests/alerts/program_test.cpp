@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/alerts/sample_event.h"
 #include "tests/support/files.h"
 
 #ifdef _WIN32
@@ -24,13 +25,9 @@ namespace {
 
 AlertEvent Event(const char *name, const char *kind)
 {
-    AlertEvent e = {};
-    snprintf(e.name, sizeof e.name, "%s", name);
-    snprintf(e.address, sizeof e.address, "192.0.2.1");
-    e.event = kind;
+    AlertEvent e = SampleEvent(name, kind);
     e.hasIn = 1;
     e.pctIn = 95;
-    snprintf(e.time, sizeof e.time, "2026-12-09T03:14:07+01:00");
     snprintf(e.detail, sizeof e.detail, "192.0.2.1 in");
     return e;
 }

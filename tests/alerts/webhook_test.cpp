@@ -12,6 +12,7 @@
 #include "records/log.h"
 #include "tests/alerts/fastwait.h"
 #include "tests/alerts/receivers.h"
+#include "tests/alerts/sample_event.h"
 #include "tests/support/files.h"
 
 namespace {
@@ -61,15 +62,7 @@ protected:
     std::string path_;
 };
 
-AlertEvent Event(const std::string &name, const char *what)
-{
-    AlertEvent e = {};
-    snprintf(e.name, sizeof e.name, "%s", name.c_str());
-    snprintf(e.address, sizeof e.address, "192.0.2.1");
-    e.event = what;
-    snprintf(e.time, sizeof e.time, "2026-12-09T03:14:07+01:00");
-    return e;
-}
+AlertEvent Event(const std::string &name, const char *what) { return SampleEvent(name.c_str(), what); }
 
 std::string Json(const AlertEvent &e)
 {
