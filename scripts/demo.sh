@@ -102,10 +102,7 @@ export WINEPREFIX=$demo/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,msht
 headless=0
 if [ -z "${DISPLAY:-}" ]; then
   headless=1
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$demo/.display" 2>/dev/null &
-  xvfb=$!
-  for _ in $(seq 50); do [ -s "$demo/.display" ] && break; sleep 0.1; done
-  export DISPLAY=:$(cat "$demo/.display")
+  start_xvfb "$demo/.display"
 fi
 echo "== Wine prefix (the first run creates it, which takes a minute)"
 ensure_wine_prefix "$WINEPREFIX" || exit 1

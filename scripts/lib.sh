@@ -66,6 +66,20 @@ private_wine_prefix() {
   fi
 }
 
+# A virtual screen of the caller's own, in network namespace ns when one is
+# given: sets xvfb to its process and exports DISPLAY. Returns 1 when it did not
+# start within 5 s.
+#   start_xvfb <display file> [ns]
+start_xvfb() {
+  local file=$1 ns=${2:-}
+  # ip netns exec becomes the command: $! is the server's own.
+  ${ns:+ip netns exec "$ns"} Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$file" 2>/dev/null &
+  xvfb=$!
+  for _ in $(seq 50); do [ -s "$file" ] && break; sleep 0.1; done
+  [ -s "$file" ] || return 1
+  export DISPLAY=:$(cat "$file")
+}
+
 BUILD_PACKAGES=(cmake ninja-build g++ clang clang-tidy libgtest-dev googletest libbenchmark-dev
   g++-mingw-w64-x86-64-posix wine wine64 fonts-wine xvfb xauth snmpd snmp iproute2 procps
   iputils-ping imagemagick xdotool chromium nodejs libssl-dev libcurl4-openssl-dev python3 openssl

@@ -60,11 +60,7 @@ ip -n "$ns" link set lo up || skip "cannot bring up the loopback of $ns"
 for r in program agent; do
   private_wine_prefix "${E2E_SOURCE_PREFIX:-}" "$work/prefix-$r" || { echo "FAILED: no Wine prefix"; exit 1; }
 done
-ip netns exec "$ns" Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-xvfb=$!
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { echo "FAILED: Xvfb did not start"; exit 1; }
-export DISPLAY=:$(cat "$work/display")
+start_xvfb "$work/display" "$ns" || { echo "FAILED: Xvfb did not start"; exit 1; }
 in_ns() { WINEPREFIX=$work/prefix-program ip netns exec "$ns" "$@"; }
 tray() { in_ns wine "$reader" 2>/dev/null | tr -d '\r'; }
 

@@ -155,13 +155,8 @@ hc_out_oid=1.3.6.1.2.1.31.1.1.1.10.$if_index
 } >"$run/vellary-v3.cfg"
 
 # --- a screen and a Wine prefix of the test's own ---------------------------------
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-xvfb=$!
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { echo "FAILED: Xvfb did not start"; exit 1; }
-export DISPLAY=:$(cat "$work/display")
-
 . "$(dirname "$0")/../../scripts/lib.sh"
+start_xvfb "$work/display" || { echo "FAILED: Xvfb did not start"; exit 1; }
 private_wine_prefix "${E2E_SOURCE_PREFIX:-}" "$WINEPREFIX" || { echo "FAILED: no Wine prefix"; exit 1; }
 
 # --- the run ------------------------------------------------------------------------

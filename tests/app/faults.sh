@@ -75,12 +75,7 @@ for r in "${runs[@]}"; do
   mkdir "$work/$r"
   private_wine_prefix "${E2E_SOURCE_PREFIX:-}" "$work/prefix-$r" || { echo "FAILED: no Wine prefix"; exit 1; }
 done
-# ip netns exec becomes the command: $! is the server's own.
-ip netns exec "$ns" Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-xvfb=$!
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { echo "FAILED: Xvfb did not start"; exit 1; }
-export DISPLAY=:$(cat "$work/display")
+start_xvfb "$work/display" "$ns" || { echo "FAILED: Xvfb did not start"; exit 1; }
 in_run() {  # in_run <run> <command...>: in the namespace, with the run's prefix
   local r=$1
   shift
