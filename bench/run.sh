@@ -328,6 +328,10 @@ webhook_rows native "" "$native/bench/webhookbench"
 webhook_rows wine Z: "$root/scripts/wine-run" "$windows/bench/webhookbench.exe"
 
 # ---- 2. cycle time of the real window procedure -----------------------------------
+# The webhook's Wine run had no display: a wineserver still up from it would give
+# these windows none either.
+wineserver -k 2>/dev/null
+wineserver -w 2>/dev/null
 write_config() {  # write_config <file> <address>...: one interface per address
   local file=$1 n=0 addr
   shift
