@@ -192,7 +192,8 @@ echo "== monitor running (Ctrl-C stops the demo)"
 # The page of graphs, after each cycle, and a picture of it beside the window's.
 draw() {
   wine "$report" >/dev/null 2>"$demo/report.log" || { sed 's/^/   /' "$demo/report.log"; return; }
-  local height=$(($(grep -c "" vellary.cfg) * 640 + 200))
+  # Room for the summary, up to 20 alerts, and each interface's four graphs.
+  local height=$(($(grep -c "" vellary.cfg) * 800 + 1100))
   chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run --disable-background-networking \
     --disable-component-update --disable-sync --hide-scrollbars --user-data-dir="$demo/chromium" \
     --window-size=1340,$height --screenshot="$demo/screenshots/report-$1.png" "file://$demo/vellary-report.html" \
