@@ -1,6 +1,6 @@
-// The flow of an alert: the state's step, then each receiver in turn. All of it
-// runs on the window thread inside the cycle and takes milliseconds; the post
-// only queues the event for the webhook's own thread.
+// The flow of an alert: the state's step, then each receiver in turn, on the
+// window thread inside the cycle. Only the alert log is written here; the
+// program's start and the post are handed to threads of their own.
 #include "alerts/alerts.h"
 
 #include <cstdio>

@@ -1,6 +1,6 @@
 // Alerts, timed: from the end of an interface's poll to the start of the
 // program that `run` names, and the window thread's time on one event (the
-// alert log's row and the program's start, inside RaiseAlerts). The program
+// alert log's row and the program handed to its launcher, inside RaiseAlerts). The program
 // is tests/alerts/alert_program.cpp, which notes when it started.
 //
 //   alerts_bench start  <events> <program>   poll end to the program's start
